@@ -1,0 +1,35 @@
+#include "common/AppFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "common/AppTitle.h"
+
+namespace tavrel {
+
+QString WithTrailingSeparator(const QString& folder) {
+    QString text = folder;
+    while (text.size() > 1 && text.endsWith(QLatin1Char('/'))) {
+        text.chop(1);
+    }
+    return text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+}
+
+QString ResolveAppFolder(const QString& programFolder) {
+    QString folder = qEnvironmentVariable("TAVREL_HOME");
+    if (folder.isEmpty()) {
+        const QFileInfo program(programFolder);
+        if (program.isDir() && program.isWritable()) {
+            folder = programFolder;
+        } else {
+            folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                     QLatin1Char('/') + kAppTitle;
+        }
+    }
+    folder = QDir::cleanPath(QDir(folder).absolutePath());
+    QDir().mkpath(folder);
+    return WithTrailingSeparator(folder);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,156 @@
+#include "common/DriveMap.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace tavrel {
+
+bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components) {
+    if (dosPath.size() < 2 || dosPath.at(1) != QLatin1Char(':') || !dosPath.at(0).isLetter() ||
+        dosPath.at(0).unicode() > 0x7f) {
+        return false;
+    }
+    QStringList parts;
+    const QStringList raw =
+        dosPath.mid(2).split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
+    for (const QString& part : raw) {
+        if (part == QLatin1String(".")) {
+            continue;
+        }
+        if (part == QLatin1String("..")) {
+            if (parts.isEmpty()) {
+                return false;
+            }
+            parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    *letter = dosPath.at(0).toUpper();
+    *components = parts;
+    return true;
+}
+
+QList<MappedDrive> DriveMap::drives() const {
+    return m_drives;
+}
+
+void DriveMap::setDrives(QList<MappedDrive> drives) {
+    m_drives = std::move(drives);
+}
+
+MappedDrive DriveMap::localRootDrive() {
+    MappedDrive c;
+    c.letter = QLatin1Char('C');
+    c.type = DriveType::Fixed;
+    c.localRoot = QStringLiteral("/");
+    return c;
+}
+
+std::optional<MappedDrive> DriveMap::drive(QChar letter) const {
+    const QChar upper = letter.toUpper();
+    for (const MappedDrive& d : drives()) {
+        if (d.letter == upper) {
+            return d;
+        }
+    }
+    return std::nullopt;
+}
+
+DriveType DriveMap::driveType(const QString& root) const {
+    if (root.isEmpty()) {
+        return DriveType::NoRootDir;
+    }
+    const std::optional<MappedDrive> d = drive(root.at(0));
+    return d ? d->type : DriveType::NoRootDir;
+}
+
+namespace {
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Finds one component in a folder without regard to case; an exact match wins.
+std::optional<QString> findEntry(const QString& folder, const QString& name) {
+    const QString exact = joinPath(folder, name);
+    if (QFileInfo::exists(exact)) {
+        return exact;
+    }
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
+            return joinPath(folder, entry);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QString> DriveMap::localPath(const QString& dosPath) const {
+    QChar letter;
+    QStringList components;
+    if (!SplitDosPath(dosPath, &letter, &components)) {
+        return std::nullopt;
+    }
+    const std::optional<MappedDrive> d = drive(letter);
+    if (!d || d->localRoot.isEmpty()) {
+        return std::nullopt;
+    }
+    QString current = QDir::cleanPath(d->localRoot);
+    if (!QFileInfo(current).isDir()) {
+        return std::nullopt;
+    }
+    for (const QString& component : components) {
+        if (d->isNetwork()) {
+            const std::optional<QString> next = findEntry(current, component);
+            if (!next) {
+                return std::nullopt;
+            }
+            current = *next;
+        } else {
+            current = joinPath(current, component);
+            if (!QFileInfo::exists(current)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return current;
+}
+
+QString DriveMap::dosPath(const QString& localFolder) const {
+    const QString folder = QDir::cleanPath(localFolder);
+    if (!folder.startsWith(QLatin1Char('/'))) {
+        return QString();
+    }
+    // The drive whose root holds the folder most closely wins (D: on /srv beats C: on /).
+    QString best;
+    qsizetype bestRootLength = -1;
+    for (const MappedDrive& d : drives()) {
+        if (d.isNetwork() || d.localRoot.isEmpty()) {
+            continue;
+        }
+        const QString root = QDir::cleanPath(d.localRoot);
+        QString rest;
+        if (root == QLatin1String("/")) {
+            rest = folder.mid(1);
+        } else if (folder == root) {
+            rest.clear();
+        } else if (folder.startsWith(root + QLatin1Char('/'))) {
+            rest = folder.mid(root.size() + 1);
+        } else {
+            continue;
+        }
+        if (root.size() > bestRootLength) {
+            bestRootLength = root.size();
+            best = QString(d.letter) + QStringLiteral(":\\") +
+                   rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        }
+    }
+    return best;
+}
+
+}  // namespace tavrel

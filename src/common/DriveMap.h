@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace tavrel {
+
+// The drive types of the Windows drive-type call, which the file editor tests.
+enum class DriveType {
+    Unknown = 0,
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CdRom = 5,
+    RamDisk = 6,
+};
+
+// One drive letter of the workstation.
+struct MappedDrive {
+    QChar letter;  // upper case
+    DriveType type = DriveType::Fixed;
+    QString server;  // network drives: the server and volume mapped,
+    QString volume;  // and the folder within the volume (may be empty)
+    QString path;
+    QString localRoot;  // the local folder that holds the drive's files
+
+    bool isNetwork() const { return type == DriveType::Remote; }
+};
+
+// The workstation's drive letters. Monitored paths keep the drive-letter form
+// (G:\APPS\ORDERS.DBF); this is where such a path meets the local file system. Files on
+// network drives are found without regard to letter case, as on a NetWare volume.
+class DriveMap {
+public:
+    virtual ~DriveMap() = default;
+
+    // The current drives; a subclass may refresh them first.
+    virtual QList<MappedDrive> drives() const;
+    void setDrives(QList<MappedDrive> drives);
+
+    std::optional<MappedDrive> drive(QChar letter) const;
+    // Drive type of a root such as "G:\" (NoRootDir when the letter is not mapped).
+    DriveType driveType(const QString& root) const;
+    // The local path of an existing file or folder named in drive-letter form.
+    std::optional<QString> localPath(const QString& dosPath) const;
+    // The drive-letter form of a local folder, on the fixed drive whose root holds it
+    // (C:\opt\tavrel\bin for /opt/tavrel/bin with C: mapped to /); "" when none does.
+    QString dosPath(const QString& localFolder) const;
+
+    // The drive map a workstation has with nothing mapped: C: is the local root.
+    static MappedDrive localRootDrive();
+
+private:
+    QList<MappedDrive> m_drives;
+};
+
+// Splits a drive-letter path into its letter and its components below the root.
+// Returns false for a text that is not in drive-letter form or that climbs above the
+// root with "..".
+bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components);
+
+}  // namespace tavrel

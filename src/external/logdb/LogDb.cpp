@@ -1,0 +1,203 @@
+#include "external/logdb/LogDb.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+
+namespace tavrel {
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+// Table Log: the columns, order, sizes and nullability the log has always had. Date is
+// ISO text (YYYY-MM-DD); Opened holds -1 (open) or 0. File and User compare without
+// regard to case, as the original engine's text comparison did.
+const char* const kCreateTable =
+    "CREATE TABLE IF NOT EXISTS Log ("
+    "Date DATE NULL, "
+    "File VARCHAR(255) NULL COLLATE NOCASE, "
+    "User VARCHAR(255) NULL COLLATE NOCASE, "
+    "In_Time VARCHAR(8) NULL, "
+    "Out_Time VARCHAR(8) NULL, "
+    "In_Times TEXT NULL, "
+    "Out_Times TEXT NULL, "
+    "Mins SMALLINT NULL, "
+    "Opens SMALLINT NULL, "
+    "Opened BOOLEAN NOT NULL DEFAULT 0)";
+const char* const kCreateIndex =
+    "CREATE INDEX IF NOT EXISTS Log_Date_File_User ON Log "
+    "(Date, File COLLATE NOCASE, User COLLATE NOCASE)";
+
+LogDbError errorOf(const QSqlError& error) {
+    bool numeric = false;
+    const int number = error.nativeErrorCode().toInt(&numeric);
+    QString text = error.databaseText();
+    if (text.isEmpty()) {
+        text = error.driverText();
+    }
+    return {numeric ? number : 1, text};
+}
+
+}  // namespace
+
+LogDb::LogDb(int busyTimeoutMs)
+    : m_busyTimeoutMs(busyTimeoutMs),
+      m_connectionName(
+          QStringLiteral("tavrel-log-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+
+LogDb::~LogDb() {
+    close();
+}
+
+QSqlDatabase LogDb::database() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool LogDb::isOpen() const {
+    return database().isOpen();
+}
+
+bool LogDb::fail(int number, const QString& description) {
+    m_lastError = {number, description};
+    close();
+    return false;
+}
+
+bool LogDb::openConnection(const QString& path, bool mayCreate) {
+    close();
+    m_lastError = {};
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        return fail(kCantOpen, QStringLiteral("'%1' is not a file.").arg(path));
+    }
+    if (!mayCreate && !info.exists()) {
+        return fail(kCantOpen, QStringLiteral("Could not find file '%1'.").arg(path));
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!db.isValid()) {
+        QSqlDatabase::removeDatabase(m_connectionName);
+        return fail(kCantOpen, QStringLiteral("The SQLite driver of Qt is not installed."));
+    }
+    // A URI with mode=rw opens read-write but never creates the file.
+    const QString uri = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                        (mayCreate ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw"));
+    db.setDatabaseName(uri);
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+    m_path = path;
+    if (!db.open()) {
+        const LogDbError error = errorOf(db.lastError());
+        return fail(error.number, error.description);
+    }
+    {
+        // A file that is not a database fails here, before anything is written to it.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const LogDbError error = errorOf(probe.lastError());
+            probe.finish();
+            probe = QSqlQuery();
+            return fail(error.number, error.description);
+        }
+        // WAL lets a reader and a writer in another process work at once. A read-only file
+        // stays in its journal mode.
+        probe.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        probe.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+    return true;
+}
+
+bool LogDb::open(const QString& path) {
+    return openConnection(path, false);
+}
+
+bool LogDb::create(const QString& path) {
+    if (!openConnection(path, true)) {
+        return false;
+    }
+    for (const char* sql : {kCreateTable, kCreateIndex}) {
+        const LogDbResult result = exec(QString::fromLatin1(sql));
+        if (!result.ok()) {
+            return fail(result.error.number, result.error.description);
+        }
+    }
+    return true;
+}
+
+void LogDb::close() {
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_path.clear();
+}
+
+bool LogDb::hasLogTable() {
+    const LogDbResult result = exec(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Log'"));
+    return result.kind == LogDbResult::Kind::Rows && !result.rows.isEmpty() &&
+           result.rows.first().value(0).toInt() > 0;
+}
+
+LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
+    LogDbResult result;
+    if (!isOpen()) {
+        result.error = {kCantOpen, QStringLiteral("The log database is not open.")};
+        m_lastError = result.error;
+        return result;
+    }
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        result.error = errorOf(query.lastError());
+        m_lastError = result.error;
+        return result;
+    }
+    for (const QVariant& value : params) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        result.error = errorOf(query.lastError());
+        m_lastError = result.error;
+        return result;
+    }
+    if (!query.isSelect()) {
+        result.kind = LogDbResult::Kind::NoRowSet;
+        return result;
+    }
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i) {
+        result.columns.append(record.fieldName(i));
+    }
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(record.count());
+        for (int i = 0; i < record.count(); ++i) {
+            row.append(query.value(i));
+        }
+        result.rows.append(std::move(row));
+    }
+    if (query.lastError().isValid()) {
+        result.error = errorOf(query.lastError());
+        m_lastError = result.error;
+        return result;
+    }
+    result.kind = LogDbResult::Kind::Rows;
+    return result;
+}
+
+bool LogDb::LogExists(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
+    LogDb db;
+    return db.open(path) && db.hasLogTable();
+}
+
+}  // namespace tavrel

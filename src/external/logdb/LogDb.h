@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace tavrel {
+
+// An error of the log database: the engine's number and its description.
+struct LogDbError {
+    int number = 0;
+    QString description;
+};
+
+// What a statement gave: its rows with their column names, or no row set (an action
+// statement, which is a success), or an error.
+struct LogDbResult {
+    enum class Kind { Rows, NoRowSet, Failed };
+    Kind kind = Kind::Failed;
+    QStringList columns;
+    QList<QVariantList> rows;
+    LogDbError error;
+
+    bool ok() const { return kind != Kind::Failed; }
+};
+
+// One connection to a usage log file: SQLite through QtSql, in WAL mode with a busy
+// timeout so that the program and a second process can use the file together. Each
+// LogDb owns its own uniquely named Qt connection, released by close() or destruction.
+// Opening never creates a file; create() does.
+class LogDb {
+public:
+    static constexpr int kDefaultBusyTimeoutMs = 3000;
+    // SQLite's own numbers for the errors this class raises itself.
+    static constexpr int kCantOpen = 14;
+    static constexpr int kNotADatabase = 26;
+
+    explicit LogDb(int busyTimeoutMs = kDefaultBusyTimeoutMs);
+    ~LogDb();
+    LogDb(const LogDb&) = delete;
+    LogDb& operator=(const LogDb&) = delete;
+
+    // Opens an existing database file; false (see lastError) when the file is missing
+    // or is not a database. The file is left as it was in both cases.
+    bool open(const QString& path);
+    // Opens the file, creating it when missing, and adds table Log (with its index) when
+    // the file does not hold it yet. A file that is not a database is refused, untouched.
+    bool create(const QString& path);
+    void close();
+    bool isOpen() const;
+    QString path() const { return m_path; }
+
+    // True when the open database holds table Log.
+    bool hasLogTable();
+
+    // Runs one statement with positional parameters (?) bound in order.
+    LogDbResult exec(const QString& sql, const QVariantList& params = {});
+
+    const LogDbError& lastError() const { return m_lastError; }
+    // The Qt connection, for prepared statements and transactions of callers that need them.
+    QSqlDatabase database() const;
+
+    // True when the file exists and holds table Log.
+    static bool LogExists(const QString& path);
+
+private:
+    bool openConnection(const QString& path, bool mayCreate);
+    bool fail(int number, const QString& description);
+
+    int m_busyTimeoutMs;
+    QString m_connectionName;
+    QString m_path;
+    LogDbError m_lastError;
+};
+
+}  // namespace tavrel

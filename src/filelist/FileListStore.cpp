@@ -1,0 +1,101 @@
+#include "filelist/FileListStore.h"
+
+#include <limits>
+
+#include "common/AppTitle.h"
+#include "common/SettingsStore.h"
+
+namespace tavrel {
+
+namespace {
+
+const QString kSection = QStringLiteral("File");
+constexpr int kMaxNumber = std::numeric_limits<qint16>::max();
+
+QString pathKey(int n) {
+    return QStringLiteral("File_") + QString::number(n);
+}
+QString descriptionKey(int n) {
+    return QStringLiteral("Desc_") + QString::number(n);
+}
+
+QString readPath(SettingsStore& store, int n) {
+    return store.GetSetting(kAppTitle, kSection, pathKey(n), QString());
+}
+
+}  // namespace
+
+QList<FileListEntry> LoadFileList(SettingsStore& store) {
+    QList<FileListEntry> entries;
+    for (int n = 1; n <= kMaxNumber; ++n) {
+        QString path = readPath(store, n);
+        if (path.isEmpty()) {
+            break;
+        }
+        entries.append({qint16(n), std::move(path)});
+    }
+    return entries;
+}
+
+int FileListCount(SettingsStore& store) {
+    int n = 1;
+    while (n <= kMaxNumber && !readPath(store, n).isEmpty()) {
+        ++n;
+    }
+    return n - 1;
+}
+
+QString FileDescription(SettingsStore& store, int number) {
+    return store.GetSetting(kAppTitle, kSection, descriptionKey(number), QString());
+}
+
+bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber) {
+    for (int n = 1; n <= kMaxNumber; ++n) {
+        if (n == exceptNumber) {
+            continue;
+        }
+        const QString stored = readPath(store, n);
+        if (stored.isEmpty()) {
+            return false;
+        }
+        if (stored.compare(path, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
+                   const QString& description) {
+    if (number < 1 || number > kMaxNumber || number > FileListCount(store) + 1 || path.isEmpty()) {
+        return false;
+    }
+    return store.SaveSetting(kAppTitle, kSection, pathKey(number), path) &&
+           store.SaveSetting(kAppTitle, kSection, descriptionKey(number), description);
+}
+
+bool DeleteFileEntry(SettingsStore& store, int number) {
+    const int count = FileListCount(store);
+    if (number < 1 || number > count) {
+        return false;
+    }
+    bool ok = true;
+    // Entries before the deleted one keep their numbers; those after it move down one.
+    for (int i = number + 1; i <= count; ++i) {
+        const QString path = readPath(store, i);
+        const QString description = FileDescription(store, i);
+        ok = store.SaveSetting(kAppTitle, kSection, pathKey(i - 1), path) &&
+             store.SaveSetting(kAppTitle, kSection, descriptionKey(i - 1), description) && ok;
+    }
+    if (!ok) {
+        return false;  // keep the last entry rather than lose one that failed to move
+    }
+    return store.DeleteSetting(kAppTitle, kSection, pathKey(count)) &&
+           store.DeleteSetting(kAppTitle, kSection, descriptionKey(count));
+}
+
+QString EditorDescription(const QString& text) {
+    return text.left(kMaxDescriptionLength).trimmed();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace tavrel {
+
+class SettingsStore;
+
+// One monitored file: its place in the list (1-based, also its key suffix) and its
+// drive-letter path.
+struct FileListEntry {
+    qint16 number = 0;
+    QString path;
+};
+
+// The list of monitored files, kept in the settings store (application "Tavrel", section
+// "File") under the keys "File_" & n and "Desc_" & n. There is no count: the first n
+// whose path is empty or missing ends the list. Every call reads the store afresh.
+
+// The entries in order.
+QList<FileListEntry> LoadFileList(SettingsStore& store);
+// The number of entries.
+int FileListCount(SettingsStore& store);
+// The description of entry n ("" when there is none).
+QString FileDescription(SettingsStore& store, int number);
+// True when an entry other than exceptNumber holds the path, compared without regard to
+// letter case. exceptNumber is skipped without being read.
+bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber);
+// Writes entry n (path, then description). n is an existing entry (editing) or the count
+// + 1 (adding); any other number is refused, as is a failed write. The caller checks for
+// duplicates first.
+bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
+                   const QString& description);
+// Removes entry k: later entries move down one number and the last keys are removed.
+// The count is read from the store; a number outside 1..count is refused.
+bool DeleteFileEntry(SettingsStore& store, int number);
+
+// The description as the file editor keeps it: at most 55 characters, then trimmed.
+QString EditorDescription(const QString& text);
+inline constexpr int kMaxDescriptionLength = 55;
+
+}  // namespace tavrel

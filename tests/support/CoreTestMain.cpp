@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "support/TestEnvironment.h"
+
+int main(int argc, char** argv) {
+    tavrel::test::IsolateEnvironment();
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "support/TestEnvironment.h"
+
+int main(int argc, char** argv) {
+    tavrel::test::IsolateEnvironment();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,43 @@
+#include "support/TestEnvironment.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <cstdlib>
+#include <string>
+
+namespace tavrel::test {
+
+namespace {
+QString g_root;
+}
+
+void IsolateEnvironment() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    std::string pattern = (QDir::tempPath() + QStringLiteral("/tavrel-test-XXXXXX")).toStdString();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::abort();
+    }
+    g_root = QString::fromStdString(pattern);
+    const auto setFolder = [](const char* variable, const QString& path) {
+        QDir().mkpath(path);
+        qputenv(variable, QFile::encodeName(path));
+    };
+    setFolder("HOME", g_root + QStringLiteral("/home"));
+    setFolder("XDG_CONFIG_HOME", g_root + QStringLiteral("/config"));
+    setFolder("XDG_DATA_HOME", g_root + QStringLiteral("/data"));
+    setFolder("XDG_CACHE_HOME", g_root + QStringLiteral("/cache"));
+    setFolder("XDG_RUNTIME_DIR", g_root + QStringLiteral("/runtime"));
+    QFile::setPermissions(g_root + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setFolder("TAVREL_HOME", g_root + QStringLiteral("/app"));
+    qunsetenv("TAVREL_SITE");
+    std::atexit([] { QDir(g_root).removeRecursively(); });
+}
+
+QString IsolatedRoot() {
+    return g_root;
+}
+
+}  // namespace tavrel::test

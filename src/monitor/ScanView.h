@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace tavrel {
+
+// The main window's buttons a scan shows, hides or focuses.
+enum class ScanButton { Scan, Stop, Expand, Find, AddFile, EditFile, DeleteFile };
+
+// What a scan does to the window. The main window implements it over its tree; tests
+// and tavrelctl record or print.
+class ScanView {
+public:
+    virtual ~ScanView() = default;
+
+    // Removes every node of the tree.
+    virtual void clearNodes() = 0;
+    // Adds a node as the last child of parentIndex (0: a top-level node) and returns its
+    // index: nodes are numbered 1, 2, ... in the order they were added. key and imageKey
+    // may be empty.
+    virtual int addNode(int parentIndex, const QString& key, const QString& text,
+                        const QString& imageKey) = 0;
+    virtual void setNodeTag(int index, const QString& tag) = 0;
+
+    virtual void setStatusText(const QString& text) = 0;
+    virtual void setButtonVisible(ScanButton button, bool visible) = 0;
+    virtual void setExpandCaption(const QString& caption) = 0;
+    virtual void focusButton(ScanButton button) = 0;
+    virtual void setBusy(bool busy) = 0;
+    // Unchecks Auto Scan (which switches auto scan off).
+    virtual void uncheckAutoScan() = 0;
+    // Lets pending window events run; called before every connection-scan call.
+    virtual void yield() = 0;
+};
+
+}  // namespace tavrel

@@ -2,6 +2,7 @@
 
 #include "common/AppTitle.h"
 #include "common/Clock.h"
+#include "common/ImageKeys.h"
 #include "common/TimeText.h"
 
 namespace tavrel {
@@ -29,7 +30,7 @@ QString AutoScan::trayTip() const {
 }
 
 QString AutoScan::iconKey() const {
-    return m_on ? QStringLiteral("scan") : QStringLiteral("vigil");
+    return m_on ? imagekey::kScan : imagekey::kVigil;
 }
 
 }  // namespace tavrel

@@ -21,6 +21,8 @@ public:
     virtual int addNode(int parentIndex, const QString& key, const QString& text,
                         const QString& imageKey) = 0;
     virtual void setNodeTag(int index, const QString& tag) = 0;
+    // Changes a node's text (a file whose connections come in several answers).
+    virtual void setNodeText(int index, const QString& text) = 0;
 
     virtual void setStatusText(const QString& text) = 0;
     virtual void setButtonVisible(ScanButton button, bool visible) = 0;

@@ -1,0 +1,246 @@
+#include "monitor/ScanCycle.h"
+
+#include <algorithm>
+
+#include "common/AppContext.h"
+#include "common/Clock.h"
+#include "common/ImageKeys.h"
+#include "common/Module1.h"
+#include "external/netware/NetWareClient.h"
+#include "filelist/FileListStore.h"
+#include "monitor/RightsLookup.h"
+#include "monitor/ScanTexts.h"
+#include "monitor/ScanView.h"
+
+namespace tavrel {
+
+namespace {
+
+const QString kRootKey = QStringLiteral("Tree");
+const QString kRootText = QStringLiteral("Tree");
+
+// Resets the running flag on every way out of a scan.
+class RunningGuard {
+public:
+    explicit RunningGuard(bool& running) : m_running(running) { m_running = true; }
+    ~RunningGuard() { m_running = false; }
+
+private:
+    bool& m_running;
+};
+
+}  // namespace
+
+ScanCycle::ScanCycle(AppContext& context, ScanView& view) : m_context(context), m_view(view) {}
+
+ScanOutcome ScanCycle::cmdScan_Click(const ScanOptions& options) {
+    // A tick or key that arrives at a scan's yield must not start a second scan on the
+    // same table and tree.
+    if (m_running) {
+        return ScanOutcome::Refused;
+    }
+    RunningGuard guard(m_running);
+    return scan(options);
+}
+
+ScanOutcome ScanCycle::scan(const ScanOptions& options) {
+    NetWareClient& netware = m_context.netware();
+    Clock& clock = m_context.clock();
+
+    m_view.setBusy(true);
+    m_view.setStatusText(QStringLiteral("Scanning..."));
+    // Elapsed time on a monotonic clock, so the bound holds across midnight too.
+    const qint64 deadline = clock.monotonicMs() + kTimeLimitMs;
+
+    const QList<FileListEntry> files = LoadFileList(m_context.settings());
+    if (files.isEmpty()) {
+        m_view.setBusy(false);
+        m_view.setStatusText(
+            QStringLiteral("No files exist. Click the Add File Button to add some."));
+        m_view.focusButton(ScanButton::AddFile);
+        return ScanOutcome::EmptyList;
+    }
+    m_scanFiles.resize(files.size());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        m_scanFiles[i].Path = files[i].path;
+    }
+
+    const auto image = [&](const QString& key) { return options.PicturesOption ? key : QString(); };
+    const auto showScanButton = [&] {
+        m_view.setButtonVisible(ScanButton::Stop, false);
+        if (!options.autoScanChecked) {
+            m_view.setButtonVisible(ScanButton::Scan, true);
+        }
+    };
+
+    m_view.clearNodes();
+    const int root = m_view.addNode(0, kRootKey, kRootText, image(imagekey::kTree));
+    m_view.setNodeTag(root, QStringLiteral("1"));
+    m_view.setButtonVisible(ScanButton::Stop, true);
+    if (!options.autoScanChecked) {
+        m_view.setButtonVisible(ScanButton::Scan, false);
+    }
+
+    int ordinal = 0;
+    InetAddr address{};  // keeps the previous connection's address when a lookup fails
+    for (ScanFileEntry& entry : m_scanFiles) {
+        const QString& path = entry.Path;
+        if (!FileExists(m_context.drives(), path)) {
+            ++ordinal;
+            const int node = m_view.addNode(root, QString(), path + QStringLiteral("[N/A]"),
+                                            image(imagekey::kFile));
+            m_view.setNodeTag(node, QStringLiteral("2,0,") + QString::number(ordinal));
+            entry.Users = QStringList{QString()};
+            continue;
+        }
+
+        const QString shortPath = GetShortName(path);
+        QString serverName;
+        NWCONN_HANDLE conn = 0;
+        QString volumeName;
+        QString dirPath;
+        if (netware.NWParsePath(shortPath, serverName, conn, volumeName, dirPath) !=
+            nwcode::kSuccessful) {
+            m_view.setBusy(false);
+            showScanButton();
+            m_view.setStatusText(QStringLiteral("Unable to parse path for file ") + shortPath +
+                                 QLatin1Char('.'));
+            return ScanOutcome::ParseFailed;
+        }
+        const QString scanPath = StripAtNul(volumeName) + QLatin1Char(':') + StripAtNul(dirPath);
+        const QString rightsPath = StripAtNul(serverName) + QLatin1Char('\\') + scanPath;
+
+        // One file node for the file, however many answers its connections come in.
+        int fileNode = 0;
+        QStringList users;
+        qint16 iteration = 0;
+        for (;;) {
+            m_view.yield();
+            if (clock.monotonicMs() > deadline || m_stopRequested) {
+                const bool stopped = m_stopRequested;
+                m_view.setBusy(false);
+                m_view.setStatusText(stopped ? QStringLiteral("Scan terminated.")
+                                             : QStringLiteral("Scan timed out."));
+                m_stopRequested = false;
+                m_view.setButtonVisible(ScanButton::Stop, false);
+                if (options.autoScanChecked) {
+                    m_view.uncheckAutoScan();
+                }
+                m_view.setButtonVisible(ScanButton::Scan, true);
+                return stopped ? ScanOutcome::Stopped : ScanOutcome::TimedOut;
+            }
+
+            ConnUsingFile single{};
+            ConnsUsingFile answer{};
+            const NWCCODE rc =
+                netware.NWScanConnectionsUsingFile(conn, 0, scanPath, iteration, single, answer);
+            if (rc == nwcode::kNoMoreEntries) {
+                break;
+            }
+            if (rc != nwcode::kSuccessful) {
+                const QString text =
+                    path + QStringLiteral("[Error : ") + ScanErrorText(rc) + QLatin1Char(']');
+                if (fileNode == 0) {
+                    ++ordinal;
+                    fileNode = m_view.addNode(root, QString(), text, image(imagekey::kFile));
+                    m_view.setNodeTag(fileNode, QStringLiteral("2,0,") + QString::number(ordinal));
+                } else {
+                    // The users found so far stay, so the log does not close them falsely.
+                    m_view.setNodeText(fileNode, text);
+                }
+                break;
+            }
+
+            const int count = std::min<int>(answer.connCount, kConnsPerAnswer);
+            const qsizetype first = users.size();
+            for (int j = 0; j < count; ++j) {
+                users.append(QString());
+            }
+            const QString countText =
+                path + QLatin1Char('[') + QString::number(users.size()) + QLatin1Char(']');
+            if (fileNode == 0) {
+                ++ordinal;
+                fileNode = m_view.addNode(root, QString(), countText, image(imagekey::kFile));
+                m_view.setNodeTag(fileNode, QStringLiteral("2,") + QString::number(conn) +
+                                                QLatin1Char(',') + QString::number(ordinal));
+            } else if (count > 0) {
+                m_view.setNodeText(fileNode, countText);
+            }
+
+            for (int j = 0; j < count; ++j) {
+                const ConnUsingFile& use = answer.connInfo[j];
+                QString name;
+                quint16 objectType = 0;
+                quint32 objectID = 0;
+                LoginTime loginTime{};
+                if (netware.NWGetConnectionInformation(conn, use.connNumber, name, objectType,
+                                                       objectID,
+                                                       loginTime) != nwcode::kSuccessful) {
+                    continue;  // no user node; the name stays ""
+                }
+                const QString user = StripAtNul(name).toUpper();
+                const qint16 connNumber = qint16(use.connNumber);
+                QString loginText;
+                QString addressText;
+                QString rights;
+                if (options.UserDetailsOption) {
+                    netware.NWGetInetAddr(conn, use.connNumber, address);
+                    loginText = LoginTimeText(loginTime);
+                    addressText = NetworkAddressText(address);
+                    rights = GetDirectoryRights(netware, rightsPath, user);
+                    if (rights.isEmpty()) {
+                        rights = QStringLiteral("NA");
+                    }
+                }
+
+                users[first + j] = user;
+                const int userNode =
+                    m_view.addNode(fileNode, QString(), user, image(imagekey::kUser));
+                m_view.setNodeTag(userNode, QStringLiteral("3,") + QString::number(connNumber));
+
+                if (options.UserDetailsOption && connNumber > 0) {
+                    const QString details[] = {
+                        QStringLiteral("Connection No: ") + QString::number(connNumber),
+                        QStringLiteral("Task No: ") + QString::number(qint16(use.taskNumber)),
+                        QStringLiteral("Opened: ") + (use.lockType == 8
+                                                          ? QStringLiteral("Shareable")
+                                                          : QStringLiteral("Exclusive")),
+                        QStringLiteral("File Rights: ") + OpenModeWords(use.accessControl),
+                        QStringLiteral("Directory Rights: ") + rights,
+                        QStringLiteral("Locked: ") +
+                            (use.lockFlag != 0 ? QStringLiteral("Yes") : QStringLiteral("No")),
+                        QStringLiteral("Login Time: ") + loginText,
+                        QStringLiteral("Network Address: ") + addressText,
+                    };
+                    for (const QString& detail : details) {
+                        const int detailNode =
+                            m_view.addNode(userNode, QString(), detail, QString());
+                        m_view.setNodeTag(detailNode, QStringLiteral("4"));
+                    }
+                }
+            }
+        }
+        entry.Users = users.isEmpty() ? QStringList{QString()} : users;
+    }
+
+    showScanButton();
+    QString logFailure;
+    if (options.autoScanChecked && options.storeChecked && m_logUpdate) {
+        logFailure = m_logUpdate(m_scanFiles);
+    }
+    m_scanFiles.clear();
+    m_view.setExpandCaption(QStringLiteral("Expand All [F3]"));
+    m_view.setButtonVisible(ScanButton::Expand, true);
+    m_view.setButtonVisible(ScanButton::Find, true);
+    m_view.setButtonVisible(ScanButton::EditFile, false);
+    m_view.setButtonVisible(ScanButton::DeleteFile, false);
+    m_view.setStatusText(logFailure.isEmpty() ? QStringLiteral("Idle")
+                                              : QStringLiteral("Idle (log not updated: ") +
+                                                    logFailure + QLatin1Char(')'));
+    m_context.TreeScanned = true;
+    m_view.focusButton(ScanButton::Expand);
+    m_view.setBusy(false);
+    return ScanOutcome::Completed;
+}
+
+}  // namespace tavrel

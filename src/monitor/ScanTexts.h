@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include "external/netware/NetWareCodes.h"
+#include "external/netware/NetWareRecords.h"
+
+namespace tavrel {
+
+// The texts a scan writes into the tree.
+
+// The message of a failed connection scan, shown in the file node as "[Error : ...]".
+QString ScanErrorText(NWCCODE rc);
+// The open mode words of an access-control byte, e.g. "Read,Deny Read" for 0x05.
+QString OpenModeWords(quint8 accessControl);
+// A login time as "Monday, 6/9/03, 08:05 am".
+QString LoginTimeText(const LoginTime& loginTime);
+// "IP:10.1.2.3", or "IPX:0000ABCD:00A0C91E2F30:4003" (and "AFP:"/"" prefixes) in hex.
+QString NetworkAddressText(const InetAddr& address);
+// The trustee rights words of a rights mask, e.g. "Read,Write,FileScan".
+QString RightsToText(quint16 mask);
+
+}  // namespace tavrel

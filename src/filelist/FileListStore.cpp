@@ -3,6 +3,8 @@
 #include <limits>
 
 #include "common/AppTitle.h"
+#include "common/DriveMap.h"
+#include "common/Module1.h"
 #include "common/SettingsStore.h"
 
 namespace tavrel {
@@ -96,6 +98,36 @@ bool DeleteFileEntry(SettingsStore& store, int number) {
 
 QString EditorDescription(const QString& text) {
     return text.left(kMaxDescriptionLength).trimmed();
+}
+
+AddFileResult AddMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
+                               const QString& description) {
+    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
+    if (type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
+        type == DriveType::NoRootDir || !FileExists(drives, path)) {
+        return AddFileResult::NotOnFileServer;
+    }
+    const int number = FileListCount(store) + 1;
+    if (FindDuplicatePath(store, path, number)) {
+        return AddFileResult::Duplicate;
+    }
+    return SaveFileEntry(store, number, path, EditorDescription(description))
+               ? AddFileResult::Saved
+               : AddFileResult::WriteFailed;
+}
+
+QString AddFileMessage(AddFileResult result) {
+    switch (result) {
+        case AddFileResult::Saved:
+            break;
+        case AddFileResult::NotOnFileServer:
+            return QStringLiteral("Invalid file! File must reside on file server.");
+        case AddFileResult::Duplicate:
+            return QStringLiteral("Unable to save. This item already exists.");
+        case AddFileResult::WriteFailed:
+            return QStringLiteral("Unable to save. The settings could not be written.");
+    }
+    return QString();
 }
 
 }  // namespace tavrel

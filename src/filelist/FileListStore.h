@@ -5,6 +5,7 @@
 
 namespace tavrel {
 
+class DriveMap;
 class SettingsStore;
 
 // One monitored file: its place in the list (1-based, also its key suffix) and its
@@ -39,5 +40,13 @@ bool DeleteFileEntry(SettingsStore& store, int number);
 // The description as the file editor keeps it: at most 55 characters, then trimmed.
 QString EditorDescription(const QString& text);
 inline constexpr int kMaxDescriptionLength = 55;
+
+// Adding a file as the file editor does: it must be a file on a network drive, its
+// description is kept as the editor keeps it, and a path already listed is refused.
+enum class AddFileResult { Saved, NotOnFileServer, Duplicate, WriteFailed };
+AddFileResult AddMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
+                               const QString& description);
+// The message the editor shows for a refusal ("" for Saved).
+QString AddFileMessage(AddFileResult result);
 
 }  // namespace tavrel

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
+#include "common/DriveMap.h"
 #include "common/IniSettingsStore.h"
 #include "filelist/FileListStore.h"
 #include "support/MemorySettingsStore.h"
@@ -146,6 +149,64 @@ TEST(EditorDescription, CutTo55ThenTrimmed) {
     EXPECT_EQ(EditorDescription(QString(60, QLatin1Char('x'))).size(), 55);
     EXPECT_EQ(EditorDescription(QStringLiteral("   ") + QString(60, QLatin1Char('y'))).size(), 52);
     EXPECT_EQ(EditorDescription(QStringLiteral("    ")), QString());
+}
+
+}  // namespace
+}  // namespace tavrel
+
+namespace tavrel {
+namespace {
+
+class AddMonitoredFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"net/apps/ORDERS.DBF", "net/apps/Stock.dbf", "local/notes.txt"}) {
+            const QString path = m_dir.path() + QLatin1Char('/') + QLatin1String(name);
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        MappedDrive g{QLatin1Char('G'), DriveType::Remote, "FS1", "SYS", "", m_dir.path() + "/net"};
+        MappedDrive d{QLatin1Char('D'), DriveType::Fixed, "", "", "", m_dir.path() + "/local"};
+        m_drives.setDrives({g, d});
+    }
+
+    QTemporaryDir m_dir;
+    DriveMap m_drives;
+    test::MemorySettingsStore m_store;
+};
+
+TEST_F(AddMonitoredFileTest, RefusalsWriteNothing) {
+    const QString longText = QStringLiteral("  ") + QString(70, QLatin1Char('d'));
+    ASSERT_EQ(AddMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF", longText),
+              AddFileResult::Saved);
+    EXPECT_EQ(FileDescription(m_store, 1), QString(53, QLatin1Char('d')));
+
+    const std::pair<const char*, AddFileResult> refused[] = {
+        {"g:\\apps\\orders.dbf", AddFileResult::Duplicate},
+        {"G:\\APPS\\MISSING.DBF", AddFileResult::NotOnFileServer},
+        {"D:\\notes.txt", AddFileResult::NotOnFileServer},
+        {"Q:\\APPS\\ORDERS.DBF", AddFileResult::NotOnFileServer},
+        {"not a path", AddFileResult::NotOnFileServer},
+    };
+    const QStringList before = m_store.keys();
+    for (const auto& [path, result] : refused) {
+        EXPECT_EQ(AddMonitoredFile(m_store, m_drives, QString::fromLatin1(path), "x"), result)
+            << path;
+    }
+    EXPECT_EQ(m_store.keys(), before);
+    m_store.setFailWrites(true);
+    EXPECT_EQ(AddMonitoredFile(m_store, m_drives, "G:\\APPS\\STOCK.DBF", "x"),
+              AddFileResult::WriteFailed);
+    EXPECT_EQ(m_store.keys(), before);
+}
+
+TEST(AddFileMessage, TheEditorsOwnWords) {
+    EXPECT_EQ(AddFileMessage(AddFileResult::NotOnFileServer),
+              QStringLiteral("Invalid file! File must reside on file server."));
+    EXPECT_EQ(AddFileMessage(AddFileResult::Duplicate),
+              QStringLiteral("Unable to save. This item already exists."));
+    EXPECT_EQ(AddFileMessage(AddFileResult::Saved), QString());
 }
 
 }  // namespace

@@ -52,6 +52,9 @@ const QString kCollapseAllCaption = QStringLiteral("Collapse All [F3]");
 constexpr int kClientWidth = 9135 / 15;
 constexpr int kClientHeight = 6135 / 15;
 constexpr int kStatusBarHeight = 375 / 15;
+// A caption that does not fit its place at the window's font gets a smaller one.
+constexpr int kFontPixels = 11;
+constexpr int kMinFontPixels = 8;
 
 // Positions are given in twips, fifteen to a pixel.
 QRect twips(int left, int top, int width, int height) {
@@ -118,6 +121,12 @@ Form1::~Form1() {
 }
 
 void Form1::createControls() {
+    // About the size of the classic dialog font, so the captions fit the given places.
+    QFont small = font();
+    small.setPixelSize(kFontPixels);
+    small.setStretch(QFont::SemiCondensed);  // taken where the desktop has such a face
+    setFont(small);
+
     const auto makeButton = [this](const QString& caption, const QRect& geometry) {
         auto* b = new QPushButton(caption, this);
         b->setGeometry(geometry);
@@ -166,6 +175,7 @@ void Form1::createControls() {
         makeCheckBox(QStringLiteral("Hot Tracking"), Frame1, twips(2040, 240, 1335, 255));
     ckFullRowSelect =
         makeCheckBox(QStringLiteral("Full Row Select"), Frame1, twips(2040, 480, 1455, 255));
+    Frame1->setAutoFillBackground(true);  // it lies over the tree
     Frame1->raise();
 
     sbStatus = new QStatusBar(this);
@@ -200,6 +210,8 @@ void Form1::createControls() {
         hidden->hide();
     }
 
+    fitCaptions();
+
     connect(cmdScan, &QPushButton::clicked, this, &Form1::cmdScan_Click);
     connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
     connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
@@ -220,6 +232,17 @@ void Form1::createControls() {
     connect(TreeView1, &NodeTree::nodeCheck, this, &Form1::TreeView1_NodeCheck);
     connect(mnuTrayRestore, &QAction::triggered, this, &Form1::mnuTrayRestore_Click);
     connect(mnuTrayExit, &QAction::triggered, this, &Form1::mnuTrayExit_Click);
+}
+
+void Form1::fitCaptions() {
+    for (QAbstractButton* control : findChildren<QAbstractButton*>()) {
+        QFont smaller = control->font();
+        while (control->sizeHint().width() > control->width() &&
+               smaller.pixelSize() > kMinFontPixels) {
+            smaller.setPixelSize(smaller.pixelSize() - 1);
+            control->setFont(smaller);
+        }
+    }
 }
 
 // ---- Start-up and shutdown ----
@@ -496,7 +519,9 @@ int Form1::addNode(int parentIndex, const QString& key, const QString& text,
         TreeView1->addTopLevelItem(node);
     } else {
         QTreeWidgetItem* parent = m_nodes[parentIndex - 1];
-        if (m_scan.running() && parent->parent() == nullptr && parent->treeWidget() != nullptr) {
+        // While a scan builds the tree, a file's subtree is kept off the tree until the
+        // scan yields or ends, and then goes in with its siblings in one insertion.
+        if (m_scanBusy && parent->parent() == nullptr && parent->treeWidget() != nullptr) {
             m_pending.emplace_back(parent, node);
         } else {
             parent->addChild(node);

@@ -183,6 +183,7 @@ protected:
 
 private:
     void createControls();
+    void fitCaptions();
     void applyButtonTips();
     void applyTreeStyle();
     void applyEditButtons(EditButtons rule);
@@ -200,8 +201,8 @@ private:
     ScanCycle m_scan;
     APIStuff m_tray;
 
-    // Nodes by ScanView index (1-based); a file node's subtree waits here, unattached,
-    // until the scan yields or ends, so the tree takes it in one insertion.
+    // Nodes by ScanView index (1-based). During a scan (busy), children of a top-level
+    // node wait in m_pending, unattached, until the scan yields or ends.
     std::vector<QTreeWidgetItem*> m_nodes;
     std::vector<std::pair<QTreeWidgetItem*, QTreeWidgetItem*>> m_pending;  // parent, child
     std::optional<BusyPointer> m_scanBusy;

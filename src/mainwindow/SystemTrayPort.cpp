@@ -2,25 +2,34 @@
 
 namespace tavrel {
 
-SystemTrayPort::SystemTrayPort(QObject* parent) : TrayPort(parent) {
-    connect(&m_icon, &QSystemTrayIcon::activated, this, &SystemTrayPort::activated);
-}
-
 bool SystemTrayPort::available() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void SystemTrayPort::showIcon(const QIcon& icon) {
-    m_icon.setIcon(icon);
-    m_icon.show();
+    if (!m_icon) {
+        if (!available()) {
+            return;
+        }
+        m_icon = std::make_unique<QSystemTrayIcon>();
+        m_icon->setToolTip(m_tip);
+        connect(m_icon.get(), &QSystemTrayIcon::activated, this, &SystemTrayPort::activated);
+    }
+    m_icon->setIcon(icon);
+    m_icon->show();
 }
 
 void SystemTrayPort::setTip(const QString& tip) {
-    m_icon.setToolTip(tip);
+    m_tip = tip;
+    if (m_icon) {
+        m_icon->setToolTip(tip);
+    }
 }
 
 void SystemTrayPort::hideIcon() {
-    m_icon.hide();
+    if (m_icon) {
+        m_icon->hide();
+    }
 }
 
 void SystemTrayPort::activated(QSystemTrayIcon::ActivationReason reason) {

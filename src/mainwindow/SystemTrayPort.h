@@ -1,16 +1,18 @@
 #pragma once
 
 #include <QSystemTrayIcon>
+#include <memory>
 
 #include "mainwindow/TrayPort.h"
 
 namespace tavrel {
 
-// The notification area through QSystemTrayIcon.
+// The notification area through QSystemTrayIcon, made only once a notification area
+// exists to take it.
 class SystemTrayPort : public TrayPort {
     Q_OBJECT
 public:
-    explicit SystemTrayPort(QObject* parent = nullptr);
+    using TrayPort::TrayPort;
 
     bool available() const override;
     void showIcon(const QIcon& icon) override;
@@ -20,7 +22,8 @@ public:
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);
 
-    QSystemTrayIcon m_icon;
+    std::unique_ptr<QSystemTrayIcon> m_icon;
+    QString m_tip;
 };
 
 }  // namespace tavrel

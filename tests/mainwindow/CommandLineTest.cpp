@@ -10,6 +10,10 @@ struct SwitchCase {
     StartupSwitch expected;
 };
 
+void PrintTo(const SwitchCase& c, std::ostream* os) {
+    *os << "'" << c.argument << "'";
+}
+
 class StartupSwitchTest : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(StartupSwitchTest, MatchesOnlyAtTheEnd) {

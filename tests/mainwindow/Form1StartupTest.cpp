@@ -229,6 +229,10 @@ struct CommandLineCase {
     bool store;
 };
 
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+    *os << "'" << c.argument << "'";
+}
+
 class Form1CommandLineTest : public Form1Test,
                              public ::testing::WithParamInterface<CommandLineCase> {};
 

@@ -12,6 +12,10 @@ struct LevelCase {
     int level;
 };
 
+void PrintTo(const LevelCase& c, std::ostream* os) {
+    *os << "'" << c.tag << "' scanned " << c.scanned << " first " << c.first;
+}
+
 class NodeLevelTest : public ::testing::TestWithParam<LevelCase> {};
 
 TEST_P(NodeLevelTest, TellsTheLevel) {
@@ -42,6 +46,10 @@ struct FileNumberCase {
     qsizetype position;
     qint16 number;
 };
+
+void PrintTo(const FileNumberCase& c, std::ostream* os) {
+    *os << "'" << c.tag << "' scanned " << c.scanned << " position " << c.position;
+}
 
 class NodeFileNumberTest : public ::testing::TestWithParam<FileNumberCase> {};
 
@@ -79,6 +87,10 @@ struct GroupCase {
     qsizetype selected;
     QList<qsizetype> ticks;
 };
+
+void PrintTo(const GroupCase& c, std::ostream* os) {
+    *os << "selected " << c.selected << " of " << c.levels.size();
+}
 
 class FileGroupTicksTest : public ::testing::TestWithParam<GroupCase> {};
 

@@ -21,8 +21,9 @@ const QString kLocked = QStringLiteral("the database is locked by another progra
 constexpr int kSqliteBusy = 5;
 constexpr int kSqliteLocked = 6;
 
-// Rows changed alike go in one statement; well below SQLite's limit on parameters.
-constexpr qsizetype kRowidsPerStatement = 500;
+// Rows changed alike go in one statement; well below SQLite's limit on parameters, and
+// small enough that binding stays cheap.
+constexpr qsizetype kRowidsPerStatement = 100;
 
 QString reasonOf(const LogDbError& error) {
     const int primary = error.number & 0xff;  // extended codes carry it in the low byte
@@ -40,33 +41,31 @@ QString dateText(const QDate& date) {
     return date.toString(Qt::ISODate);
 }
 
-// File and user compare without regard to case.
-QString pairKey(const QString& file, const QString& user) {
-    return file.toCaseFolded() + QChar(0) + user.toCaseFolded();
-}
+// File and user compare without regard to case. Upper case, the form the scan gives user
+// names in, costs nothing for texts already in it.
+using PairKey = std::pair<QString, QString>;
 
-struct TodayRow {
-    qint64 rowid = 0;
-    bool opened = false;
-};
+PairKey pairKey(const QString& file, const QString& user) {
+    return {file.toUpper(), user.toUpper()};
+}
 
 struct Sighting {
     QString file;
     QString user;
-    QString key;
+    PairKey key;
 };
 
 // What one scan saw: each (file, user) pair once, however many connections the user
 // holds the file through and wherever they stand in the server's answer.
 QList<Sighting> sightingsOf(const ScanFileTable& scanFiles) {
     QList<Sighting> sightings;
-    QSet<QString> seen;
+    QSet<PairKey> seen;
     for (const ScanFileEntry& entry : scanFiles) {
         for (const QString& user : entry.Users) {
             if (user.isEmpty()) {
                 continue;
             }
-            QString key = pairKey(entry.Path, user);
+            PairKey key = pairKey(entry.Path, user);
             if (seen.contains(key)) {
                 continue;
             }
@@ -82,26 +81,67 @@ QString execOrReason(LogDb& db, const QString& sql, const QVariantList& params =
     return result.ok() ? QString() : reasonOf(result.error);
 }
 
+QString placeholders(qsizetype count) {
+    return count == 0 ? QString() : QStringLiteral("?") + QStringLiteral(",?").repeated(count - 1);
+}
+
 // Applies one set of assignments to the rows given by rowid.
 QString updateRows(LogDb& db, const QString& assignments, const QVariantList& values,
                    const QList<qint64>& rowids) {
     for (qsizetype start = 0; start < rowids.size(); start += kRowidsPerStatement) {
         const qsizetype count = std::min(kRowidsPerStatement, rowids.size() - start);
-        QString placeholders = QStringLiteral("?");
-        placeholders += QStringLiteral(",?").repeated(count - 1);
         QVariantList params = values;
         params.reserve(values.size() + count);
         for (qsizetype i = start; i < start + count; ++i) {
             params.append(rowids.at(i));
         }
-        const QString reason =
-            execOrReason(db,
-                         QStringLiteral("UPDATE Log SET ") + assignments +
-                             QStringLiteral(" WHERE rowid IN (") + placeholders + QLatin1Char(')'),
-                         params);
+        const QString reason = execOrReason(db,
+                                            QStringLiteral("UPDATE Log SET ") + assignments +
+                                                QStringLiteral(" WHERE rowid IN (") +
+                                                placeholders(count) + QLatin1Char(')'),
+                                            params);
         if (!reason.isEmpty()) {
             return reason;
         }
+    }
+    return QString();
+}
+
+struct TodayRow {
+    qint64 rowid = 0;
+    bool opened = false;
+};
+
+// Today's rows: the first of each pair (the one the update works on; the log holds one
+// per pair unless someone added more by hand) and every open one.
+struct TodayRows {
+    QHash<PairKey, TodayRow> first;
+    QList<std::pair<qint64, PairKey>> open;
+};
+
+QString readToday(LogDb& db, const QDate& today, TodayRows& rows) {
+    QSqlQuery query(db.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT rowid, File, User, Opened FROM Log "
+                                      "WHERE Date = ? ORDER BY File, User"))) {
+        return reasonOf(LogDb::errorOf(query.lastError()));
+    }
+    query.addBindValue(dateText(today));
+    if (!query.exec()) {
+        return reasonOf(LogDb::errorOf(query.lastError()));
+    }
+    while (query.next()) {
+        const TodayRow row{query.value(0).toLongLong(), query.value(3).toInt() != 0};
+        PairKey key = pairKey(query.value(1).toString(), query.value(2).toString());
+        if (row.opened) {
+            rows.open.append({row.rowid, key});
+        }
+        if (!rows.first.contains(key)) {
+            rows.first.insert(std::move(key), row);
+        }
+    }
+    if (query.lastError().isValid()) {
+        return reasonOf(LogDb::errorOf(query.lastError()));
     }
     return QString();
 }
@@ -126,67 +166,56 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
         }
     }
 
-    QHash<QString, TodayRow> rows;  // the first row of each pair, as the lookup finds it
-    QList<std::pair<qint64, QString>> openRows;
-    {
-        QSqlQuery query(db.database());
-        query.setForwardOnly(true);
-        if (!query.prepare(QStringLiteral("SELECT rowid, File, User, Opened FROM Log "
-                                          "WHERE Date = ? ORDER BY File, User"))) {
-            return reasonOf(LogDb::errorOf(query.lastError()));
-        }
-        query.addBindValue(dateText(today));
-        if (!query.exec()) {
-            return reasonOf(LogDb::errorOf(query.lastError()));
-        }
-        while (query.next()) {
-            const TodayRow row{query.value(0).toLongLong(), query.value(3).toInt() != 0};
-            QString key = pairKey(query.value(1).toString(), query.value(2).toString());
-            if (row.opened) {
-                openRows.append({row.rowid, key});
-            }
-            if (!rows.contains(key)) {
-                rows.insert(std::move(key), row);
-            }
-        }
-        if (query.lastError().isValid()) {
-            return reasonOf(LogDb::errorOf(query.lastError()));
-        }
+    TodayRows rows;
+    QString reason = readToday(db, today, rows);
+    if (!reason.isEmpty()) {
+        return reason;
     }
-
     const QList<Sighting> sightings = sightingsOf(scanFiles);
-    QSet<QString> seen;
+    QSet<PairKey> seen;
     seen.reserve(sightings.size());
     for (const Sighting& s : sightings) {
         seen.insert(s.key);
     }
 
+    // An open row is closed when its user no longer holds the file, and counted on when
+    // the user still does; both add this scan's minute. A second row of a pair is never
+    // reached by the lookup, so a seen one is passed over.
     QList<qint64> closed;
-    for (const auto& [rowid, key] : openRows) {
+    QList<qint64> passedOver;
+    for (const auto& [rowid, key] : rows.open) {
         if (!seen.contains(key)) {
             closed.append(rowid);
+        } else if (rows.first.value(key).rowid != rowid) {
+            passedOver.append(rowid);
         }
     }
-    QList<qint64> stillOpen;
     QList<qint64> reopened;
     QList<const Sighting*> added;
     for (const Sighting& s : sightings) {
-        const auto row = rows.constFind(s.key);
-        if (row == rows.cend()) {
+        const auto row = rows.first.constFind(s.key);
+        if (row == rows.first.cend()) {
             added.append(&s);
-        } else if (row->opened) {
-            stillOpen.append(row->rowid);
-        } else {
+        } else if (!row->opened) {
             reopened.append(row->rowid);
         }
     }
 
-    QString reason = updateRows(db,
-                                QStringLiteral("Opened = 0, Out_Time = ?, Mins = Mins + 1, "
-                                               "Out_Times = IFNULL(Out_Times, '') || ?"),
-                                {time, timeItem}, closed);
+    // One statement counts the minute of every open row, before the closes clear Opened.
+    QVariantList params{dateText(today)};
+    QString sql = QStringLiteral("UPDATE Log SET Mins = Mins + 1 WHERE Date = ? AND Opened");
+    if (!passedOver.isEmpty()) {
+        sql += QStringLiteral(" AND rowid NOT IN (") + placeholders(passedOver.size()) +
+               QLatin1Char(')');
+        for (qint64 rowid : passedOver) {
+            params.append(rowid);
+        }
+    }
+    reason = execOrReason(db, sql, params);
     if (reason.isEmpty()) {
-        reason = updateRows(db, QStringLiteral("Mins = Mins + 1"), {}, stillOpen);
+        reason = updateRows(
+            db, QStringLiteral("Opened = 0, Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ?"),
+            {time, timeItem}, closed);
     }
     if (reason.isEmpty()) {
         reason = updateRows(

@@ -67,6 +67,10 @@ struct Scenario {
     QStringList rows;
 };
 
+void PrintTo(const Scenario& scenario, std::ostream* os) {
+    *os << scenario.name;
+}
+
 class UsageLogScenario : public UsageLogTest, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(UsageLogScenario, LeavesTheseRows) {
@@ -166,6 +170,29 @@ INSTANTIATE_TEST_SUITE_P(
                  {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
                   "| 1 | -1"}}),
     [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+TEST_F(UsageLogTest, ASecondRowOfAPairAddedByHandIsPassedOverAndClosed) {
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    m_autoScan.switchOn();
+    m_clock.set(at(1, 9, 5));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    {
+        LogDb db;
+        ASSERT_TRUE(db.open(path()));
+        ASSERT_TRUE(db.exec(QStringLiteral("INSERT INTO Log SELECT * FROM Log")).ok());
+    }
+    for (int minute : {6, 7}) {
+        m_clock.set(at(1, 9, minute));
+        ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    }
+    m_clock.set(at(1, 9, 8));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {""}}}), QString());
+    EXPECT_EQ(logRows(path()),
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:08 am | 09:05 am, "
+                           "| 09:08 am, | 3 | 1 | 0",
+                           "2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:08 am | 09:05 am, "
+                           "| 09:08 am, | 1 | 1 | 0"}));
+}
 
 TEST_F(UsageLogTest, ADatabaseErrorRollsTheWholeUpdateBack) {
     UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
@@ -267,6 +294,10 @@ struct LeftLock {
     int ageMinutes;
     bool takenOver;
 };
+
+void PrintTo(const LeftLock& lock, std::ostream* os) {
+    *os << lock.name;
+}
 
 class LeftLockTest : public UsageLogTest, public ::testing::WithParamInterface<LeftLock> {};
 

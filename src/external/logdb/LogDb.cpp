@@ -32,16 +32,6 @@ const char* const kCreateIndex =
     "CREATE INDEX IF NOT EXISTS Log_Date_File_User ON Log "
     "(Date, File COLLATE NOCASE, User COLLATE NOCASE)";
 
-LogDbError errorOf(const QSqlError& error) {
-    bool numeric = false;
-    const int number = error.nativeErrorCode().toInt(&numeric);
-    QString text = error.databaseText();
-    if (text.isEmpty()) {
-        text = error.driverText();
-    }
-    return {numeric ? number : 1, text};
-}
-
 }  // namespace
 
 LogDb::LogDb(int busyTimeoutMs)
@@ -91,6 +81,7 @@ bool LogDb::openConnection(const QString& path, bool mayCreate) {
     m_path = path;
     if (!db.open()) {
         const LogDbError error = errorOf(db.lastError());
+        db = QSqlDatabase();  // no handle may outlive the connection's removal
         return fail(error.number, error.description);
     }
     {
@@ -100,6 +91,7 @@ bool LogDb::openConnection(const QString& path, bool mayCreate) {
             const LogDbError error = errorOf(probe.lastError());
             probe.finish();
             probe = QSqlQuery();
+            db = QSqlDatabase();
             return fail(error.number, error.description);
         }
         // WAL lets a reader and a writer in another process work at once. A read-only file
@@ -190,6 +182,16 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     }
     result.kind = LogDbResult::Kind::Rows;
     return result;
+}
+
+LogDbError LogDb::errorOf(const QSqlError& error) {
+    bool numeric = false;
+    const int number = error.nativeErrorCode().toInt(&numeric);
+    QString text = error.databaseText();
+    if (text.isEmpty()) {
+        text = error.driverText();
+    }
+    return {numeric ? number : 1, text};
 }
 
 bool LogDb::LogExists(const QString& path) {

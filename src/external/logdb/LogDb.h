@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -64,6 +65,8 @@ public:
 
     // True when the file exists and holds table Log.
     static bool LogExists(const QString& path);
+    // The number and text of an error from a query run on database().
+    static LogDbError errorOf(const QSqlError& error);
 
 private:
     bool openConnection(const QString& path, bool mayCreate);

@@ -1,0 +1,320 @@
+#include "monitor/UsageLog.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
+#include <algorithm>
+
+#include "common/Clock.h"
+#include "common/TimeText.h"
+#include "monitor/CreateLogDatabase.h"
+
+namespace tavrel {
+
+namespace {
+
+const QString kNotCreated = QStringLiteral("the log database could not be created");
+const QString kLocked = QStringLiteral("the database is locked by another program");
+
+// SQLite's primary result codes for a database another connection is writing.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+
+// Rows changed alike go in one statement; well below SQLite's limit on parameters, and
+// small enough that binding stays cheap.
+constexpr qsizetype kRowidsPerStatement = 100;
+
+QString reasonOf(const LogDbError& error) {
+    const int primary = error.number & 0xff;  // extended codes carry it in the low byte
+    if (primary == kSqliteBusy || primary == kSqliteLocked) {
+        return kLocked;
+    }
+    if (error.description.isEmpty()) {
+        return QStringLiteral("database error %1").arg(error.number);
+    }
+    return error.description;
+}
+
+// Dates are stored as ISO text, so a day's rows are found by value whatever the locale.
+QString dateText(const QDate& date) {
+    return date.toString(Qt::ISODate);
+}
+
+// File and user compare without regard to case. Upper case, the form the scan gives user
+// names in, costs nothing for texts already in it.
+using PairKey = std::pair<QString, QString>;
+
+PairKey pairKey(const QString& file, const QString& user) {
+    return {file.toUpper(), user.toUpper()};
+}
+
+struct Sighting {
+    QString file;
+    QString user;
+    PairKey key;
+};
+
+// What one scan saw: each (file, user) pair once, however many connections the user
+// holds the file through and wherever they stand in the server's answer.
+QList<Sighting> sightingsOf(const ScanFileTable& scanFiles) {
+    QList<Sighting> sightings;
+    QSet<PairKey> seen;
+    for (const ScanFileEntry& entry : scanFiles) {
+        for (const QString& user : entry.Users) {
+            if (user.isEmpty()) {
+                continue;
+            }
+            PairKey key = pairKey(entry.Path, user);
+            if (seen.contains(key)) {
+                continue;
+            }
+            seen.insert(key);
+            sightings.append({entry.Path, user, std::move(key)});
+        }
+    }
+    return sightings;
+}
+
+QString execOrReason(LogDb& db, const QString& sql, const QVariantList& params = {}) {
+    const LogDbResult result = db.exec(sql, params);
+    return result.ok() ? QString() : reasonOf(result.error);
+}
+
+QString placeholders(qsizetype count) {
+    return count == 0 ? QString() : QStringLiteral("?") + QStringLiteral(",?").repeated(count - 1);
+}
+
+// Applies one set of assignments to the rows given by rowid.
+QString updateRows(LogDb& db, const QString& assignments, const QVariantList& values,
+                   const QList<qint64>& rowids) {
+    for (qsizetype start = 0; start < rowids.size(); start += kRowidsPerStatement) {
+        const qsizetype count = std::min(kRowidsPerStatement, rowids.size() - start);
+        QVariantList params = values;
+        params.reserve(values.size() + count);
+        for (qsizetype i = start; i < start + count; ++i) {
+            params.append(rowids.at(i));
+        }
+        const QString reason = execOrReason(db,
+                                            QStringLiteral("UPDATE Log SET ") + assignments +
+                                                QStringLiteral(" WHERE rowid IN (") +
+                                                placeholders(count) + QLatin1Char(')'),
+                                            params);
+        if (!reason.isEmpty()) {
+            return reason;
+        }
+    }
+    return QString();
+}
+
+struct TodayRow {
+    qint64 rowid = 0;
+    bool opened = false;
+};
+
+// Today's rows: the first of each pair (the one the update works on; the log holds one
+// per pair unless someone added more by hand) and every open one.
+struct TodayRows {
+    QHash<PairKey, TodayRow> first;
+    QList<std::pair<qint64, PairKey>> open;
+};
+
+QString readToday(LogDb& db, const QDate& today, TodayRows& rows) {
+    QSqlQuery query(db.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT rowid, File, User, Opened FROM Log "
+                                      "WHERE Date = ? ORDER BY File, User"))) {
+        return reasonOf(LogDb::errorOf(query.lastError()));
+    }
+    query.addBindValue(dateText(today));
+    if (!query.exec()) {
+        return reasonOf(LogDb::errorOf(query.lastError()));
+    }
+    while (query.next()) {
+        const TodayRow row{query.value(0).toLongLong(), query.value(3).toInt() != 0};
+        PairKey key = pairKey(query.value(1).toString(), query.value(2).toString());
+        if (row.opened) {
+            rows.open.append({row.rowid, key});
+        }
+        if (!rows.first.contains(key)) {
+            rows.first.insert(std::move(key), row);
+        }
+    }
+    if (query.lastError().isValid()) {
+        return reasonOf(LogDb::errorOf(query.lastError()));
+    }
+    return QString();
+}
+
+// Every statement of one update, inside the caller's transaction.
+QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastScanDate,
+                  const QDateTime& now) {
+    const QDate today = now.date();
+    const QString time = timeText(now.time());
+    const QString timeItem = time + QLatin1Char(',');
+
+    // A new day: the rows of the last day still open are closed now, one minute more.
+    if (lastScanDate.isValid() && lastScanDate != today) {
+        const QString reason =
+            execOrReason(db,
+                         QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + 1, "
+                                        "Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ? "
+                                        "WHERE Date = ? AND Opened"),
+                         {time, timeItem, dateText(lastScanDate)});
+        if (!reason.isEmpty()) {
+            return reason;
+        }
+    }
+
+    TodayRows rows;
+    QString reason = readToday(db, today, rows);
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    const QList<Sighting> sightings = sightingsOf(scanFiles);
+    QSet<PairKey> seen;
+    seen.reserve(sightings.size());
+    for (const Sighting& s : sightings) {
+        seen.insert(s.key);
+    }
+
+    // An open row is closed when its user no longer holds the file, and counted on when
+    // the user still does; both add this scan's minute. A second row of a pair is never
+    // reached by the lookup, so a seen one is passed over.
+    QList<qint64> closed;
+    QList<qint64> passedOver;
+    for (const auto& [rowid, key] : rows.open) {
+        if (!seen.contains(key)) {
+            closed.append(rowid);
+        } else if (rows.first.value(key).rowid != rowid) {
+            passedOver.append(rowid);
+        }
+    }
+    QList<qint64> reopened;
+    QList<const Sighting*> added;
+    for (const Sighting& s : sightings) {
+        const auto row = rows.first.constFind(s.key);
+        if (row == rows.first.cend()) {
+            added.append(&s);
+        } else if (!row->opened) {
+            reopened.append(row->rowid);
+        }
+    }
+
+    // One statement counts the minute of every open row, before the closes clear Opened.
+    QVariantList params{dateText(today)};
+    QString sql = QStringLiteral("UPDATE Log SET Mins = Mins + 1 WHERE Date = ? AND Opened");
+    if (!passedOver.isEmpty()) {
+        sql += QStringLiteral(" AND rowid NOT IN (") + placeholders(passedOver.size()) +
+               QLatin1Char(')');
+        for (qint64 rowid : passedOver) {
+            params.append(rowid);
+        }
+    }
+    reason = execOrReason(db, sql, params);
+    if (reason.isEmpty()) {
+        reason = updateRows(
+            db, QStringLiteral("Opened = 0, Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ?"),
+            {time, timeItem}, closed);
+    }
+    if (reason.isEmpty()) {
+        reason = updateRows(
+            db,
+            QStringLiteral("Opens = Opens + 1, In_Times = IFNULL(In_Times, '') || ?, Opened = -1"),
+            {timeItem}, reopened);
+    }
+    if (!reason.isEmpty() || added.isEmpty()) {
+        return reason;
+    }
+
+    // Out_Time and Out_Times stay Null until the first close.
+    QSqlQuery insert(db.database());
+    if (!insert.prepare(QStringLiteral(
+            "INSERT INTO Log (Date, File, User, In_Time, In_Times, Mins, Opens, Opened) "
+            "VALUES (?, ?, ?, ?, ?, 0, 1, -1)"))) {
+        return reasonOf(LogDb::errorOf(insert.lastError()));
+    }
+    const QString todayText = dateText(today);
+    for (const Sighting* s : added) {
+        insert.bindValue(0, todayText);
+        insert.bindValue(1, s->file);
+        insert.bindValue(2, s->user);
+        insert.bindValue(3, time);
+        insert.bindValue(4, timeItem);
+        if (!insert.exec()) {
+            return reasonOf(LogDb::errorOf(insert.lastError()));
+        }
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString UsageLog::databasePathIn(const QString& appFolder) {
+    return appFolder + QStringLiteral("tavrel.mdb");
+}
+
+UsageLog::UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& lastScanDate,
+                   int busyTimeoutMs)
+    : m_databasePath(std::move(databasePath)),
+      m_clock(clock),
+      m_prompts(prompts),
+      m_lastScanDate(lastScanDate),
+      m_busyTimeoutMs(busyTimeoutMs),
+      m_writerLock(m_databasePath) {}
+
+QString UsageLog::UpdateUsageLog(const ScanFileTable& scanFiles) {
+    const QString reason = m_writerLock.acquire();
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    if (!QFileInfo::exists(m_databasePath) && !CreateLogDatabase(m_prompts, m_databasePath)) {
+        return kNotCreated;
+    }
+    LogDb db(m_busyTimeoutMs);
+    if (!db.open(m_databasePath)) {
+        return reasonOf(db.lastError());
+    }
+    const LogDbResult table = db.exec(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Log'"));
+    if (!table.ok()) {
+        return reasonOf(table.error);
+    }
+    if (table.rows.value(0).value(0).toInt() == 0) {
+        // A database without the log's table (an empty file, say) gets it.
+        db.close();
+        if (!CreateLogDatabase(m_prompts, m_databasePath)) {
+            return kNotCreated;
+        }
+        if (!db.open(m_databasePath)) {
+            return reasonOf(db.lastError());
+        }
+    }
+    return update(db, scanFiles);
+}
+
+QString UsageLog::update(LogDb& db, const ScanFileTable& scanFiles) {
+    // One moment for the whole update, so the date and the times written agree even when
+    // the update runs across midnight.
+    const QDateTime now = m_clock.now();
+    // IMMEDIATE takes the write lock at once (waiting up to the busy timeout), so the
+    // update never finds itself half-way with the database taken by another writer.
+    QString reason = execOrReason(db, QStringLiteral("BEGIN IMMEDIATE"));
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    reason = storeScan(db, scanFiles, m_lastScanDate, now);
+    if (reason.isEmpty()) {
+        reason = execOrReason(db, QStringLiteral("COMMIT"));
+    }
+    if (!reason.isEmpty()) {
+        db.exec(QStringLiteral("ROLLBACK"));
+        return reason;
+    }
+    // Only now: had the day change not been stored, the old day's open rows must still be
+    // closed by the next update.
+    m_lastScanDate = now.date();
+    return QString();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,386 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include "external/logdb/LogDb.h"
+#include "monitor/AutoScan.h"
+#include "monitor/CreateLogDatabase.h"
+#include "monitor/LogWriterLock.h"
+#include "monitor/UsageLog.h"
+#include "support/FakeClock.h"
+#include "support/ScriptedPrompts.h"
+
+namespace tavrel {
+namespace {
+
+const QString kOrders = QStringLiteral("G:\\ORDERS.DBF");
+const QString kLedger = QStringLiteral("H:\\LEDGER.DAT");
+
+// 9 December 2026 is day 1.
+QDateTime at(int day, int hour, int minute) {
+    return QDateTime(QDate(2026, 12, 8 + day), QTime(hour, minute));
+}
+
+// Every row of the log, oldest day first, each column in order, Null spelt out.
+QStringList logRows(const QString& path) {
+    LogDb db;
+    if (!db.open(path)) {
+        return {QStringLiteral("no log: ") + db.lastError().description};
+    }
+    const LogDbResult result = db.exec(QStringLiteral(
+        "SELECT Date, File, User, In_Time, Out_Time, In_Times, Out_Times, Mins, Opens, Opened "
+        "FROM Log ORDER BY Date, File, User, rowid"));
+    QStringList rows;
+    for (const QVariantList& row : result.rows) {
+        QStringList cells;
+        for (const QVariant& cell : row) {
+            cells.append(cell.isNull() ? QStringLiteral("Null") : cell.toString());
+        }
+        rows.append(cells.join(QStringLiteral(" | ")));
+    }
+    return rows;
+}
+
+class UsageLogTest : public ::testing::Test {
+protected:
+    QString path() const { return m_dir.path() + QStringLiteral("/tavrel.mdb"); }
+
+    QTemporaryDir m_dir;
+    test::FakeClock m_clock{at(1, 9, 0)};
+    test::ScriptedPrompts m_prompts;
+    AutoScan m_autoScan{m_clock};
+};
+
+struct Step {
+    QDateTime at;
+    ScanFileTable scan;
+    bool switchOn = false;  // auto scan switched on just before this scan
+};
+
+struct Scenario {
+    const char* name;
+    QList<Step> steps;
+    QStringList rows;
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* os) {
+    *os << scenario.name;
+}
+
+class UsageLogScenario : public UsageLogTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(UsageLogScenario, LeavesTheseRows) {
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    for (const Step& step : GetParam().steps) {
+        m_clock.set(step.at);
+        if (step.switchOn) {
+            m_autoScan.switchOn();
+        }
+        ASSERT_EQ(log.UpdateUsageLog(step.scan), QString()) << step.at.toString().toStdString();
+        EXPECT_EQ(m_autoScan.LastScanDate, step.at.date());
+    }
+    EXPECT_EQ(logRows(path()), GetParam().rows);
+    EXPECT_TRUE(m_prompts.asked().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UsageLog, UsageLogScenario,
+    ::testing::Values(
+        Scenario{"FirstSighting",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
+                  "| 1 | -1"}},
+        Scenario{"AMinutePerLaterScan",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {"ALICE"}}}},
+                  {at(1, 9, 7), {{kOrders, {"ALICE"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 2 "
+                  "| 1 | -1"}},
+        Scenario{"ClosedAtTheFirstScanThatMissesTheUser",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {"ALICE"}}}},
+                  {at(1, 9, 7), {{kOrders, {""}}}},
+                  {at(1, 9, 8), {{kOrders, {""}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:07 am | 09:05 am, | 09:07 "
+                  "am, | 2 | 1 | 0"}},
+        Scenario{"Reopened",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {""}}}},
+                  {at(1, 13, 40), {{kOrders, {"ALICE"}}}},
+                  {at(1, 13, 41), {{kOrders, {"ALICE"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am,01:40 pm, "
+                  "| 09:06 am, | 2 | 2 | -1"}},
+        Scenario{"SeveralUsersAndFiles",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {"ALICE"}}, {kLedger, {"CAROL", "BOB"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                  "| 1 | -1",
+                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
+                  "am, | 1 | 1 | 0",
+                  "2026-12-09 | H:\\LEDGER.DAT | BOB | 09:06 am | Null | 09:06 am, | Null | 0 | 1 "
+                  "| -1",
+                  "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
+                  "| 1 | -1"}},
+        Scenario{"AFailedFileClosesItsUsers",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {""}}, {kLedger, {"CAROL"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
+                  "am, | 1 | 1 | 0",
+                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
+                  "am, | 1 | 1 | 0",
+                  "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
+                  "| 1 | -1"}},
+        Scenario{"MidnightWhileAutoScanRuns",
+                 {{at(1, 23, 58), {{kOrders, {"ALICE", "BOB"}}}, true},
+                  {at(1, 23, 59), {{kOrders, {"ALICE"}}}},
+                  {at(2, 0, 1), {{kOrders, {"ALICE"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 11:58 pm | 12:01 am | 11:58 pm, | 12:01 "
+                  "am, | 2 | 1 | 0",
+                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 11:58 pm | 11:59 pm | 11:58 pm, | 11:59 "
+                  "pm, | 1 | 1 | 0",
+                  "2026-12-10 | G:\\ORDERS.DBF | ALICE | 12:01 am | Null | 12:01 am, | Null | 0 "
+                  "| 1 | -1"}},
+        Scenario{"AutoScanSwitchedOnAgainOnALaterDayLeavesOldRowsOpen",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                  {at(3, 10, 0), {{kOrders, {"BOB"}}}, true}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
+                  "| 1 | -1",
+                  "2026-12-11 | G:\\ORDERS.DBF | BOB | 10:00 am | Null | 10:00 am, | Null | 0 | 1 "
+                  "| -1"}},
+        Scenario{"Apostrophes",
+                 {{at(1, 9, 5), {{"G:\\O'BRIEN\\IT'S.DBF", {"O'NEIL"}}}, true},
+                  {at(1, 9, 6), {{"G:\\O'BRIEN\\IT'S.DBF", {"O'NEIL"}}}},
+                  {at(1, 9, 7), {{"G:\\O'BRIEN\\IT'S.DBF", {""}}}}},
+                 {"2026-12-09 | G:\\O'BRIEN\\IT'S.DBF | O'NEIL | 09:05 am | 09:07 am | 09:05 am, "
+                  "| 09:07 am, | 2 | 1 | 0"}},
+        Scenario{"OneMinutePerScanWhateverTheConnections",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB", "ALICE", "ALICE"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {"ALICE", "", "BOB", "ALICE"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                  "| 1 | -1",
+                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | Null | 09:05 am, | Null | 1 | 1 "
+                  "| -1"}},
+        Scenario{"PathAndUserMatchWithoutRegardToCase",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                  {at(1, 9, 6), {{"g:\\orders.dbf", {"alice"}}, {kOrders, {"ALICE"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                  "| 1 | -1"}}),
+    [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+TEST_F(UsageLogTest, ASecondRowOfAPairAddedByHandIsPassedOverAndClosed) {
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    m_autoScan.switchOn();
+    m_clock.set(at(1, 9, 5));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    {
+        LogDb db;
+        ASSERT_TRUE(db.open(path()));
+        ASSERT_TRUE(db.exec(QStringLiteral("INSERT INTO Log SELECT * FROM Log")).ok());
+    }
+    for (int minute : {6, 7}) {
+        m_clock.set(at(1, 9, minute));
+        ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    }
+    m_clock.set(at(1, 9, 8));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {""}}}), QString());
+    EXPECT_EQ(logRows(path()),
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:08 am | 09:05 am, "
+                           "| 09:08 am, | 3 | 1 | 0",
+                           "2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:08 am | 09:05 am, "
+                           "| 09:08 am, | 1 | 1 | 0"}));
+}
+
+TEST_F(UsageLogTest, ADatabaseErrorRollsTheWholeUpdateBack) {
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    m_autoScan.switchOn();
+    m_clock.set(at(1, 9, 5));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE", "BOB"}}}), QString());
+    {
+        LogDb db;
+        ASSERT_TRUE(db.open(path()));
+        ASSERT_TRUE(db.exec(QStringLiteral("CREATE TRIGGER NoBoom BEFORE INSERT ON Log "
+                                           "WHEN NEW.User = 'BOOM' BEGIN "
+                                           "SELECT RAISE(ABORT, 'the disk is full'); END"))
+                        .ok());
+    }
+    const QStringList before = logRows(path());
+
+    // The day change, a close and an insert come before the failing insert.
+    m_clock.set(at(2, 8, 0));
+    const ScanFileTable scan{{kOrders, {"ALICE"}}, {kLedger, {"BOOM"}}};
+    EXPECT_EQ(log.UpdateUsageLog(scan), QStringLiteral("the disk is full"));
+    EXPECT_EQ(logRows(path()), before);
+    EXPECT_EQ(m_autoScan.LastScanDate, at(1, 0, 0).date());
+
+    {
+        LogDb db;
+        ASSERT_TRUE(db.open(path()));
+        ASSERT_TRUE(db.exec(QStringLiteral("DROP TRIGGER NoBoom")).ok());
+    }
+    m_clock.set(at(2, 8, 1));
+    ASSERT_EQ(log.UpdateUsageLog(scan), QString());
+    EXPECT_EQ(m_autoScan.LastScanDate, at(2, 0, 0).date());
+    EXPECT_EQ(logRows(path()),
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 08:01 am | 09:05 am, "
+                           "| 08:01 am, | 1 | 1 | 0",
+                           "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 08:01 am | 09:05 am, | "
+                           "08:01 am, | 1 | 1 | 0",
+                           "2026-12-10 | G:\\ORDERS.DBF | ALICE | 08:01 am | Null | 08:01 am, | "
+                           "Null | 0 | 1 | -1",
+                           "2026-12-10 | H:\\LEDGER.DAT | BOOM | 08:01 am | Null | 08:01 am, | "
+                           "Null | 0 | 1 | -1"}));
+}
+
+TEST_F(UsageLogTest, ADatabaseAnotherProgramIsWritingIsSkippedWithNothingLost) {
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate, 50);
+    m_autoScan.switchOn();
+    m_clock.set(at(1, 9, 5));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    const QStringList before = logRows(path());
+
+    LogDb other;
+    ASSERT_TRUE(other.open(path()));
+    ASSERT_TRUE(other.exec(QStringLiteral("BEGIN IMMEDIATE")).ok());
+    m_clock.set(at(2, 0, 1));
+    EXPECT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}),
+              QStringLiteral("the database is locked by another program"));
+    EXPECT_EQ(m_autoScan.LastScanDate, at(1, 0, 0).date());
+    ASSERT_TRUE(other.exec(QStringLiteral("ROLLBACK")).ok());
+    EXPECT_EQ(logRows(path()), before);
+
+    m_clock.set(at(2, 0, 2));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    EXPECT_EQ(logRows(path()),
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 12:02 am | 09:05 am, "
+                           "| 12:02 am, | 1 | 1 | 0",
+                           "2026-12-10 | G:\\ORDERS.DBF | ALICE | 12:02 am | Null | 12:02 am, | "
+                           "Null | 0 | 1 | -1"}));
+}
+
+TEST_F(UsageLogTest, ASecondWriterIsRefusedUntilTheFirstStopsStoring) {
+    QDate otherLastScanDate = at(1, 0, 0).date();
+    UsageLog first(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    UsageLog second(path(), m_clock, m_prompts, otherLastScanDate);
+    m_autoScan.switchOn();
+    const ScanFileTable scan{{kOrders, {"ALICE"}}};
+    for (int minute : {5, 6, 7}) {
+        m_clock.set(at(1, 9, minute));
+        ASSERT_EQ(first.UpdateUsageLog(scan), QString());
+        EXPECT_EQ(second.UpdateUsageLog(scan),
+                  QStringLiteral("scan results are already being stored by %1, process %2 on %3")
+                      .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(QSysInfo::machineHostName()));
+    }
+    EXPECT_EQ(logRows(path()),
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | "
+                           "Null | 2 | 1 | -1"}));
+
+    first.stopStoring();
+    EXPECT_FALSE(first.storing());
+    m_clock.set(at(1, 9, 8));
+    EXPECT_EQ(second.UpdateUsageLog(scan), QString());
+    EXPECT_TRUE(second.storing());
+    EXPECT_NE(first.UpdateUsageLog(scan), QString());
+}
+
+struct LeftLock {
+    const char* name;
+    QString holder;  // pid, program, host, host id, boot id: one a line
+    int ageMinutes;
+    bool takenOver;
+};
+
+void PrintTo(const LeftLock& lock, std::ostream* os) {
+    *os << lock.name;
+}
+
+class LeftLockTest : public UsageLogTest, public ::testing::WithParamInterface<LeftLock> {};
+
+TEST_P(LeftLockTest, IsTakenOverOnlyWhenItsHolderIsGone) {
+    QFile file(LogWriterLock::pathFor(path()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(GetParam().holder.toUtf8());
+    file.flush();
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * GetParam().ageMinutes),
+                                 QFileDevice::FileModificationTime));
+    file.close();
+
+    LogWriterLock lock(path());
+    const QString reason = lock.acquire();
+    EXPECT_EQ(reason.isEmpty(), GetParam().takenOver) << reason.toStdString();
+    EXPECT_EQ(lock.held(), GetParam().takenOver);
+    if (!GetParam().takenOver) {
+        EXPECT_EQ(reason, QStringLiteral("scan results are already being stored by tavrelctl, "
+                                         "process 4321 on far-away"));
+    }
+}
+
+const QString kThisMachine = QSysInfo::machineHostName() + QLatin1Char('\n') +
+                             QString::fromUtf8(QSysInfo::machineUniqueId());
+
+INSTANTIATE_TEST_SUITE_P(
+    UsageLog, LeftLockTest,
+    ::testing::Values(
+        LeftLock{"DeadProcessHere",
+                 QStringLiteral("2147480000\ntavrelctl\n") + kThisMachine + QLatin1Char('\n') +
+                     QString::fromUtf8(QSysInfo::bootUniqueId()) + QLatin1Char('\n'),
+                 0, true},
+        LeftLock{"BeforeTheLastRestart",
+                 QStringLiteral("%1\n%2\n")
+                         .arg(QCoreApplication::applicationPid())
+                         .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName()) +
+                     kThisMachine + QStringLiteral("\nan-earlier-boot\n"),
+                 0, true},
+        LeftLock{"ElsewhereAndStillRefreshed",
+                 QStringLiteral("4321\ntavrelctl\nfar-away\nfar-away-id\nboot\n"), 2, false},
+        LeftLock{"ElsewhereAndSilentForElevenMinutes",
+                 QStringLiteral("4321\ntavrelctl\nfar-away\nfar-away-id\nboot\n"), 11, true}),
+    [](const ::testing::TestParamInfo<LeftLock>& info) { return std::string(info.param.name); });
+
+TEST_F(UsageLogTest, CreationFailureIsShownOncePerAttemptAndSkipsTheUpdate) {
+    // A dangling link: no file there, and none can be made through it.
+    ASSERT_TRUE(QFile::link(m_dir.path() + QStringLiteral("/missing/tavrel.mdb"), path()));
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    m_autoScan.switchOn();
+    const QDate before = m_autoScan.LastScanDate;
+    m_clock.set(at(2, 9, 5));
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        EXPECT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}),
+                  QStringLiteral("the log database could not be created"));
+        ASSERT_EQ(m_prompts.asked().size(), attempt);
+    }
+    EXPECT_EQ(m_autoScan.LastScanDate, before);
+    const MessageBoxRequest& shown = m_prompts.asked().first().message;
+    EXPECT_FALSE(shown.text.isEmpty());
+    EXPECT_EQ(shown.title, QStringLiteral("Tavrel"));
+    EXPECT_EQ(shown.icon, MessageIcon::None);
+    EXPECT_EQ(shown.buttons, MessageButtons::Ok);
+}
+
+TEST_F(UsageLogTest, CreateLogDatabaseMakesTheLogOrShowsWhyNot) {
+    EXPECT_TRUE(CreateLogDatabase(m_prompts, path()));
+    EXPECT_TRUE(LogDb::LogExists(path()));
+    EXPECT_TRUE(m_prompts.asked().isEmpty());
+
+    const QString notes = m_dir.path() + QStringLiteral("/notes.txt");
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a database\n");
+    file.close();
+    for (const QString& bad : {notes, notes + QStringLiteral("/tavrel.mdb"), m_dir.path()}) {
+        m_prompts.clear();
+        EXPECT_FALSE(CreateLogDatabase(m_prompts, bad)) << bad.toStdString();
+        ASSERT_EQ(m_prompts.messages().size(), 1) << bad.toStdString();
+        EXPECT_FALSE(m_prompts.messages().first().isEmpty());
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("not a database\n"));
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -219,6 +219,7 @@ void Form1::createControls() {
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
+    connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
     connect(ckButtonTips, &QCheckBox::toggled, this, &Form1::ckButtonTips_Click);
     connect(ckPicture, &QCheckBox::toggled, this, &Form1::ckPicture_Click);
     connect(ckPlusMinus, &QCheckBox::toggled, this, &Form1::ckPlusMinus_Click);
@@ -267,6 +268,11 @@ bool Form1::Form_Load() {
         m_context.AppFolder = ResolveAppFolder(QCoreApplication::applicationDirPath());
     }
     m_context.InfoCallerForm = QStringLiteral("Form1");
+    m_usageLog =
+        std::make_unique<UsageLog>(UsageLog::databasePathIn(m_context.AppFolder), m_context.clock(),
+                                   m_context.prompts(), m_autoScan.LastScanDate);
+    m_scan.setLogUpdate(
+        [this](const ScanFileTable& scanFiles) { return m_usageLog->UpdateUsageLog(scanFiles); });
 
     const TreeOptions options = LoadTreeOptions(m_context.settings());
     ckButtonTips->setChecked(options.ButTips != 0);
@@ -340,6 +346,9 @@ void Form1::Form_Unload(int& Cancel) {
     options.ExpandItem = ExpandItemOption;
     SaveTreeOptions(m_context.settings(), options);
     m_tray.TrayIconDelete();
+    if (m_usageLog) {
+        m_usageLog->stopStoring();
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -470,6 +479,9 @@ void Form1::ckAutoScan_Click() {
         return;
     }
     m_autoScan.switchOff();
+    if (m_usageLog) {
+        m_usageLog->stopStoring();  // another program may store now
+    }
     setWindowTitle(m_autoScan.caption());
     Timer1->stop();
     cmdScan->show();
@@ -489,6 +501,12 @@ void Form1::ckAutoScan_Click() {
     if (level == kFileLevel) {
         cmdEditFile->show();
         cmdDeleteFile->show();
+    }
+}
+
+void Form1::ckDatabase_Click() {
+    if (!ckDatabase->isChecked() && m_usageLog) {
+        m_usageLog->stopStoring();
     }
 }
 

@@ -12,6 +12,7 @@
 #include "monitor/AutoScan.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanView.h"
+#include "monitor/UsageLog.h"
 
 class QAction;
 class QCheckBox;
@@ -55,6 +56,7 @@ public:
     void cmdStop_Click();
     void Timer1_Timer();
     void ckAutoScan_Click();
+    void ckDatabase_Click();
     void cmdExpand_Click();
     void cmdShowTreeOptions_Click();
     void cmdExit_Click();
@@ -109,6 +111,8 @@ public:
 
     const AutoScan& autoScan() const { return m_autoScan; }
     ScanCycle& scanCycle() { return m_scan; }
+    // The usage log scans store into; there from start-up on.
+    UsageLog* usageLog() const { return m_usageLog.get(); }
     APIStuff& trayIcon() { return m_tray; }
     bool isUnloaded() const { return m_unloaded; }
     QString statusText() const;
@@ -200,6 +204,7 @@ private:
     AutoScan m_autoScan;
     ScanCycle m_scan;
     APIStuff m_tray;
+    std::unique_ptr<UsageLog> m_usageLog;
 
     // Nodes by ScanView index (1-based). During a scan (busy), children of a top-level
     // node wait in m_pending, unattached, until the scan yields or ends.

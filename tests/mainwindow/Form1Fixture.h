@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
@@ -21,6 +22,26 @@
 #include "support/StubNetWare.h"
 
 namespace tavrel::test {
+
+// Presses and releases a mouse button on a node, as the user would.
+inline void clickNode(Form1& form, QTreeWidgetItem* node, Qt::MouseButton button) {
+    NodeTree* tree = form.TreeView1;
+    tree->scrollToItem(node);
+    const QPoint pos = tree->visualItemRect(node).center();
+    const QPoint global = tree->viewport()->mapToGlobal(pos);
+    QMouseEvent press(QEvent::MouseButtonPress, pos, global, button, button, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, pos, global, button, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &release);
+}
+
+// A key press where the window's keys arrive: the focused control, or the window.
+inline void postKey(Form1& form, Qt::Key key, const QString& text) {
+    QWidget* focus = QApplication::focusWidget();
+    QApplication::postEvent(focus != nullptr ? focus : &form,
+                            new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+}
 
 // A notification area the test clicks on; it exists unless told otherwise.
 class FakeTrayPort : public TrayPort {
@@ -81,17 +102,8 @@ protected:
     QTreeWidgetItem* root() const { return form->TreeView1->topLevelItem(0); }
     QStringList treeWrites() const { return settings.writes.filter("Tree/"); }
 
-    // Presses and releases a mouse button on a node, as the user would.
     void clickNode(QTreeWidgetItem* node, Qt::MouseButton button) {
-        NodeTree* tree = form->TreeView1;
-        tree->scrollToItem(node);
-        const QPoint pos = tree->visualItemRect(node).center();
-        const QPoint global = tree->viewport()->mapToGlobal(pos);
-        QMouseEvent press(QEvent::MouseButtonPress, pos, global, button, button, Qt::NoModifier);
-        QApplication::sendEvent(tree->viewport(), &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, pos, global, button, Qt::NoButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(tree->viewport(), &release);
+        test::clickNode(*form, node, button);
     }
     bool shown(const QWidget* w) const { return w->isVisibleTo(form.get()); }
 

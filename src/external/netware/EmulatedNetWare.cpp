@@ -516,10 +516,8 @@ NWCCODE EmulatedNetWare::NWCallsInit() {
     }
     const NWCCODE code = d->fault("NWCallsInit", {});
     if (code != nwcode::kSuccessful) {
-        d->initError = QStringLiteral("the site makes NWCallsInit fail with code 0x%1")
-                           .arg(quint32(code), 4, 16, QLatin1Char('0'))
-                           .toUpper()
-                           .replace(QLatin1String("0X"), QLatin1String("0x"));
+        d->initError = QStringLiteral("the site makes NWCallsInit fail with code 0x") +
+                       QString::number(quint32(code), 16).toUpper();
         return code;
     }
     d->initError.clear();
@@ -884,8 +882,11 @@ NWCCODE EmulatedNetWare::NWScanDirectoryForTrustees2(NWCONN_HANDLE conn, NWDIR_H
         trusteeList[i] = {trustee.object, trustee.rights};
     }
     iterHandle += quint32(count);
-    putText(dirName, path->components.isEmpty() ? server.volumes.at(path->volume).name
-                                                : path->components.last());
+    // The directory's name as the site spells it.
+    const std::optional<VolumePath> spelled = ParseVolumePath(server.trustees.at(it->first()).path);
+    putText(dirName, !spelled || spelled->components.isEmpty()
+                         ? server.volumes.at(path->volume).name
+                         : spelled->components.last());
     const auto record = index.fileByPath.constFind(key);
     if (record != index.fileByPath.constEnd()) {
         const SiteFileRecord& file = server.files.at(*record);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <functional>
+#include <limits>
 
 #include "CommandArgs.h"
 #include "common/AppFolder.h"

@@ -255,7 +255,8 @@ TEST_F(ScanCycleTest, AnUnparsablePathEndsTheScanWithoutALogUpdate) {
     monitor("G:\\LATER.DBF");
 
     EXPECT_EQ(scan(true, true, true), ScanOutcome::ParseFailed);
-    EXPECT_EQ(m_view.statusTexts.last(), QStringLiteral("Unable to parse path for file D:\\notes.txt."));
+    EXPECT_EQ(m_view.statusTexts.last(),
+              QStringLiteral("Unable to parse path for file D:\\notes.txt."));
     EXPECT_EQ(childTexts(1), QStringList({"G:\\ORDERS.DBF[1]"}));
     EXPECT_FALSE(m_logged);
     EXPECT_EQ(m_cycle->ScanFiles().size(), 3);  // kept
@@ -273,11 +274,11 @@ TEST_F(ScanCycleTest, DetailLinesOfAUser) {
     monitor("G:\\APPS\\ORDERS.DBF");
     ASSERT_EQ(scan(), ScanOutcome::Completed);
     const int user = m_view.node(fileNode(1)).children.value(0);
-    EXPECT_EQ(childTexts(user),
-              QStringList({"Connection No: 5", "Task No: 3", "Opened: Shareable",
-                           "File Rights: Read,Write", "Directory Rights: Read,FileScan",
-                           "Locked: Yes", "Login Time: Wendesday, 12/2/26, 01:40 pm",
-                           "Network Address: IP:10.1.2.3"}));
+    EXPECT_EQ(
+        childTexts(user),
+        QStringList({"Connection No: 5", "Task No: 3", "Opened: Shareable",
+                     "File Rights: Read,Write", "Directory Rights: Read,FileScan", "Locked: Yes",
+                     "Login Time: Wendesday, 12/2/26, 01:40 pm", "Network Address: IP:10.1.2.3"}));
     for (int child : m_view.node(user).children) {
         EXPECT_EQ(m_view.node(child).tag, QStringLiteral("4"));
         EXPECT_TRUE(m_view.node(child).image.isEmpty());
@@ -405,8 +406,7 @@ TEST_P(ScanBatchTest, OneFileNodeHoldsEveryConnectionOfEveryAnswer) {
     monitor("G:\\BIG.DAT");
     ASSERT_EQ(scan(false, true, true), ScanOutcome::Completed);
     ASSERT_EQ(m_view.node(1).children.size(), 1);
-    EXPECT_EQ(m_view.node(fileNode(1)).text,
-              QStringLiteral("G:\\BIG.DAT[%1]").arg(count));
+    EXPECT_EQ(m_view.node(fileNode(1)).text, QStringLiteral("G:\\BIG.DAT[%1]").arg(count));
     EXPECT_EQ(m_view.node(fileNode(1)).tag, "2," + handle("FS1") + ",1");
     const QStringList users = childTexts(fileNode(1));
     ASSERT_EQ(users.size(), count);
@@ -414,7 +414,8 @@ TEST_P(ScanBatchTest, OneFileNodeHoldsEveryConnectionOfEveryAnswer) {
         EXPECT_EQ(users.last(), QStringLiteral("USER%1").arg(count));
     }
     EXPECT_EQ(m_logged->value(0).Users.size(), std::max(count, 1));
-    EXPECT_EQ(m_recording->count("NWScanConnectionsUsingFile"), count / 70 + 2);
+    // Answers of up to 70, then the end of the list (an empty file still gets an answer).
+    EXPECT_EQ(m_recording->count("NWScanConnectionsUsingFile"), std::max(1, (count + 69) / 70) + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, ScanBatchTest, ::testing::Values(0, 1, 70, 71, 150));
@@ -485,8 +486,7 @@ INSTANTIATE_TEST_SUITE_P(StopOrTimeOut, ScanAbortTest,
                                            AbortCase{false, false}, AbortCase{false, true}));
 
 TEST_F(ScanCycleTest, TheTimeLimitIsElapsedTimeNotTheTimeOfDay) {
-    monitor("G:\\A.DBF");
-    monitor("G:\\B.DBF");
+    monitor("G:\\A.DBF");  // two yields: the first answer and the end of the list
     m_clock.set(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 30)));
     start();
     m_view.onYield = [&] { m_clock.advanceSeconds(60); };  // past midnight, 120 s in all
@@ -508,7 +508,7 @@ TEST_F(ScanCycleTest, ATickOrKeyDuringAScanStartsNoSecondScan) {
 TEST_F(ScanCycleTest, TheLogIsUpdatedOnlyWithBothBoxesCheckedAndItsFailureIsShown) {
     monitor("G:\\A.DBF");
     start();
-    for (const auto [autoScan, store] :
+    for (const auto& [autoScan, store] :
          {std::pair{false, false}, std::pair{false, true}, std::pair{true, false}}) {
         ASSERT_EQ(scan(false, autoScan, store), ScanOutcome::Completed);
         EXPECT_FALSE(m_logged);
@@ -552,16 +552,20 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ScanRightsTest,
     ::testing::Values(
         RightsCase{"none", 1, {{"SYS:APPS", kBob, 0x00FB}}, "NA"},
-        RightsCase{"one", 1, {{"SYS:APPS", kAlice, 0x00FB}},
+        RightsCase{"one",
+                   1,
+                   {{"SYS:APPS", kAlice, 0x00FB}},
                    "Read,Write,Create,Delete,AccessCtrl,FileScan,Modify"},
         RightsCase{"last of several wins",
                    1,
-                   {{"SYS:", kAlice, 0x0001}, {"SYS:APPS", kBob, 0x0002}, {"SYS:APPS", kAlice, 0x0041},
+                   {{"SYS:", kAlice, 0x0001},
+                    {"SYS:APPS", kBob, 0x0002},
+                    {"SYS:APPS", kAlice, 0x0041},
                     {"SYS:OTHER", kAlice, 0x0100}},
                    "Supervisor"},
         RightsCase{"bit 0x0004 alone", 1, {{"SYS:APPS", kAlice, 0x0004}}, "NA"},
-        RightsCase{"bindery server cannot resolve the name", 2, {{"SYS:APPS", kAlice, 0x00FB}},
-                   "NA"},
+        RightsCase{
+            "bindery server cannot resolve the name", 2, {{"SYS:APPS", kAlice, 0x00FB}}, "NA"},
         RightsCase{"the file's own server", 3, {{"SYS:APPS", kAlice, 0x0003}}, "Read,Write"}),
     [](const ::testing::TestParamInfo<RightsCase>& info) {
         QString name = QLatin1String(info.param.name);

@@ -1,17 +1,56 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "SiteCommand.h"
+
 namespace {
 
-const char* const kUsage =
-    "Usage: tavrelctl COMMAND [ARGUMENTS]\n"
-    "\n"
-    "The command-line companion of Tavrel.\n";
+// One entry per command group; each group lives in its own file.
+struct CommandGroup {
+    const char* name;
+    const char* summary;
+    int (*run)(const QStringList& args, QTextStream& out, QTextStream& err);
+};
+
+const CommandGroup kGroups[] = {
+    {"site", "show and edit the emulated NetWare site", tavrel::RunSiteCommand},
+};
+
+void printUsage(QTextStream& stream) {
+    stream << "Usage: tavrelctl COMMAND [ARGUMENTS]\n"
+              "\n"
+              "The command-line companion of Tavrel.\n"
+              "\n"
+              "Commands:\n";
+    for (const CommandGroup& group : kGroups) {
+        stream << "  " << QString::fromLatin1(group.name).leftJustified(10) << group.summary
+               << "\n";
+    }
+    stream << "\n\"tavrelctl COMMAND help\" describes a command.\n";
+}
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QTextStream(stdout) << kUsage;
-    return argc > 1 ? 1 : 0;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        printUsage(err);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("help") || command == QLatin1String("--help")) {
+        printUsage(out);
+        return 0;
+    }
+    for (const CommandGroup& group : kGroups) {
+        if (command == QLatin1String(group.name)) {
+            return group.run(args, out, err);
+        }
+    }
+    err << "tavrelctl: unknown command " << command << "\n\n";
+    printUsage(err);
+    return 2;
 }

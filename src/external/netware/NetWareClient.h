@@ -13,7 +13,8 @@ namespace tavrel {
 // out-records and result codes of the client library. Text goes in and comes out as
 // QString; where a caller hands the library a byte buffer (trustee paths, directory-
 // service names, DOS names) the buffer is a QByteArray whose size on entry is its
-// capacity: the call writes at most that many bytes, NUL-terminated when it fits.
+// capacity: the call writes at most that many bytes, NUL-terminated when it fits (an
+// empty buffer is sized to fit the answer).
 class NetWareClient {
 public:
     virtual ~NetWareClient() = default;

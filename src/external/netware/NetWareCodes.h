@@ -28,6 +28,8 @@ inline constexpr NWCCODE kNoConsolePrivileges = 0x89C6;
 inline constexpr NWCCODE kNoSuchObject = 0x89FC;
 inline constexpr NWCCODE kBadStationNumber = 0x89FD;
 inline constexpr NWCCODE kLockError = 0x89FF;
+// Also what a file search answers when no (further) entry matches.
+inline constexpr NWCCODE kNoMatchingFiles = kLockError;
 // Directory-service errors are negative.
 inline constexpr NWCCODE kDsNoSuchEntry = -601;
 inline constexpr NWCCODE kDsNotAvailable = -635;

@@ -67,13 +67,18 @@ using TrusteeList = std::array<TrusteeEntry, kTrusteesPerAnswer>;
 // The extended file information record (little-endian).
 using ExtendedInfo = std::array<quint8, 140>;
 namespace extinfo {
-inline constexpr std::size_t kAttributes = 8;  // 32-bit
+inline constexpr std::size_t kSequence = 0;     // 32-bit
+inline constexpr std::size_t kAttributes = 8;   // 32-bit
+inline constexpr std::size_t kNameLength = 15;  // 8-bit
+inline constexpr std::size_t kName = 16;        // the DOS name, kNameSize bytes
+inline constexpr std::size_t kNameSize = 12;
 inline constexpr std::size_t kCreated = 28;    // packed date-time
 inline constexpr std::size_t kOwner = 32;      // object ID
 inline constexpr std::size_t kArchived = 36;   // packed date-time
 inline constexpr std::size_t kArchiver = 40;   // object ID
 inline constexpr std::size_t kModified = 44;   // packed date-time
 inline constexpr std::size_t kModifier = 48;   // object ID
+inline constexpr std::size_t kDataSize = 52;   // 32-bit file length
 inline constexpr std::size_t kAccessed = 102;  // 16-bit packed date
 }  // namespace extinfo
 

@@ -1,0 +1,77 @@
+#include "external/netware/DemoSite.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace tavrel {
+
+namespace {
+
+const QString kDemoRoot = QStringLiteral(":/demo");
+const QString kSiteFileName = QStringLiteral("site.json");
+
+QString copyResource(const QString& resource, const QString& target) {
+    if (QFileInfo::exists(target)) {
+        return QString();
+    }
+    QFile source(resource);
+    if (!source.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("cannot read the built-in %1").arg(resource);
+    }
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+        return QStringLiteral("cannot create the folder %1").arg(QFileInfo(target).absolutePath());
+    }
+    // Written afresh rather than copied: a copied resource would be read-only.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return QStringLiteral("cannot write %1: %2").arg(target, file.errorString());
+    }
+    file.write(source.readAll());
+    if (!file.commit()) {
+        return QStringLiteral("cannot write %1: %2").arg(target, file.errorString());
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString WriteDemoSite(const QString& folder) {
+    const QDir target(folder);
+    QDirIterator it(kDemoRoot, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString resource = it.next();
+        const QString relative = resource.mid(kDemoRoot.size() + 1);
+        if (relative == kSiteFileName) {
+            continue;
+        }
+        const QString problem = copyResource(resource, target.filePath(relative));
+        if (!problem.isEmpty()) {
+            return problem;
+        }
+    }
+    // The site file last, so that it never names folders that are not there yet.
+    return copyResource(kDemoRoot + QLatin1Char('/') + kSiteFileName,
+                        target.filePath(kSiteFileName));
+}
+
+QString EnsureSiteFile(const QString& appFolder, QString* error) {
+    const QString fromEnvironment = qEnvironmentVariable("TAVREL_SITE");
+    if (!fromEnvironment.isEmpty()) {
+        return QFileInfo(fromEnvironment).absoluteFilePath();
+    }
+    const QString path = QDir(appFolder).absoluteFilePath(kSiteFileName);
+    if (!QFileInfo::exists(path)) {
+        const QString problem = WriteDemoSite(appFolder);
+        if (error != nullptr) {
+            *error = problem.isEmpty()
+                         ? QString()
+                         : QStringLiteral("the demo site could not be written: ") + problem;
+        }
+    }
+    return path;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,144 @@
+#include "external/netware/SiteFile.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+
+#include "external/netware/SiteJson.h"
+
+namespace tavrel {
+
+namespace {
+
+QString lockError(const QLockFile& lock, const QString& lockPath) {
+    switch (lock.error()) {
+        case QLockFile::LockFailedError:
+            return QStringLiteral("another program keeps the site locked (%1)").arg(lockPath);
+        case QLockFile::PermissionError:
+            return QStringLiteral("cannot create the lock file %1: permission denied")
+                .arg(lockPath);
+        default:
+            return QStringLiteral("cannot create the lock file %1").arg(lockPath);
+    }
+}
+
+}  // namespace
+
+SiteFile::SiteFile(QString path) : m_path(std::move(path)) {}
+
+FileStamp SiteFile::stamp() const {
+    struct stat info {};
+    FileStamp stamp;
+    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0) {
+        return stamp;
+    }
+    stamp.exists = true;
+    stamp.device = quint64(info.st_dev);
+    stamp.inode = quint64(info.st_ino);
+    stamp.size = qint64(info.st_size);
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
+SiteLoad SiteFile::load() const {
+    return loadFrom(stamp());
+}
+
+SiteLoad SiteFile::loadFrom(const FileStamp& stamp) const {
+    SiteLoad result;
+    result.stamp = stamp;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error =
+            QStringLiteral("%1: cannot read the site file: %2")
+                .arg(m_path, file.exists() ? file.errorString() : QStringLiteral("no such file"));
+        return result;
+    }
+    const QByteArray text = file.readAll();
+    SiteParse parsed = ParseSiteJson(text);
+    if (!parsed.site) {
+        result.error = m_path + QStringLiteral(": ") + parsed.error;
+        return result;
+    }
+    result.site = std::move(parsed.site);
+    result.site->folder = QFileInfo(m_path).absolutePath();
+    return result;
+}
+
+SiteUpdate SiteFile::update(const Change& change) const {
+    SiteUpdate result;
+    const QString lockPath = m_path + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (!lock.tryLock(kLockTimeoutMs)) {
+        result.error = lockError(lock, lockPath);
+        return result;
+    }
+    SiteLoad loaded = load();
+    if (!loaded.site) {
+        result.error = loaded.error;
+        return result;
+    }
+    NetWareSite site = *loaded.site;
+    const QString refused = change(site);
+    if (!refused.isEmpty()) {
+        result.error = refused;
+        result.site = std::move(loaded.site);
+        result.stamp = loaded.stamp;
+        return result;
+    }
+    const QString problem = CheckSite(site);
+    if (!problem.isEmpty()) {
+        result.error = QStringLiteral("the change would leave the site unsound: ") + problem;
+        result.site = std::move(loaded.site);
+        result.stamp = loaded.stamp;
+        return result;
+    }
+    if (SiteToJson(site) == SiteToJson(*loaded.site)) {
+        // Nothing changed: leave the file (and its own layout) alone.
+        result.ok = true;
+        result.site = std::move(loaded.site);
+        result.stamp = loaded.stamp;
+        return result;
+    }
+    const QString written = write(site);
+    if (!written.isEmpty()) {
+        result.error = written;
+        result.site = std::move(loaded.site);
+        result.stamp = loaded.stamp;
+        return result;
+    }
+    result.ok = true;
+    result.site = std::move(site);
+    result.stamp = stamp();
+    return result;
+}
+
+QString SiteFile::save(const NetWareSite& site) const {
+    const QString problem = CheckSite(site);
+    if (!problem.isEmpty()) {
+        return problem;
+    }
+    const QString lockPath = m_path + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (!lock.tryLock(kLockTimeoutMs)) {
+        return lockError(lock, lockPath);
+    }
+    return write(site);
+}
+
+QString SiteFile::write(const NetWareSite& site) const {
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return QStringLiteral("%1: cannot write the site file: %2").arg(m_path, file.errorString());
+    }
+    file.write(SiteToJson(site));
+    if (!file.commit()) {
+        return QStringLiteral("%1: cannot write the site file: %2").arg(m_path, file.errorString());
+    }
+    return QString();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+#include "external/netware/NetWareSite.h"
+
+namespace tavrel {
+
+// A site read from its JSON text, or why it could not be: where (line and column for
+// bad JSON, the entry such as servers[0].connections[2].number otherwise) and what is
+// wrong.
+struct SiteParse {
+    std::optional<NetWareSite> site;
+    QString error;
+};
+
+// Reads and checks a site file's text. Unknown keys are refused, so a misspelt key is
+// reported rather than ignored (and writing the site back loses nothing).
+SiteParse ParseSiteJson(const QByteArray& json);
+
+// The site as JSON text, keys in a fixed readable order, short entries on one line.
+QByteArray SiteToJson(const NetWareSite& site);
+
+// Checks what JSON types cannot: names unique and well formed, every reference (drive
+// server and volume, connection object, open file connection and volume ...) pointing
+// at something that exists. "" when the site is sound.
+QString CheckSite(const NetWareSite& site);
+
+}  // namespace tavrel

@@ -1,0 +1,109 @@
+#include "external/netware/VolumePath.h"
+
+namespace tavrel {
+
+namespace {
+
+bool isSeparator(QChar c) {
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+}  // namespace
+
+bool SplitPathComponents(QStringView text, QStringList* components) {
+    QStringList parts;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i <= size; ++i) {
+        if (i < size && !isSeparator(text.at(i))) {
+            continue;
+        }
+        const QStringView part = text.mid(start, i - start);
+        start = i + 1;
+        if (part.isEmpty() || part == QLatin1String(".")) {
+            continue;
+        }
+        if (part == QLatin1String("..")) {
+            if (parts.isEmpty()) {
+                return false;
+            }
+            parts.removeLast();
+            continue;
+        }
+        parts.append(part.toString());
+    }
+    *components = std::move(parts);
+    return true;
+}
+
+std::optional<VolumePath> ParseVolumePath(QStringView text) {
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        return std::nullopt;
+    }
+    QStringView head = text.left(colon);
+    while (!head.isEmpty() && isSeparator(head.front())) {
+        head = head.mid(1);  // \\FS1\SYS: names the server as a share would
+    }
+    VolumePath path;
+    qsizetype separator = -1;
+    for (qsizetype i = head.size() - 1; i >= 0; --i) {
+        if (isSeparator(head.at(i))) {
+            separator = i;
+            break;
+        }
+    }
+    if (separator >= 0) {
+        path.server = head.left(separator).toString();
+        if (!IsPlainName(path.server)) {
+            return std::nullopt;
+        }
+        head = head.mid(separator + 1);
+    }
+    if (head.size() < 2 || !IsPlainName(head)) {
+        return std::nullopt;
+    }
+    path.volume = head.toString();
+    if (!SplitPathComponents(text.mid(colon + 1), &path.components)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+QString JoinComponents(const QStringList& components) {
+    return components.join(QLatin1Char('\\'));
+}
+
+QString VolumePathKey(const QString& volume, const QStringList& components) {
+    QString key = volume;
+    key += QLatin1Char(':');
+    for (qsizetype i = 0; i < components.size(); ++i) {
+        if (i > 0) {
+            key += QLatin1Char('\\');
+        }
+        key += components.at(i);
+    }
+    return key.toUpper();
+}
+
+QString VolumePath::text() const {
+    return volume + QLatin1Char(':') + JoinComponents(components);
+}
+
+QString VolumePath::key() const {
+    return VolumePathKey(volume, components);
+}
+
+bool IsPlainName(QStringView name) {
+    if (name.isEmpty()) {
+        return false;
+    }
+    for (QChar c : name) {
+        if (isSeparator(c) || c == QLatin1Char(':') || c.unicode() == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tavrel

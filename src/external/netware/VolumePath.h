@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <optional>
+
+namespace tavrel {
+
+// A path on a server volume: SYS:APPS\ORDERS.DBF, or FS1\SYS:APPS\ORDERS.DBF with its
+// server named. Components keep the case they were given.
+struct VolumePath {
+    QString server;  // "" when the text named none
+    QString volume;
+    QStringList components;
+
+    // VOL:DIR\FILE, or VOL: for the volume's root.
+    QString text() const;
+    // The upper-cased text: how paths on a volume are compared.
+    QString key() const;
+};
+
+// Splits a path below some root into its components at "\" and "/", dropping empty ones
+// and "."; ".." takes back the one before it. False when ".." climbs above the root.
+bool SplitPathComponents(QStringView text, QStringList* components);
+
+// Reads VOL:PATH or SERVER\VOL:PATH. A single letter before the colon is a drive letter,
+// not a volume: such text (and text without a colon) gives nothing.
+std::optional<VolumePath> ParseVolumePath(QStringView text);
+
+// The components joined with "\".
+QString JoinComponents(const QStringList& components);
+
+// The upper-cased VOL:DIR\FILE of a volume and components.
+QString VolumePathKey(const QString& volume, const QStringList& components);
+
+// True for a name a server, volume or object may carry: not empty, no separators,
+// colons or NULs.
+bool IsPlainName(QStringView name);
+
+}  // namespace tavrel

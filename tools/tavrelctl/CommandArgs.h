@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+namespace tavrel {
+
+// The arguments of one command: positional words, flags (--locked) and options with a
+// value (--conn 3 or --conn=3). An unknown option or a missing value is an error.
+class CommandArgs {
+public:
+    CommandArgs(const QStringList& args, const QStringList& flags, const QStringList& options);
+
+    bool ok() const { return m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+    const QStringList& positional() const { return m_positional; }
+    bool has(const QString& name) const { return m_values.contains(name); }
+    QString value(const QString& name) const { return m_values.value(name); }
+
+private:
+    QStringList m_positional;
+    QHash<QString, QString> m_values;
+    QString m_error;
+};
+
+}  // namespace tavrel

@@ -135,3 +135,22 @@ TEST_F(Form1Test, SetTrayMenuItemsFollowsTheWindowState) {
 
 }  // namespace
 }  // namespace tavrel::test
+
+namespace tavrel::test {
+namespace {
+
+TEST_F(Form1Test, TheScansYieldLetsEventsRunOnlyNowAndThen) {
+    Form1& f = create();
+    f.setYieldIntervalMs(60 * 1000);
+    int ran = 0;
+    f.yield();  // the first yield of a run always lets them run
+    QTimer::singleShot(0, &f, [&] { ++ran; });
+    f.yield();
+    EXPECT_EQ(ran, 0);
+    f.setYieldIntervalMs(0);
+    f.yield();
+    EXPECT_EQ(ran, 1);
+}
+
+}  // namespace
+}  // namespace tavrel::test

@@ -41,6 +41,7 @@ NodeTree::NodeTree(QWidget* parent) : QTreeWidget(parent), m_style(new TreeViewS
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     viewport()->setAttribute(Qt::WA_Hover, true);
     connect(this, &QTreeWidget::currentItemChanged, this, &NodeTree::currentNodeChanged);

@@ -63,11 +63,17 @@ QRect TreeViewStyle::subElementRect(SubElement element, const QStyleOption* opti
     const bool itemElement = element == SE_ItemViewItemCheckIndicator ||
                              element == SE_ItemViewItemDecoration ||
                              element == SE_ItemViewItemText || element == SE_ItemViewItemFocusRect;
-    if (itemElement && view != nullptr && !m_pictures) {
-        const QStyleOptionViewItem item = withoutPicture(*view);
-        return QProxyStyle::subElementRect(element, &item, widget);
+    if (!itemElement || view == nullptr) {
+        return QProxyStyle::subElementRect(element, option, widget);
     }
-    return QProxyStyle::subElementRect(element, option, widget);
+    const QStyleOptionViewItem item = m_pictures ? *view : withoutPicture(*view);
+    QRect rect = QProxyStyle::subElementRect(element, &item, widget);
+    // Without full-row selection the highlight covers the node's label alone.
+    if (element == SE_ItemViewItemText && !m_fullRowSelect && !item.text.isEmpty()) {
+        const int margin = 2 * (pixelMetric(PM_FocusFrameHMargin, option, widget) + 1) + 1;
+        rect.setWidth(qMin(rect.width(), item.fontMetrics.horizontalAdvance(item.text) + margin));
+    }
+    return rect;
 }
 
 int TreeViewStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "common/AppContext.h"
-#include "common/DriveMap.h"
 #include "common/IniSettingsStore.h"
+#include "external/netware/EmulatedNetWare.h"
 #include "filelist/FileListStore.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/NodeTree.h"
@@ -19,7 +19,6 @@
 #include "support/FakeClock.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
-#include "support/StubNetWare.h"
 
 namespace tavrel::test {
 
@@ -113,9 +112,9 @@ protected:
     FakeClock clock;
     ScriptedPrompts prompts;
     RecordingPlatform platform;
-    StubNetWare netware;
-    DriveMap drives;
-    AppContext context{settings, clock, prompts, platform, netware, drives};
+    // A site with no servers: start-up works, and no file is on a server.
+    EmulatedNetWare netware{NetWareSite{}};
+    AppContext context{settings, clock, prompts, platform, netware, netware};
     FakeTrayPort* tray = nullptr;
     std::unique_ptr<Form1> form;
 };

@@ -197,15 +197,17 @@ TEST_F(Form1Test, WithNoFilesScanExpandAndFindStayHidden) {
 }
 
 TEST_F(Form1Test, AMissingNetWareClientEndsStartUpWithoutWritingAnything) {
-    netware.initResult = nwcode::kClientNotPresent;
-    netware.initReason = "site.json: line 3: a server needs a name";
+    ASSERT_EQ(netware.addFault({"NWCallsInit", nwcode::kClientNotPresent, {}, {}, {}}), "");
     create();
     EXPECT_FALSE(form->Form_Load());
+    ASSERT_FALSE(netware.initFailureReason().isEmpty());
     ASSERT_EQ(prompts.asked().size(), 1);
     const MessageBoxRequest& message = prompts.asked().front().message;
+    // The site's reason follows on a third line, so a broken site file can be mended.
     EXPECT_EQ(message.text,
               "Error! Unable to initialize network.\nYou must have Novell Netware Client "
-              "installed.\nsite.json: line 3: a server needs a name");
+              "installed.\n" +
+                  netware.initFailureReason());
     EXPECT_EQ(message.title, "Tavrel");
     EXPECT_EQ(message.icon, MessageIcon::Exclamation);
     EXPECT_EQ(message.buttons, MessageButtons::Ok);
@@ -214,10 +216,19 @@ TEST_F(Form1Test, AMissingNetWareClientEndsStartUpWithoutWritingAnything) {
     EXPECT_TRUE(settings.writes.isEmpty());
 }
 
+// A client that fails without saying why.
+class SilentClient : public EmulatedNetWare {
+public:
+    SilentClient() : EmulatedNetWare(NetWareSite{}) {}
+    NWCCODE NWCallsInit() override { return nwcode::kClientNotPresent; }
+    QString initFailureReason() const override { return QString(); }
+};
+
 TEST_F(Form1Test, WithoutAReasonTheMessageHasTwoLines) {
-    netware.initResult = nwcode::kClientNotPresent;
-    create();
-    EXPECT_FALSE(form->Form_Load());
+    SilentClient silent;
+    AppContext silentContext(settings, clock, prompts, platform, silent, silent);
+    Form1 f(silentContext, QString(), std::make_unique<FakeTrayPort>());
+    EXPECT_FALSE(f.Form_Load());
     EXPECT_EQ(prompts.messages(),
               QStringList({"Error! Unable to initialize network.\nYou must have Novell Netware "
                            "Client installed."}));

@@ -2,20 +2,28 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace tavrel {
 
-bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components) {
-    if (dosPath.size() < 2 || dosPath.at(1) != QLatin1Char(':') || !dosPath.at(0).isLetter() ||
-        dosPath.at(0).unicode() > 0x7f) {
-        return false;
-    }
+namespace {
+
+bool isSeparator(QChar c) {
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+}  // namespace
+
+bool SplitPathComponents(QStringView text, QStringList* components) {
     QStringList parts;
-    const QStringList raw =
-        dosPath.mid(2).split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
-    for (const QString& part : raw) {
-        if (part == QLatin1String(".")) {
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i <= size; ++i) {
+        if (i < size && !isSeparator(text.at(i))) {
+            continue;
+        }
+        const QStringView part = text.mid(start, i - start);
+        start = i + 1;
+        if (part.isEmpty() || part == QLatin1String(".")) {
             continue;
         }
         if (part == QLatin1String("..")) {
@@ -25,10 +33,21 @@ bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components
             parts.removeLast();
             continue;
         }
-        parts.append(part);
+        parts.append(part.toString());
+    }
+    *components = std::move(parts);
+    return true;
+}
+
+bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components) {
+    if (dosPath.size() < 2 || dosPath.at(1) != QLatin1Char(':') || !dosPath.at(0).isLetter() ||
+        dosPath.at(0).unicode() > 0x7f) {
+        return false;
+    }
+    if (!SplitPathComponents(QStringView(dosPath).mid(2), components)) {
+        return false;
     }
     *letter = dosPath.at(0).toUpper();
-    *components = parts;
     return true;
 }
 

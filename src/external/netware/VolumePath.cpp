@@ -10,32 +10,6 @@ bool isSeparator(QChar c) {
 
 }  // namespace
 
-bool SplitPathComponents(QStringView text, QStringList* components) {
-    QStringList parts;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i <= size; ++i) {
-        if (i < size && !isSeparator(text.at(i))) {
-            continue;
-        }
-        const QStringView part = text.mid(start, i - start);
-        start = i + 1;
-        if (part.isEmpty() || part == QLatin1String(".")) {
-            continue;
-        }
-        if (part == QLatin1String("..")) {
-            if (parts.isEmpty()) {
-                return false;
-            }
-            parts.removeLast();
-            continue;
-        }
-        parts.append(part.toString());
-    }
-    *components = std::move(parts);
-    return true;
-}
-
 std::optional<VolumePath> ParseVolumePath(QStringView text) {
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0) {

@@ -5,6 +5,8 @@
 #include <QStringView>
 #include <optional>
 
+#include "common/DriveMap.h"
+
 namespace tavrel {
 
 // A path on a server volume: SYS:APPS\ORDERS.DBF, or FS1\SYS:APPS\ORDERS.DBF with its
@@ -19,10 +21,6 @@ struct VolumePath {
     // The upper-cased text: how paths on a volume are compared.
     QString key() const;
 };
-
-// Splits a path below some root into its components at "\" and "/", dropping empty ones
-// and "."; ".." takes back the one before it. False when ".." climbs above the root.
-bool SplitPathComponents(QStringView text, QStringList* components);
 
 // Reads VOL:PATH or SERVER\VOL:PATH. A single letter before the colon is a drive letter,
 // not a volume: such text (and text without a colon) gives nothing.

@@ -121,18 +121,6 @@ TEST_F(Form1Test, WithoutATrayMinimisingKeepsTheOrdinaryMinimise) {
     EXPECT_FALSE(f.mnuTrayRestore->isEnabled());
 }
 
-TEST_F(Form1Test, SetTrayMenuItemsFollowsTheWindowState) {
-    Form1& f = create();
-    f.SetTrayMenuItems(2);
-    EXPECT_TRUE(f.mnuTrayRestore->isEnabled());
-    f.SetTrayMenuItems(7);
-    EXPECT_TRUE(f.mnuTrayRestore->isEnabled());
-    f.SetTrayMenuItems(0);
-    EXPECT_FALSE(f.mnuTrayRestore->isEnabled());
-    f.SetTrayMenuItems(1);
-    EXPECT_TRUE(f.mnuTrayRestore->isEnabled());
-}
-
 }  // namespace
 }  // namespace tavrel::test
 

@@ -38,14 +38,6 @@ protected:
     }
 };
 
-TEST_F(Form1TreeTest, BeforeAScanNodesAreToldByTheirPlace) {
-    Form1& f = loadThreeFiles();
-    EXPECT_EQ(f.nodeLevel(root()), 1);
-    EXPECT_EQ(f.nodeLevel(file(3)), 2);
-    EXPECT_EQ(f.nodeFileNumber(file(1)), 1);
-    EXPECT_EQ(f.nodeFileNumber(file(3)), 3);
-}
-
 TEST_F(Form1TreeTest, ClickingAFileShowsItsDescriptionAndTheEditButtons) {
     Form1& f = loadThreeFiles();
     clickNode(file(2), Qt::LeftButton);
@@ -125,15 +117,6 @@ TEST_F(Form1TreeTest, RightClickOpensThePopupWithTheItemsOfTheLevel) {
     EXPECT_EQ(f.statusText(), "Idle");
     EXPECT_FALSE(shown(f.cmdEditFile));
     f.mnuPopup->hide();
-}
-
-TEST_F(Form1TreeTest, PopupItemsDoNothingYet) {
-    Form1& f = loadThreeFiles();
-    for (QAction* a : f.mnuPopup->actions()) {
-        a->trigger();
-    }
-    EXPECT_EQ(ticks(), QList<bool>({false, false, false, false}));
-    EXPECT_TRUE(prompts.asked().isEmpty());
 }
 
 TEST_F(Form1TreeTest, BeforeAScanTickingTheRootTicksAllAndAFileOnlyItself) {

@@ -16,9 +16,6 @@ namespace tavrel {
 
 namespace {
 
-const QString kRootKey = QStringLiteral("Tree");
-const QString kRootText = QStringLiteral("Tree");
-
 // Resets the running flag on every way out of a scan.
 class RunningGuard {
 public:
@@ -229,13 +226,13 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
         logFailure = m_logUpdate(m_scanFiles);
     }
     m_scanFiles.clear();
-    m_view.setExpandCaption(QStringLiteral("Expand All [F3]"));
+    m_view.setExpandCaption(kExpandAllCaption);
     m_view.setButtonVisible(ScanButton::Expand, true);
     m_view.setButtonVisible(ScanButton::Find, true);
     m_view.setButtonVisible(ScanButton::EditFile, false);
     m_view.setButtonVisible(ScanButton::DeleteFile, false);
-    m_view.setStatusText(logFailure.isEmpty() ? QStringLiteral("Idle")
-                                              : QStringLiteral("Idle (log not updated: ") +
+    m_view.setStatusText(logFailure.isEmpty() ? kIdleText
+                                              : kIdleText + QStringLiteral(" (log not updated: ") +
                                                     logFailure + QLatin1Char(')'));
     m_context.TreeScanned = true;
     m_view.focusButton(ScanButton::Expand);

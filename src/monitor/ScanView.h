@@ -4,6 +4,12 @@
 
 namespace tavrel {
 
+// Texts the scan and the main window both write.
+inline const QString kRootKey = QStringLiteral("Tree");
+inline const QString kRootText = QStringLiteral("Tree");
+inline const QString kIdleText = QStringLiteral("Idle");
+inline const QString kExpandAllCaption = QStringLiteral("Expand All [F3]");
+
 // The main window's buttons a scan shows, hides or focuses.
 enum class ScanButton { Scan, Stop, Expand, Find, AddFile, EditFile, DeleteFile };
 

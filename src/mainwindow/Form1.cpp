@@ -1,0 +1,915 @@
+#include "mainwindow/Form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidgetItemIterator>
+#include <algorithm>
+#include <array>
+
+#include "common/AppContext.h"
+#include "common/AppFolder.h"
+#include "common/AppTitle.h"
+#include "common/DriveMap.h"
+#include "common/ImageKeys.h"
+#include "common/Module1.h"
+#include "common/Prompts.h"
+#include "common/SettingsStore.h"
+#include "external/netware/NetWareClient.h"
+#include "filelist/FileListStore.h"
+#include "mainwindow/CommandLine.h"
+#include "mainwindow/NodeTree.h"
+#include "mainwindow/PopupRules.h"
+#include "mainwindow/SystemTrayPort.h"
+#include "mainwindow/TreeNodeRules.h"
+#include "mainwindow/TreeOptions.h"
+
+namespace tavrel {
+
+namespace {
+
+constexpr int kTagRole = Qt::UserRole;
+constexpr int kKeyRole = Qt::UserRole + 1;
+// Check boxes independent of each other: ticking a file ticks what the selection rules
+// say, nothing more.
+constexpr Qt::ItemFlags kNodeFlags =
+    Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
+
+const QString kShowTreeOptions = QStringLiteral("Show Tree Options");
+const QString kHideTreeOptions = QStringLiteral("Hide Tree Options");
+const QString kCollapseAllCaption = QStringLiteral("Collapse All [F3]");
+
+// The client area, in pixels.
+constexpr int kClientWidth = 9135 / 15;
+constexpr int kClientHeight = 6135 / 15;
+constexpr int kStatusBarHeight = 375 / 15;
+// A caption that does not fit its place at the window's font gets a smaller one.
+constexpr int kFontPixels = 11;
+constexpr int kMinFontPixels = 8;
+
+// Positions are given in twips, fifteen to a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+struct ButtonTip {
+    QPushButton* Form1::*button;
+    QString tip;
+};
+
+// The eleven buttons that carry a tool tip while button tips are on.
+const std::array<ButtonTip, 11>& buttonTips() {
+    static const std::array<ButtonTip, 11> tips = {{
+        {&Form1::cmdScan, QStringLiteral(" Scan files in the tree for users ")},
+        {&Form1::cmdExpand, QStringLiteral(" Expand/Collapse all tree items ")},
+        {&Form1::cmdAddFile, QStringLiteral(" Add a file to the tree ")},
+        {&Form1::cmdEditFile, QStringLiteral(" Edit the selected file in the tree ")},
+        {&Form1::cmdDeleteFile, QStringLiteral(" Delete the selected file in the tree ")},
+        {&Form1::cmdFind, QStringLiteral(" Find a specific file/user in the tree ")},
+        {&Form1::cmdFindNext, QStringLiteral(" Find the next file/user in the tree ")},
+        {&Form1::cmdDatabase, QStringLiteral(" Run queries against the log table ")},
+        {&Form1::cmdDetails, QStringLiteral(" Details about user in/out times ")},
+        {&Form1::cmdAbout, QStringLiteral(" Information about ") + kAppTitle + QLatin1Char(' ')},
+        {&Form1::cmdExit, QStringLiteral(" Exit ") + kAppTitle + QLatin1Char(' ')},
+    }};
+    return tips;
+}
+
+std::unique_ptr<TrayPort> orSystemTray(std::unique_ptr<TrayPort> tray) {
+    return tray ? std::move(tray) : std::make_unique<SystemTrayPort>();
+}
+
+}  // namespace
+
+Form1::Form1(AppContext& context, QString commandLine, std::unique_ptr<TrayPort> tray,
+             QWidget* parent)
+    : QWidget(parent),
+      m_context(context),
+      m_commandLine(std::move(commandLine)),
+      m_autoScan(context.clock()),
+      m_scan(context, *this),
+      m_tray(orSystemTray(std::move(tray))) {
+    ImageList1.add(imagekey::kUser, QIcon(QStringLiteral(":/images/user.png")));
+    ImageList1.add(imagekey::kScan, QIcon(QStringLiteral(":/images/scan.png")));
+    ImageList1.add(imagekey::kVigil, QIcon(QStringLiteral(":/images/vigil.png")));
+    ImageList1.add(imagekey::kTree, QIcon(QStringLiteral(":/images/tree.png")));
+    ImageList1.add(imagekey::kFile, QIcon(QStringLiteral(":/images/file.png")));
+
+    createControls();
+    setWindowTitle(kAppTitle);
+    setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
+    setFixedSize(kClientWidth, kClientHeight);
+    // Key presses reach the window before the focused control, and input can be held
+    // back from the controls while a scan runs.
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1() {
+    qApp->removeEventFilter(this);
+    for (const auto& pending : m_pending) {
+        delete pending.second;
+    }
+}
+
+void Form1::createControls() {
+    // About the size of the classic dialog font, so the captions fit the given places.
+    QFont small = font();
+    small.setPixelSize(kFontPixels);
+    small.setStretch(QFont::SemiCondensed);  // taken where the desktop has such a face
+    setFont(small);
+
+    const auto makeButton = [this](const QString& caption, const QRect& geometry) {
+        auto* b = new QPushButton(caption, this);
+        b->setGeometry(geometry);
+        b->setAutoDefault(false);
+        return b;
+    };
+    const auto makeCheckBox = [](const QString& caption, QWidget* parent, const QRect& geometry) {
+        auto* box = new QCheckBox(caption, parent);
+        box->setGeometry(geometry);
+        return box;
+    };
+
+    TreeView1 = new NodeTree(this);
+    TreeView1->setGeometry(twips(120, 120, 7215, 5175));
+    TreeView1->setIconSize(QSize(16, 16));
+
+    cmdScan = makeButton(QStringLiteral("Scan [F2]"), twips(7440, 120, 1575, 375));
+    cmdStop = makeButton(QStringLiteral("Stop [F2]"), twips(7440, 120, 1575, 375));
+    cmdExpand = makeButton(kExpandAllCaption, twips(7440, 600, 1575, 375));
+    cmdAddFile = makeButton(QStringLiteral("Add File.. [Ins]"), twips(7440, 1080, 1575, 375));
+    cmdEditFile = makeButton(QStringLiteral("Edit File.. [F4]"), twips(7440, 1560, 1575, 375));
+    cmdDeleteFile = makeButton(QStringLiteral("Delete File [Del]"), twips(7440, 2040, 1575, 375));
+    cmdFind = makeButton(QStringLiteral("Find.. [F5]"), twips(7440, 2520, 1575, 375));
+    cmdFindNext = makeButton(QStringLiteral("Find Next [F6]"), twips(7440, 3000, 1575, 375));
+    cmdDatabase = makeButton(QStringLiteral("Database.. [F7]"), twips(7440, 3480, 1575, 375));
+    cmdDetails = makeButton(QStringLiteral("Details.. [F8]"), twips(7440, 3960, 1575, 375));
+    cmdAbout = makeButton(QStringLiteral("About"), twips(7440, 4440, 1575, 375));
+    cmdExit = makeButton(QStringLiteral("Exit [Esc]"), twips(7440, 4920, 1575, 375));
+    cmdShowTreeOptions = makeButton(kShowTreeOptions, twips(120, 5280, 1575, 375));
+
+    ckButtonTips = makeCheckBox(QStringLiteral("Button Tips"), this, twips(2040, 5400, 1215, 255));
+    ckAutoScan = makeCheckBox(QStringLiteral("Auto Scan"), this, twips(3360, 5400, 1095, 255));
+    ckDatabase =
+        makeCheckBox(QStringLiteral("Store Scan Results"), this, twips(4560, 5400, 1695, 255));
+
+    Frame1 = new QGroupBox(QStringLiteral("Tree Options"), this);
+    Frame1->setGeometry(twips(120, 3840, 3615, 1335));
+    ckPicture = makeCheckBox(QStringLiteral("Pictures"), Frame1, twips(240, 240, 1575, 255));
+    ckUserDetails =
+        makeCheckBox(QStringLiteral("User Details"), Frame1, twips(240, 480, 1695, 255));
+    ckPlusMinus =
+        makeCheckBox(QStringLiteral("Plus/Minus Symbols"), Frame1, twips(240, 720, 1815, 255));
+    ckExpandItem = makeCheckBox(QStringLiteral("Expand/Collapse Item When Selected"), Frame1,
+                                twips(240, 960, 3135, 255));
+    ckHotTracking =
+        makeCheckBox(QStringLiteral("Hot Tracking"), Frame1, twips(2040, 240, 1335, 255));
+    ckFullRowSelect =
+        makeCheckBox(QStringLiteral("Full Row Select"), Frame1, twips(2040, 480, 1455, 255));
+    Frame1->setAutoFillBackground(true);  // it lies over the tree
+    Frame1->raise();
+
+    sbStatus = new QStatusBar(this);
+    sbStatus->setSizeGripEnabled(false);
+    sbStatus->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    sbStatus->showMessage(kIdleText);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(AutoScan::kIntervalMs);
+
+    mnuPopup = new QMenu(this);
+    mnuPopupDetails = mnuPopup->addAction(QStringLiteral("Extended File Information"));
+    mnuPopupAll = mnuPopup->addAction(QStringLiteral("Select all users"));
+    mnuPopupNone = mnuPopup->addAction(QStringLiteral("Unselect all users"));
+    mnuPopupFile = mnuPopup->addAction(QStringLiteral("Select all users of file"));
+    mnuPopupFileNone = mnuPopup->addAction(QStringLiteral("Unselect all users of file"));
+    mnuPopupSend = mnuPopup->addAction(QStringLiteral("Send message to user"));
+    mnuPopupSendSel = mnuPopup->addAction(QStringLiteral("Send message to selected users"));
+    mnuPopupClear = mnuPopup->addAction(QStringLiteral("Clear connection of user"));
+    mnuPopupClearSel = mnuPopup->addAction(QStringLiteral("Clear connection of selected users"));
+    mnuPopupUnlock = mnuPopup->addAction(QStringLiteral("Unlock file"));
+    mnuPopupUnlockAll = mnuPopup->addAction(QStringLiteral("Unlock all locked files"));
+
+    mnuTray = new QMenu(this);
+    mnuTrayRestore = mnuTray->addAction(QStringLiteral("Restore"));
+    mnuTrayExit = mnuTray->addAction(QStringLiteral("Exit"));
+    mnuTrayRestore->setEnabled(false);
+
+    for (QWidget* hidden :
+         std::initializer_list<QWidget*>{cmdScan, cmdStop, cmdExpand, cmdEditFile, cmdDeleteFile,
+                                         cmdFind, cmdFindNext, ckDatabase, Frame1}) {
+        hidden->hide();
+    }
+
+    fitCaptions();
+
+    connect(cmdScan, &QPushButton::clicked, this, &Form1::cmdScan_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
+    connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
+    connect(cmdShowTreeOptions, &QPushButton::clicked, this, &Form1::cmdShowTreeOptions_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    // Bound to the value, not the click: code that checks a box runs its behaviour too.
+    connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
+    connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
+    connect(ckButtonTips, &QCheckBox::toggled, this, &Form1::ckButtonTips_Click);
+    connect(ckPicture, &QCheckBox::toggled, this, &Form1::ckPicture_Click);
+    connect(ckPlusMinus, &QCheckBox::toggled, this, &Form1::ckPlusMinus_Click);
+    connect(ckUserDetails, &QCheckBox::toggled, this, &Form1::ckUserDetails_Click);
+    connect(ckHotTracking, &QCheckBox::toggled, this, &Form1::ckHotTracking_Click);
+    connect(ckFullRowSelect, &QCheckBox::toggled, this, &Form1::ckFullRowSelect_Click);
+    connect(ckExpandItem, &QCheckBox::toggled, this, &Form1::ckExpandItem_Click);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(TreeView1, &NodeTree::mouseDown, this, &Form1::TreeView1_MouseDown);
+    connect(TreeView1, &NodeTree::nodeClick, this, &Form1::TreeView1_NodeClick);
+    connect(TreeView1, &NodeTree::nodeCheck, this, &Form1::TreeView1_NodeCheck);
+    connect(mnuTrayRestore, &QAction::triggered, this, &Form1::mnuTrayRestore_Click);
+    connect(mnuTrayExit, &QAction::triggered, this, &Form1::mnuTrayExit_Click);
+}
+
+void Form1::fitCaptions() {
+    for (QAbstractButton* control : findChildren<QAbstractButton*>()) {
+        QFont smaller = control->font();
+        while (control->sizeHint().width() > control->width() &&
+               smaller.pixelSize() > kMinFontPixels) {
+            smaller.setPixelSize(smaller.pixelSize() - 1);
+            control->setFont(smaller);
+        }
+    }
+}
+
+// ---- Start-up and shutdown ----
+
+bool Form1::Form_Load() {
+    NetWareClient& netware = m_context.netware();
+    if (netware.NWCallsInit() != nwcode::kSuccessful) {
+        QString text = QStringLiteral("Error! Unable to initialize network.") + QLatin1Char('\n') +
+                       QStringLiteral("You must have Novell Netware Client installed.");
+        // The emulated client says what is wrong with its site file, so it can be mended.
+        const QString reason = netware.initFailureReason();
+        if (!reason.isEmpty()) {
+            text += QLatin1Char('\n') + reason;
+        }
+        m_context.prompts().message(text, MessageIcon::Exclamation);
+        return false;
+    }
+
+    BusyPointer busy;
+    setWindowTitle(kAppTitle);
+    if (m_context.AppFolder.isEmpty()) {
+        m_context.AppFolder = ResolveAppFolder(QCoreApplication::applicationDirPath());
+    }
+    m_context.InfoCallerForm = QStringLiteral("Form1");
+    m_usageLog =
+        std::make_unique<UsageLog>(UsageLog::databasePathIn(m_context.AppFolder), m_context.clock(),
+                                   m_context.prompts(), m_autoScan.LastScanDate);
+    m_scan.setLogUpdate(
+        [this](const ScanFileTable& scanFiles) { return m_usageLog->UpdateUsageLog(scanFiles); });
+
+    const TreeOptions options = LoadTreeOptions(m_context.settings());
+    ckButtonTips->setChecked(options.ButTips != 0);
+    applyButtonTips();
+    PicturesOption = options.Pictures;
+    ckPicture->setChecked(PicturesOption != 0);
+    PlusMinusOption = options.PlusMinus;
+    ckPlusMinus->setChecked(PlusMinusOption != 0);
+    UserDetailsOption = options.UserDetails;
+    ckUserDetails->setChecked(UserDetailsOption != 0);
+    HotTrackingOption = options.HotTracking;
+    ckHotTracking->setChecked(HotTrackingOption != 0);
+    FullRowSelectOption = options.FullRowSelect;
+    ckFullRowSelect->setChecked(FullRowSelectOption != 0);
+    ExpandItemOption = options.ExpandItem;
+    ckExpandItem->setChecked(ExpandItemOption != 0);
+
+    applyTreeStyle();
+    TreeView1->setSingleExpand(ExpandItemOption != 0);
+    TreeView1->setHotTracking(HotTrackingOption != 0);
+    TreeView1->setFullRowSelect(FullRowSelectOption != 0);
+
+    clearNodes();
+    const auto image = [this](const QString& key) { return PicturesOption ? key : QString(); };
+    const int root = addNode(0, kRootKey, kRootText, image(imagekey::kTree));
+    const QList<FileListEntry> files = LoadFileList(m_context.settings());
+    for (const FileListEntry& file : files) {
+        addNode(root, QString(), file.path, image(imagekey::kFile));
+    }
+    if (!files.isEmpty()) {
+        cmdScan->show();
+        cmdExpand->show();
+        cmdFind->show();
+    }
+
+    m_context.LastFileFolder = m_context.drives().dosPath(QCoreApplication::applicationDirPath());
+    setStatusText(QStringLiteral("Welcome to ") + kAppTitle +
+                  QStringLiteral("! Press the F1 key for help."));
+    m_tray.TrayIconAdd(*this, *mnuTray);
+    m_tray.TrayIconTip(m_autoScan.trayTip());
+
+    const StartupSwitch startup = StartupSwitchOf(m_commandLine);
+    if (startup != StartupSwitch::None) {
+        show();  // the operator sees the first scan fill the tree
+        ckAutoScan->setChecked(true);
+        if (startup == StartupSwitch::AutoScanAndStore) {
+            ckDatabase->setChecked(true);
+        }
+        cmdScan_Click();
+    }
+    return true;
+}
+
+void Form1::Form_Unload(int& Cancel) {
+    if (ckAutoScan->isChecked()) {
+        focusNextChild();
+        if (!m_context.prompts().askYesNo(
+                QStringLiteral("Auto scan is active. Do you still want to exit?"),
+                QStringLiteral("Exit Confirmation"), MessageIcon::Question)) {
+            Cancel = 1;
+            return;
+        }
+    }
+    TreeOptions options;
+    options.ButTips = ckButtonTips->isChecked() ? 1 : 0;
+    options.Pictures = PicturesOption;
+    options.PlusMinus = PlusMinusOption;
+    options.UserDetails = UserDetailsOption;
+    options.HotTracking = HotTrackingOption;
+    options.FullRowSelect = FullRowSelectOption;
+    options.ExpandItem = ExpandItemOption;
+    SaveTreeOptions(m_context.settings(), options);
+    m_tray.TrayIconDelete();
+    if (m_usageLog) {
+        m_usageLog->stopStoring();
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    // A scan in progress is stopped first; the window closes once it has ended.
+    if (m_scan.running()) {
+        m_closeAfterScan = true;
+        m_scan.cmdStop_Click();
+        event->ignore();
+        return;
+    }
+    int Cancel = 0;
+    Form_Unload(Cancel);
+    if (Cancel != 0) {
+        event->ignore();
+        return;
+    }
+    m_unloaded = true;
+    event->accept();
+    emit unloaded();
+}
+
+void Form1::cmdExit_Click() {
+    close();
+}
+
+void Form1::Form_KeyPress(int& KeyAscii) {
+    if (KeyAscii == 27) {
+        KeyAscii = 0;
+        close();
+    }
+}
+
+bool Form1::previewKey(const QKeyEvent& event) {
+    int KeyAscii = 0;
+    if (!event.text().isEmpty()) {
+        KeyAscii = event.text().at(0).unicode();
+    } else if (event.key() == Qt::Key_Escape) {
+        KeyAscii = 27;
+    }
+    if (KeyAscii == 0) {
+        return false;
+    }
+    Form_KeyPress(KeyAscii);
+    return KeyAscii == 0;
+}
+
+bool Form1::blockedDuringScan(const QWidget* receiver) const {
+    return receiver != cmdStop && qobject_cast<const QScrollBar*>(receiver) == nullptr;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick || type == QEvent::ContextMenu;
+    if ((!key && !mouse) || !watched->isWidgetType()) {
+        return false;
+    }
+    auto* receiver = static_cast<QWidget*>(watched);
+    if (receiver->window() != this) {
+        return false;
+    }
+    if (type == QEvent::KeyPress) {
+        // A key the focused control leaves passes on to its parents and through here
+        // again: only its first receiver counts.
+        QWidget* first = QApplication::focusWidget();
+        if (first == nullptr || first->window() != this) {
+            first = this;
+        }
+        if (receiver == first && previewKey(static_cast<const QKeyEvent&>(*event))) {
+            return true;
+        }
+    }
+    // While a scan runs only Stop acts: Delete would clear the tree the scan fills, and a
+    // window opened at a yield would stall the scan into its time-out.
+    if (m_scan.running()) {
+        return key || blockedDuringScan(receiver);
+    }
+    return false;
+}
+
+// ---- Scan, auto scan, timer and stop ----
+
+void Form1::cmdScan_Click() {
+    if (m_scan.running()) {
+        return;
+    }
+    ScanOptions options;
+    options.PicturesOption = PicturesOption != 0;
+    options.UserDetailsOption = UserDetailsOption != 0;
+    options.autoScanChecked = ckAutoScan->isChecked();
+    options.storeChecked = ckDatabase->isChecked();
+    m_scan.cmdScan_Click(options);
+    attachPendingNodes();
+    if (m_closeAfterScan) {
+        m_closeAfterScan = false;
+        close();
+    }
+}
+
+void Form1::cmdStop_Click() {
+    m_scan.cmdStop_Click();
+}
+
+void Form1::Timer1_Timer() {
+    cmdScan_Click();
+}
+
+void Form1::ckAutoScan_Click() {
+    if (ckAutoScan->isChecked()) {
+        m_autoScan.switchOn();
+        setWindowTitle(m_autoScan.caption());
+        Timer1->start();
+        cmdScan->hide();
+        ckDatabase->show();
+        setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
+        m_tray.TrayIconDelete();
+        m_tray.TrayIconAdd(*this, *mnuTray);
+        m_tray.TrayIconTip(m_autoScan.trayTip());
+        // The monitored list cannot change while auto scan runs.
+        cmdAddFile->hide();
+        cmdEditFile->hide();
+        cmdDeleteFile->hide();
+        return;
+    }
+    m_autoScan.switchOff();
+    if (m_usageLog) {
+        m_usageLog->stopStoring();  // another program may store now
+    }
+    setWindowTitle(m_autoScan.caption());
+    Timer1->stop();
+    cmdScan->show();
+    ckDatabase->hide();
+    setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
+    m_tray.TrayIconDelete();
+    m_tray.TrayIconAdd(*this, *mnuTray);
+    m_tray.TrayIconTip(m_autoScan.trayTip());
+    cmdAddFile->show();
+
+    int level = 0;
+    if (m_context.TreeScanned) {
+        level = NodeLevel(m_context.SelectedNodeTag, true, false);
+    } else if (const QTreeWidgetItem* selected = TreeView1->currentItem()) {
+        level = nodeLevel(selected);
+    }
+    if (level == kFileLevel) {
+        cmdEditFile->show();
+        cmdDeleteFile->show();
+    }
+}
+
+void Form1::ckDatabase_Click() {
+    if (!ckDatabase->isChecked() && m_usageLog) {
+        m_usageLog->stopStoring();
+    }
+}
+
+// ---- ScanView ----
+
+void Form1::clearNodes() {
+    for (const auto& pending : m_pending) {
+        delete pending.second;
+    }
+    m_pending.clear();
+    m_nodes.clear();
+    TreeView1->clear();
+}
+
+int Form1::addNode(int parentIndex, const QString& key, const QString& text,
+                   const QString& imageKey) {
+    auto* node = new QTreeWidgetItem;
+    node->setFlags(kNodeFlags);
+    node->setText(0, text);
+    node->setCheckState(0, Qt::Unchecked);
+    if (!key.isEmpty()) {
+        node->setData(0, kKeyRole, key);
+    }
+    if (!imageKey.isEmpty()) {
+        node->setIcon(0, ImageList1.icon(imageKey));
+    }
+    if (parentIndex < 1 || parentIndex > int(m_nodes.size())) {
+        TreeView1->addTopLevelItem(node);
+    } else {
+        QTreeWidgetItem* parent = m_nodes[parentIndex - 1];
+        // While a scan builds the tree, a file's subtree is kept off the tree until the
+        // scan yields or ends, and then goes in with its siblings in one insertion.
+        if (m_scanBusy && parent->parent() == nullptr && parent->treeWidget() != nullptr) {
+            m_pending.emplace_back(parent, node);
+        } else {
+            parent->addChild(node);
+        }
+    }
+    m_nodes.push_back(node);
+    return int(m_nodes.size());
+}
+
+void Form1::attachPendingNodes() {
+    std::size_t i = 0;
+    while (i < m_pending.size()) {
+        QTreeWidgetItem* parent = m_pending[i].first;
+        QList<QTreeWidgetItem*> batch;
+        while (i < m_pending.size() && m_pending[i].first == parent) {
+            batch.append(m_pending[i++].second);
+        }
+        parent->addChildren(batch);
+    }
+    m_pending.clear();
+}
+
+void Form1::setNodeTag(int index, const QString& tag) {
+    if (index >= 1 && index <= int(m_nodes.size())) {
+        m_nodes[index - 1]->setData(0, kTagRole, tag);
+    }
+}
+
+void Form1::setNodeText(int index, const QString& text) {
+    if (index >= 1 && index <= int(m_nodes.size())) {
+        m_nodes[index - 1]->setText(0, text);
+    }
+}
+
+void Form1::setStatusText(const QString& text) {
+    sbStatus->showMessage(text);
+}
+
+QString Form1::statusText() const {
+    return sbStatus->currentMessage();
+}
+
+QPushButton* Form1::button(ScanButton which) const {
+    switch (which) {
+        case ScanButton::Scan:
+            return cmdScan;
+        case ScanButton::Stop:
+            return cmdStop;
+        case ScanButton::Expand:
+            return cmdExpand;
+        case ScanButton::Find:
+            return cmdFind;
+        case ScanButton::AddFile:
+            return cmdAddFile;
+        case ScanButton::EditFile:
+            return cmdEditFile;
+        case ScanButton::DeleteFile:
+            return cmdDeleteFile;
+    }
+    return cmdScan;
+}
+
+void Form1::setButtonVisible(ScanButton which, bool visible) {
+    button(which)->setVisible(visible);
+}
+
+void Form1::setExpandCaption(const QString& caption) {
+    cmdExpand->setText(caption);
+}
+
+void Form1::focusButton(ScanButton which) {
+    button(which)->setFocus();
+}
+
+void Form1::setBusy(bool busy) {
+    if (busy) {
+        m_scanBusy.emplace();
+        return;
+    }
+    attachPendingNodes();
+    m_scanBusy.reset();
+}
+
+void Form1::uncheckAutoScan() {
+    ckAutoScan->setChecked(false);
+}
+
+void Form1::yield() {
+    if (m_sinceYield.isValid() && m_sinceYield.elapsed() < m_yieldIntervalMs) {
+        return;
+    }
+    attachPendingNodes();
+    QCoreApplication::processEvents();
+    m_sinceYield.start();
+}
+
+// ---- The tree ----
+
+QString Form1::nodeTag(const QTreeWidgetItem* node) {
+    return node->data(0, kTagRole).toString();
+}
+
+QString Form1::nodeKey(const QTreeWidgetItem* node) {
+    return node->data(0, kKeyRole).toString();
+}
+
+int Form1::nodeLevel(const QTreeWidgetItem* node) const {
+    return NodeLevel(nodeTag(node), m_context.TreeScanned, node == TreeView1->topLevelItem(0));
+}
+
+qint16 Form1::nodeFileNumber(const QTreeWidgetItem* node) const {
+    const QString tag = nodeTag(node);
+    qsizetype position = 0;
+    if (tag.isEmpty() && !m_context.TreeScanned) {
+        for (QTreeWidgetItemIterator it(TreeView1); *it != nullptr; ++it) {
+            ++position;
+            if (*it == node) {
+                break;
+            }
+        }
+    }
+    return NodeFileNumber(tag, m_context.TreeScanned, position);
+}
+
+std::vector<QTreeWidgetItem*> Form1::nodesInOrder() const {
+    std::vector<QTreeWidgetItem*> nodes;
+    for (QTreeWidgetItemIterator it(TreeView1); *it != nullptr; ++it) {
+        nodes.push_back(*it);
+    }
+    return nodes;
+}
+
+void Form1::TreeView1_MouseDown(Qt::MouseButton Button) {
+    TreeMouseButton = Button == Qt::LeftButton ? 1 : Button == Qt::RightButton ? 2 : 4;
+}
+
+void Form1::applyEditButtons(EditButtons rule) {
+    if (rule == EditButtons::Keep) {
+        return;
+    }
+    cmdEditFile->setVisible(rule == EditButtons::Show);
+    cmdDeleteFile->setVisible(rule == EditButtons::Show);
+}
+
+void Form1::showFileDescription(const QTreeWidgetItem* node) {
+    m_context.SelectedFileNumber = nodeFileNumber(node);
+    setStatusText(FileDescription(m_context.settings(), m_context.SelectedFileNumber));
+}
+
+void Form1::TreeView1_NodeClick(QTreeWidgetItem* Node) {
+    if (Node == nullptr) {
+        return;
+    }
+    std::optional<BusyPointer> busy(std::in_place);
+    m_context.SelectedNodeTag = nodeTag(Node);
+    const int level = nodeLevel(Node);
+    const QTreeWidgetItem* selected = TreeView1->currentItem();
+    m_context.SelectedNodeText = selected != nullptr ? selected->text(0) : QString();
+    const EditButtons editButtons = EditButtonsFor(level, ckAutoScan->isChecked());
+
+    if (TreeMouseButton != 2) {
+        setStatusText(kIdleText);
+        applyEditButtons(editButtons);
+        if (level == kFileLevel) {
+            showFileDescription(Node);
+        }
+        return;
+    }
+
+    const bool fileExists =
+        level == kFileLevel && FileExists(m_context.drives(), NodePath(Node->text(0)));
+    const std::optional<PopupItems> items = PopupItemsFor(level, fileExists);
+    if (level == kFileLevel) {
+        showFileDescription(Node);
+    } else {
+        setStatusText(kIdleText);
+    }
+    if (!items) {
+        return;
+    }
+    applyEditButtons(editButtons);
+    mnuPopupDetails->setVisible(items->Details);
+    mnuPopupAll->setVisible(items->All);
+    mnuPopupNone->setVisible(items->None);
+    mnuPopupFile->setVisible(items->File);
+    mnuPopupFileNone->setVisible(items->FileNone);
+    mnuPopupSend->setVisible(items->Send);
+    mnuPopupSendSel->setVisible(items->SendSel);
+    mnuPopupClear->setVisible(items->Clear);
+    mnuPopupClearSel->setVisible(items->ClearSel);
+    mnuPopupUnlock->setVisible(items->Unlock);
+    mnuPopupUnlockAll->setVisible(items->UnlockAll);
+    busy.reset();
+    mnuPopup->popup(QCursor::pos());
+}
+
+void Form1::TreeView1_NodeCheck(QTreeWidgetItem* Node) {
+    if (Node == nullptr || m_scan.running()) {
+        return;
+    }
+    TreeView1->setCurrentItem(Node);
+    const bool ticked = NodeTree::ticked(Node);
+    switch (nodeLevel(Node)) {
+        case kRootLevel:
+            ticked ? mnuPopupAll_Click() : mnuPopupNone_Click();
+            break;
+        case kFileLevel:
+            ticked ? mnuPopupFile_Click() : mnuPopupFileNone_Click();
+            break;
+        default:
+            break;  // the box itself is the selection
+    }
+}
+
+void Form1::tickAll(bool ticked) {
+    BusyPointer busy;
+    for (QTreeWidgetItemIterator it(TreeView1); *it != nullptr; ++it) {
+        if (TickedBySelectAll(nodeTag(*it))) {
+            TreeView1->setTicked(*it, ticked);
+        }
+    }
+}
+
+void Form1::tickFileGroup(bool ticked) {
+    const QTreeWidgetItem* selected = TreeView1->currentItem();
+    if (selected == nullptr) {
+        return;
+    }
+    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
+    const auto found = std::find(nodes.begin(), nodes.end(), selected);
+    const QList<qsizetype> ticks =
+        FileGroupTicks(found - nodes.begin(), qsizetype(nodes.size()),
+                       [&](qsizetype i) { return nodeLevel(nodes[std::size_t(i)]); });
+    for (qsizetype i : ticks) {
+        TreeView1->setTicked(nodes[std::size_t(i)], ticked);
+    }
+}
+
+void Form1::mnuPopupAll_Click() {
+    tickAll(true);
+}
+
+void Form1::mnuPopupNone_Click() {
+    tickAll(false);
+}
+
+void Form1::mnuPopupFile_Click() {
+    tickFileGroup(true);
+}
+
+void Form1::mnuPopupFileNone_Click() {
+    tickFileGroup(false);
+}
+
+void Form1::cmdExpand_Click() {
+    if (m_scan.running() || TreeView1->topLevelItemCount() == 0) {
+        return;
+    }
+    BusyPointer busy;
+    if (cmdExpand->text() != kExpandAllCaption) {
+        setStatusText(QStringLiteral("Collapsing tree..."));
+        for (int i = 0; i < TreeView1->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* top = TreeView1->topLevelItem(i);
+            if (nodeKey(top) == kRootKey) {
+                top->setExpanded(false);
+                break;
+            }
+        }
+        cmdExpand->setText(kExpandAllCaption);
+        cmdEditFile->hide();
+        cmdDeleteFile->hide();
+    } else {
+        setStatusText(QStringLiteral("Expanding tree..."));
+        TreeView1->expandAll();
+        QTreeWidgetItem* first = TreeView1->topLevelItem(0);
+        TreeView1->setCurrentItem(first);
+        TreeView1->scrollToItem(first);
+        cmdExpand->setText(kCollapseAllCaption);
+    }
+    setStatusText(kIdleText);
+}
+
+void Form1::cmdShowTreeOptions_Click() {
+    if (cmdShowTreeOptions->text() == kShowTreeOptions) {
+        cmdShowTreeOptions->setText(kHideTreeOptions);
+        Frame1->show();
+    } else {
+        cmdShowTreeOptions->setText(kShowTreeOptions);
+        Frame1->hide();
+    }
+}
+
+// ---- Tree and button options ----
+
+void Form1::applyButtonTips() {
+    const bool on = ckButtonTips->isChecked();
+    for (const ButtonTip& entry : buttonTips()) {
+        (this->*entry.button)->setToolTip(on ? entry.tip : QString());
+    }
+}
+
+void Form1::applyTreeStyle() {
+    TreeView1->setTreeStyle(TreeStyleFor(PicturesOption != 0, PlusMinusOption != 0));
+}
+
+void Form1::ckButtonTips_Click() {
+    applyButtonTips();
+}
+
+void Form1::ckPicture_Click() {
+    PicturesOption = ckPicture->isChecked() ? 1 : 0;
+    applyTreeStyle();
+}
+
+void Form1::ckPlusMinus_Click() {
+    PlusMinusOption = ckPlusMinus->isChecked() ? 1 : 0;
+    applyTreeStyle();
+}
+
+void Form1::ckUserDetails_Click() {
+    UserDetailsOption = ckUserDetails->isChecked() ? 1 : 0;
+}
+
+void Form1::ckHotTracking_Click() {
+    HotTrackingOption = ckHotTracking->isChecked() ? 1 : 0;
+    TreeView1->setHotTracking(HotTrackingOption != 0);
+}
+
+void Form1::ckFullRowSelect_Click() {
+    FullRowSelectOption = ckFullRowSelect->isChecked() ? 1 : 0;
+    TreeView1->setFullRowSelect(FullRowSelectOption != 0);
+}
+
+void Form1::ckExpandItem_Click() {
+    ExpandItemOption = ckExpandItem->isChecked() ? 1 : 0;
+    TreeView1->setSingleExpand(ExpandItemOption != 0);
+}
+
+// ---- Tray ----
+
+void Form1::Form_Resize() {
+    SetTrayMenuItems(isMinimized() ? 1 : isMaximized() ? 2 : 0);
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        Form_Resize();
+    }
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::SetTrayMenuItems(int windowState) {
+    if (windowState == 1 || windowState == 2) {
+        mnuTrayRestore->setEnabled(true);
+    } else if (windowState == 0) {
+        mnuTrayRestore->setEnabled(false);
+    }
+}
+
+void Form1::mnuTrayRestore_Click() {
+    m_tray.restoreWindow();
+}
+
+void Form1::mnuTrayExit_Click() {
+    close();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,220 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/BusyPointer.h"
+#include "mainwindow/APIStuff.h"
+#include "mainwindow/ImageList.h"
+#include "monitor/AutoScan.h"
+#include "monitor/ScanCycle.h"
+#include "monitor/ScanView.h"
+#include "monitor/UsageLog.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QKeyEvent;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QTreeWidgetItem;
+
+namespace tavrel {
+
+class AppContext;
+class NodeTree;
+class TrayPort;
+enum class EditButtons;
+
+// The main window: the tree of monitored files and the users holding them open, the
+// command buttons, the tree options, auto scan and the notification-area icon. The scan
+// draws into the tree through ScanView.
+class Form1 : public QWidget, public ScanView {
+    Q_OBJECT
+public:
+    // commandLine: the program's one argument text. tray: the notification area (the
+    // desktop's when none is given).
+    explicit Form1(AppContext& context, QString commandLine = QString(),
+                   std::unique_ptr<TrayPort> tray = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up. False when the program must end: no NetWare client (the operator has
+    // been told why; nothing was written).
+    bool Form_Load();
+    // The window is closing; Cancel = 1 keeps it open.
+    void Form_Unload(int& Cancel);
+    void Form_Resize();
+    // A typed character, seen before the focused control; KeyAscii = 0 swallows it.
+    void Form_KeyPress(int& KeyAscii);
+
+    void cmdScan_Click();
+    void cmdStop_Click();
+    void Timer1_Timer();
+    void ckAutoScan_Click();
+    void ckDatabase_Click();
+    void cmdExpand_Click();
+    void cmdShowTreeOptions_Click();
+    void cmdExit_Click();
+
+    void ckButtonTips_Click();
+    void ckPicture_Click();
+    void ckPlusMinus_Click();
+    void ckUserDetails_Click();
+    void ckHotTracking_Click();
+    void ckFullRowSelect_Click();
+    void ckExpandItem_Click();
+
+    void TreeView1_MouseDown(Qt::MouseButton Button);
+    void TreeView1_NodeClick(QTreeWidgetItem* Node);
+    void TreeView1_NodeCheck(QTreeWidgetItem* Node);
+
+    // Check-box selection of users.
+    void mnuPopupAll_Click();
+    void mnuPopupNone_Click();
+    void mnuPopupFile_Click();
+    void mnuPopupFileNone_Click();
+
+    // 0 normal, 1 minimised, 2 maximised: the tray menu's Restore is enabled only when
+    // there is something to restore.
+    void SetTrayMenuItems(int windowState);
+    void mnuTrayRestore_Click();
+    void mnuTrayExit_Click();
+
+    // ScanView over TreeView1.
+    void clearNodes() override;
+    int addNode(int parentIndex, const QString& key, const QString& text,
+                const QString& imageKey) override;
+    void setNodeTag(int index, const QString& tag) override;
+    void setNodeText(int index, const QString& text) override;
+    void setStatusText(const QString& text) override;
+    void setButtonVisible(ScanButton button, bool visible) override;
+    void setExpandCaption(const QString& caption) override;
+    void focusButton(ScanButton button) override;
+    void setBusy(bool busy) override;
+    void uncheckAutoScan() override;
+    void yield() override;
+
+    // A node's Tag and Key ("" when it has none).
+    static QString nodeTag(const QTreeWidgetItem* node);
+    static QString nodeKey(const QTreeWidgetItem* node);
+    // Level and monitored file number of a node, by its tag or, untagged before any
+    // completed scan, by its place in the tree.
+    int nodeLevel(const QTreeWidgetItem* node) const;
+    qint16 nodeFileNumber(const QTreeWidgetItem* node) const;
+    // Every node in node order (each node before its children, children in order).
+    std::vector<QTreeWidgetItem*> nodesInOrder() const;
+
+    const AutoScan& autoScan() const { return m_autoScan; }
+    ScanCycle& scanCycle() { return m_scan; }
+    // The usage log scans store into; there from start-up on.
+    UsageLog* usageLog() const { return m_usageLog.get(); }
+    APIStuff& trayIcon() { return m_tray; }
+    bool isUnloaded() const { return m_unloaded; }
+    QString statusText() const;
+    // The scan lets pending events run at most this often (a tree of thousands of nodes
+    // is built many times faster than when every file waits for a repaint).
+    void setYieldIntervalMs(int ms) { m_yieldIntervalMs = ms; }
+    static constexpr int kYieldIntervalMs = 40;
+
+    // Controls.
+    NodeTree* TreeView1;
+    QPushButton* cmdScan;
+    QPushButton* cmdStop;
+    QPushButton* cmdExpand;
+    QPushButton* cmdAddFile;
+    QPushButton* cmdEditFile;
+    QPushButton* cmdDeleteFile;
+    QPushButton* cmdFind;
+    QPushButton* cmdFindNext;
+    QPushButton* cmdDatabase;
+    QPushButton* cmdDetails;
+    QPushButton* cmdAbout;
+    QPushButton* cmdExit;
+    QPushButton* cmdShowTreeOptions;
+    QCheckBox* ckButtonTips;
+    QCheckBox* ckAutoScan;
+    QCheckBox* ckDatabase;
+    QGroupBox* Frame1;
+    QCheckBox* ckPicture;
+    QCheckBox* ckUserDetails;
+    QCheckBox* ckPlusMinus;
+    QCheckBox* ckExpandItem;
+    QCheckBox* ckHotTracking;
+    QCheckBox* ckFullRowSelect;
+    QStatusBar* sbStatus;
+    QTimer* Timer1;
+    ImageList ImageList1;
+    QMenu* mnuPopup;
+    QAction* mnuPopupDetails;
+    QAction* mnuPopupAll;
+    QAction* mnuPopupNone;
+    QAction* mnuPopupFile;
+    QAction* mnuPopupFileNone;
+    QAction* mnuPopupSend;
+    QAction* mnuPopupSendSel;
+    QAction* mnuPopupClear;
+    QAction* mnuPopupClearSel;
+    QAction* mnuPopupUnlock;
+    QAction* mnuPopupUnlockAll;
+    QMenu* mnuTray;
+    QAction* mnuTrayRestore;
+    QAction* mnuTrayExit;
+
+    // Tree options as the scan and the tree read them (0 or 1).
+    quint8 PicturesOption = 1;
+    quint8 PlusMinusOption = 1;
+    quint8 UserDetailsOption = 1;
+    quint8 HotTrackingOption = 0;
+    quint8 FullRowSelectOption = 0;
+    quint8 ExpandItemOption = 0;
+    // The button of the last press on the tree: 1 left, 2 right.
+    int TreeMouseButton = 0;
+
+signals:
+    // The window closed through Form_Unload: the program is done.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void fitCaptions();
+    void applyButtonTips();
+    void applyTreeStyle();
+    void applyEditButtons(EditButtons rule);
+    void showFileDescription(const QTreeWidgetItem* node);
+    void tickAll(bool ticked);
+    void tickFileGroup(bool ticked);
+    void attachPendingNodes();
+    bool previewKey(const QKeyEvent& event);
+    bool blockedDuringScan(const QWidget* receiver) const;
+    QPushButton* button(ScanButton which) const;
+
+    AppContext& m_context;
+    QString m_commandLine;
+    AutoScan m_autoScan;
+    ScanCycle m_scan;
+    APIStuff m_tray;
+    std::unique_ptr<UsageLog> m_usageLog;
+
+    // Nodes by ScanView index (1-based). During a scan (busy), children of a top-level
+    // node wait in m_pending, unattached, until the scan yields or ends.
+    std::vector<QTreeWidgetItem*> m_nodes;
+    std::vector<std::pair<QTreeWidgetItem*, QTreeWidgetItem*>> m_pending;  // parent, child
+    std::optional<BusyPointer> m_scanBusy;
+    QElapsedTimer m_sinceYield;
+    int m_yieldIntervalMs = kYieldIntervalMs;
+    bool m_closeAfterScan = false;
+    bool m_unloaded = false;
+};
+
+}  // namespace tavrel

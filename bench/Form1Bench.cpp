@@ -14,7 +14,6 @@
 #include <QWindow>
 #include <memory>
 
-#include "BigSite.h"
 #include "common/AppContext.h"
 #include "common/DesktopPlatform.h"
 #include "common/DriveMap.h"
@@ -25,6 +24,7 @@
 #include "external/netware/EmulatedNetWare.h"
 #include "filelist/FileListStore.h"
 #include "mainwindow/Form1.h"
+#include "support/BigSite.h"
 
 namespace tavrel {
 namespace {
@@ -132,7 +132,7 @@ BENCHMARK(BM_ScanTree)
 // details on (the scan cycle, the emulated client and the rights lookups included).
 void BM_WholeScanInWindow(benchmark::State& state) {
     QTemporaryDir dir;
-    const bench::BigSite big;
+    const test::BigSite big;
     EmulatedNetWare netware(big.build(dir.path() + QStringLiteral("/sys")));
     IniSettingsStore settings(dir.path());
     for (int file = 0; file < big.files; ++file) {

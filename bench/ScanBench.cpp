@@ -6,12 +6,12 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
-#include "BigSite.h"
 #include "common/AppContext.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "filelist/FileListStore.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanRecorder.h"
+#include "support/BigSite.h"
 #include "support/FakeClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingNetWare.h"
@@ -23,7 +23,7 @@ namespace {
 
 void BM_ScanThousandFilesWithDetails(benchmark::State& state) {
     QTemporaryDir dir;
-    const bench::BigSite big;
+    const test::BigSite big;
     EmulatedNetWare netware(big.build(dir.path() + QStringLiteral("/sys")));
     if (netware.NWCallsInit() != 0) {
         state.SkipWithError(netware.initFailureReason().toStdString().c_str());

@@ -8,16 +8,11 @@
 
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/SiteFile.h"
-#include "external/netware/TestSite.h"
+#include "support/TestSite.h"
+#include "tools/CtlRun.h"
 
 namespace tavrel {
 namespace {
-
-struct CommandRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -36,18 +31,8 @@ protected:
         return QStringList{QStringLiteral("site"), QStringLiteral("--site"), m_path} + args;
     }
 
-    CommandRun run(const QStringList& args) const {
-        QProcess process;
-        process.start(QStringLiteral(TAVRELCTL_PATH), siteArgs(args));
-        CommandRun result;
-        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-            ADD_FAILURE() << "tavrelctl did not finish: " << args.join(' ').toStdString();
-            return result;
-        }
-        result.exitCode = process.exitCode();
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+    test::CommandRun run(const QStringList& args) const {
+        return test::RunTavrelctl(siteArgs(args));
     }
 
     QList<ConnUsingFile> usersOf(const QString& path) const {
@@ -108,7 +93,7 @@ TEST_F(SiteCommandTest, RefusedCommandsSayWhyAndChangeNothing) {
     };
     const QByteArray before = readAll(m_path);
     for (const Case& c : cases) {
-        const CommandRun result = run(c.args);
+        const test::CommandRun result = run(c.args);
         EXPECT_NE(result.exitCode, 0) << c.args.join(' ').toStdString();
         EXPECT_TRUE(result.err.contains(QString::fromLatin1(c.message)))
             << c.args.join(' ').toStdString() << ": " << result.err.toStdString();
@@ -117,7 +102,8 @@ TEST_F(SiteCommandTest, RefusedCommandsSayWhyAndChangeNothing) {
 }
 
 TEST_F(SiteCommandTest, EditsReachTheEmulatedServers) {
-    CommandRun r = run({"login", "bob", "--server", "fs1", "--ipx", "0000ABCD:00A0C9000001:4003"});
+    test::CommandRun r =
+        run({"login", "bob", "--server", "fs1", "--ipx", "0000ABCD:00A0C9000001:4003"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QLatin1String("BOB logged in on FS1 as connection 2")))
         << r.out.toStdString();

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "CommandArgs.h"
+#include "CtlSession.h"
 #include "common/AppFolder.h"
 #include "common/DriveMap.h"
 #include "external/netware/DemoSite.h"
@@ -912,15 +913,7 @@ int RunSiteCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         err << "tavrelctl site " << name << ": wrong number of arguments\n\n" << kUsage;
         return kBadUsage;
     }
-    if (sitePath.isEmpty()) {
-        QString problem;
-        sitePath =
-            EnsureSiteFile(ResolveAppFolder(QCoreApplication::applicationDirPath()), &problem);
-        if (!problem.isEmpty()) {
-            err << "tavrelctl site: " << problem << "\n";
-        }
-    }
-    return command->run(SiteFile(QFileInfo(sitePath).absoluteFilePath()), parsed, out, err);
+    return command->run(SiteFile(resolveSitePath(sitePath, err)), parsed, out, err);
 }
 
 }  // namespace tavrel

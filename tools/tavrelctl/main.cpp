@@ -1,6 +1,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "FilesCommand.h"
+#include "ScanCommand.h"
 #include "SiteCommand.h"
 
 namespace {
@@ -13,6 +15,11 @@ struct CommandGroup {
 };
 
 const CommandGroup kGroups[] = {
+    {"files", "list, add and delete the monitored files", tavrel::RunFilesCommand},
+    {"scan", "scan the monitored files once and print the tree", tavrel::RunScanCommand},
+    {"log", "scan once and bring the usage log up to date", tavrel::RunLogCommand},
+    {"watch", "auto scan without a window, optionally storing the results",
+     tavrel::RunWatchCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::RunSiteCommand},
 };
 

@@ -8,7 +8,7 @@
 #include "external/netware/DosNames.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/NetWareCallNames.h"
-#include "external/netware/TestSite.h"
+#include "support/TestSite.h"
 #include "support/FakeClock.h"
 
 namespace tavrel {

@@ -9,7 +9,7 @@
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/SiteFile.h"
 #include "external/netware/SiteJson.h"
-#include "external/netware/TestSite.h"
+#include "support/TestSite.h"
 #include "support/FakeClock.h"
 
 namespace tavrel {

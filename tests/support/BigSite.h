@@ -6,7 +6,7 @@
 
 #include "external/netware/NetWareSite.h"
 
-namespace tavrel::bench {
+namespace tavrel::test {
 
 // A large site for benchmarks: one server FS1 whose volume SYS (mapped to G:) holds
 // `files` monitored files, with `users` logged-in users each holding filesPerUser of them
@@ -61,4 +61,4 @@ struct BigSite {
     }
 };
 
-}  // namespace tavrel::bench
+}  // namespace tavrel::test

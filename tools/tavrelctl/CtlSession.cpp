@@ -1,0 +1,50 @@
+#include "CtlSession.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "common/AppFolder.h"
+#include "external/netware/DemoSite.h"
+#include "external/netware/EmulatedNetWare.h"
+
+namespace tavrel {
+
+namespace {
+
+QString appFolder() {
+    return ResolveAppFolder(QCoreApplication::applicationDirPath());
+}
+
+}  // namespace
+
+QString resolveSitePath(const QString& given, QTextStream& err) {
+    if (!given.isEmpty()) {
+        return QFileInfo(given).absoluteFilePath();
+    }
+    QString problem;
+    const QString path = EnsureSiteFile(appFolder(), &problem);
+    if (!problem.isEmpty()) {
+        err << "tavrelctl: " << problem << "\n";
+    }
+    return QFileInfo(path).absoluteFilePath();
+}
+
+CtlSession::CtlSession(QTextStream& err) : m_err(err), m_prompts(err) {}
+
+CtlSession::~CtlSession() = default;
+
+bool CtlSession::start() {
+    m_netware = std::make_unique<EmulatedNetWare>(resolveSitePath(QString(), m_err));
+    m_netware->setClock(m_clock);
+    m_context = std::make_unique<AppContext>(m_settings, m_clock, m_prompts, m_platform, *m_netware,
+                                             *m_netware);
+    m_context->AppFolder = appFolder();
+    if (m_netware->NWCallsInit() != nwcode::kSuccessful) {
+        m_err << "tavrelctl: Error! Unable to initialize network.\n"
+              << m_netware->initFailureReason() << "\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QTextStream>
+#include <memory>
+
+#include "ConsolePrompts.h"
+#include "common/AppContext.h"
+#include "common/IniSettingsStore.h"
+#include "common/Platform.h"
+#include "common/SystemClock.h"
+
+namespace tavrel {
+
+class EmulatedNetWare;
+
+// The site file tavrelctl works on: the one given, else TAVREL_SITE, else site.json in the
+// program's folder (written from the demo site when missing; a problem doing so is
+// reported on err).
+QString resolveSitePath(const QString& given, QTextStream& err);
+
+// What the program itself runs with, for the commands that scan or keep the log: the
+// user's settings, the system clock, the site's servers and the program's folder.
+class CtlSession {
+public:
+    explicit CtlSession(QTextStream& err);
+    ~CtlSession();
+
+    // Reads the site; false (with the reason on err) when the network cannot be used.
+    bool start();
+
+    AppContext& context() { return *m_context; }
+    EmulatedNetWare& netware() { return *m_netware; }
+
+private:
+    // tavrelctl opens no windows: no viewer, document opener or clipboard.
+    class NoDesktop : public Platform {
+    public:
+        bool openTextViewer(const QString&) override { return false; }
+        bool openDocument(const QString&) override { return false; }
+        void setClipboardText(const QString&) override {}
+        QString clipboardText() const override { return QString(); }
+    };
+
+    QTextStream& m_err;
+    IniSettingsStore m_settings;
+    SystemClock m_clock;
+    ConsolePrompts m_prompts;
+    NoDesktop m_platform;
+    std::unique_ptr<EmulatedNetWare> m_netware;
+    std::unique_ptr<AppContext> m_context;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,89 @@
+#include "FilesCommand.h"
+
+#include "CtlSession.h"
+#include "common/AppTitle.h"
+#include "external/netware/EmulatedNetWare.h"
+#include "filelist/FileListStore.h"
+
+namespace tavrel {
+
+namespace {
+
+const char* const kUsage =
+    "Usage: tavrelctl files COMMAND\n"
+    "\n"
+    "The monitored file list Tavrel scans (kept in the user's settings).\n"
+    "\n"
+    "Commands:\n"
+    "  list                      one file a line: number, TAB, path, TAB, description\n"
+    "  add PATH [DESCRIPTION]    adds a file on a network drive (G:\\APPS\\ORDERS.DBF);\n"
+    "                            the description is cut to 55 characters\n"
+    "  delete N                  removes file number N; later files move up\n";
+
+constexpr int kDone = 0;
+constexpr int kRefused = 1;
+constexpr int kBadUsage = 2;
+
+int list(SettingsStore& store, QTextStream& out) {
+    for (const FileListEntry& entry : LoadFileList(store)) {
+        out << entry.number << '\t' << entry.path << '\t' << FileDescription(store, entry.number)
+            << '\n';
+    }
+    return kDone;
+}
+
+int add(const QStringList& words, QTextStream& err) {
+    CtlSession session(err);
+    if (!session.start()) {
+        return kRefused;
+    }
+    AppContext& context = session.context();
+    const AddFileResult result = AddMonitoredFile(context.settings(), context.drives(), words.at(0),
+                                                  words.mid(1).join(QLatin1Char(' ')));
+    if (result != AddFileResult::Saved) {
+        err << AddFileMessage(result) << '\n';
+        return kRefused;
+    }
+    return kDone;
+}
+
+int remove(SettingsStore& store, const QString& word, QTextStream& err) {
+    bool numeric = false;
+    const int number = word.toInt(&numeric);
+    const int count = FileListCount(store);
+    if (!numeric || number < 1 || number > count) {
+        err << "tavrelctl files delete: there is no file number " << word << " (the list has "
+            << count << (count == 1 ? " file" : " files") << ")\n";
+        return kRefused;
+    }
+    if (!DeleteFileEntry(store, number)) {
+        err << "tavrelctl files delete: the settings could not be written\n";
+        return kRefused;
+    }
+    return kDone;
+}
+
+}  // namespace
+
+int RunFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    const QString command = args.value(0);
+    const QStringList words = args.mid(1);
+    IniSettingsStore store;
+    if (command == QLatin1String("list") && words.isEmpty()) {
+        return list(store, out);
+    }
+    if (command == QLatin1String("add") && !words.isEmpty()) {
+        return add(words, err);
+    }
+    if (command == QLatin1String("delete") && words.size() == 1) {
+        return remove(store, words.at(0), err);
+    }
+    if (command == QLatin1String("help") || command == QLatin1String("--help")) {
+        out << kUsage;
+        return kDone;
+    }
+    err << kUsage;
+    return kBadUsage;
+}
+
+}  // namespace tavrel

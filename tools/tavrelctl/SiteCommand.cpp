@@ -581,6 +581,22 @@ std::optional<FileTarget> fileTarget(const NetWareSite& site, const QString& con
     return target;
 }
 
+// The --task option, or fallback when it is not given; false (told on err) when it is not
+// a task number.
+bool taskOption(const CommandArgs& args, std::optional<qint64> fallback,
+                std::optional<qint64>* task, QTextStream& err) {
+    *task = fallback;
+    if (!args.has(QStringLiteral("task"))) {
+        return true;
+    }
+    *task = parseNumber(args.value(QStringLiteral("task")), 0, 65535);
+    if (!*task) {
+        err << "tavrelctl site: --task takes a task number from 0 to 65535\n";
+        return false;
+    }
+    return true;
+}
+
 int open(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextStream& err) {
     const std::optional<quint8> mode =
         parseMode(args.has(QStringLiteral("mode")) ? args.value(QStringLiteral("mode"))
@@ -589,13 +605,9 @@ int open(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextS
         err << "tavrelctl site: --mode takes r, w, dr and dw joined by commas (r,w,dw)\n";
         return kBadUsage;
     }
-    std::optional<qint64> task = 1;
-    if (args.has(QStringLiteral("task"))) {
-        task = parseNumber(args.value(QStringLiteral("task")), 0, 65535);
-        if (!task) {
-            err << "tavrelctl site: --task takes a task number from 0 to 65535\n";
-            return kBadUsage;
-        }
+    std::optional<qint64> task;
+    if (!taskOption(args, 1, &task, err)) {
+        return kBadUsage;
     }
     return edit(file, out, err, [&](NetWareSite& site, QString* done) {
         QString error;
@@ -628,12 +640,8 @@ int open(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextS
 
 int close(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextStream& err) {
     std::optional<qint64> task;
-    if (args.has(QStringLiteral("task"))) {
-        task = parseNumber(args.value(QStringLiteral("task")), 0, 65535);
-        if (!task) {
-            err << "tavrelctl site: --task takes a task number from 0 to 65535\n";
-            return kBadUsage;
-        }
+    if (!taskOption(args, std::nullopt, &task, err)) {
+        return kBadUsage;
     }
     return edit(file, out, err, [&](NetWareSite& site, QString* done) {
         QString error;
@@ -673,12 +681,8 @@ int setLock(const SiteFile& file, const CommandArgs& args, bool locked, QTextStr
     const QString connectionText = words.size() == 2 ? words.at(0) : QString();
     const QString pathText = words.last();
     std::optional<qint64> task;
-    if (args.has(QStringLiteral("task"))) {
-        task = parseNumber(args.value(QStringLiteral("task")), 0, 65535);
-        if (!task) {
-            err << "tavrelctl site: --task takes a task number from 0 to 65535\n";
-            return kBadUsage;
-        }
+    if (!taskOption(args, std::nullopt, &task, err)) {
+        return kBadUsage;
     }
     return edit(file, out, err, [&](NetWareSite& site, QString* done) {
         QString error;

@@ -329,6 +329,31 @@ struct EmulatedNetWare::State {
         return nwcode::kSuccessful;
     }
 
+    // What a call that names a path works on: the server of its connection, the path and
+    // its index key. code, when not 0, is what the call answers instead: a fault set for
+    // the call, or why the path does not resolve.
+    struct PathCall {
+        int server = -1;
+        std::optional<SitePath> path;
+        QString key;
+        NWCCODE code = nwcode::kSuccessful;
+    };
+
+    PathCall pathCall(const char* call, NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                      const QString& text) {
+        refresh();
+        PathCall result;
+        result.server = serverOf(conn);
+        NWCCODE code = nwcode::kSuccessful;
+        result.path = pathOn(result.server, dirHandle, text, &code);
+        result.key = result.path ? index.key(*result.path) : QString();
+        const NWCCODE faultCode = fault(call, {result.server, {}, result.key, {}});
+        result.code = faultCode != nwcode::kSuccessful ? faultCode
+                      : result.path                    ? nwcode::kSuccessful
+                                                       : code;
+        return result;
+    }
+
     // A path a call names on a server: a volume path, or with a directory handle, a
     // path relative to the handle's directory.
     std::optional<SitePath> pathOn(int server, NWDIR_HANDLE dirHandle, const QString& path,
@@ -567,18 +592,13 @@ NWCCODE EmulatedNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HA
                                                     const QString& filePath, qint16& iterHandle,
                                                     ConnUsingFile& fileUse,
                                                     ConnsUsingFile& fileUsed) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    NWCCODE code = nwcode::kSuccessful;
-    const std::optional<SitePath> path = d->pathOn(s, dirHandle, filePath, &code);
-    const QString key = path ? d->index.key(*path) : QString();
-    const NWCCODE faultCode = d->fault("NWScanConnectionsUsingFile", {s, {}, key, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::PathCall call =
+        d->pathCall("NWScanConnectionsUsingFile", conn, dirHandle, filePath);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (!path) {
-        return code;
-    }
+    const int s = call.server;
+    const QString& key = call.key;
     if (iterHandle < 0) {
         return nwcode::kNoMoreEntries;
     }
@@ -856,18 +876,14 @@ NWCCODE EmulatedNetWare::NWScanDirectoryForTrustees2(NWCONN_HANDLE conn, NWDIR_H
                                                      const QString& searchPath, quint32& iterHandle,
                                                      QByteArray& dirName, quint32& dirDateTime,
                                                      quint32& ownerID, TrusteeList& trusteeList) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    NWCCODE code = nwcode::kSuccessful;
-    const std::optional<SitePath> path = d->pathOn(s, dirHandle, searchPath, &code);
-    const QString key = path ? d->index.key(*path) : QString();
-    const NWCCODE faultCode = d->fault("NWScanDirectoryForTrustees2", {s, {}, key, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::PathCall call =
+        d->pathCall("NWScanDirectoryForTrustees2", conn, dirHandle, searchPath);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (!path) {
-        return code;
-    }
+    const int s = call.server;
+    const QString& key = call.key;
+    const std::optional<SitePath>& path = call.path;
     const SiteIndex::Server& index = d->index.server(s);
     const auto it = index.trusteesByPath.constFind(key);
     const qsizetype total = it == index.trusteesByPath.constEnd() ? 0 : it->size();
@@ -987,18 +1003,13 @@ NWCCODE EmulatedNetWare::NWAllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWD
                                                          const QString& dirPath,
                                                          NWDIR_HANDLE& newDirHandle,
                                                          quint8& rightsMask) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    NWCCODE code = nwcode::kSuccessful;
-    const std::optional<SitePath> path = d->pathOn(s, dirHandle, dirPath, &code);
-    const QString key = path ? d->index.key(*path) : QString();
-    const NWCCODE faultCode = d->fault("NWAllocTemporaryDirectoryHandle", {s, {}, key, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::PathCall call =
+        d->pathCall("NWAllocTemporaryDirectoryHandle", conn, dirHandle, dirPath);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (!path) {
-        return code;
-    }
+    const int s = call.server;
+    const std::optional<SitePath>& path = call.path;
     // A volume with a folder behind it has the directories of that folder; one without
     // (a site built only in code) has whatever directory it is asked for.
     if (!d->index.server(s).volumeRoots.at(path->volume).isEmpty()) {
@@ -1054,18 +1065,12 @@ NWCCODE EmulatedNetWare::NWDeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_H
 
 NWCCODE EmulatedNetWare::NWClearFileLock2(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                           const QString& path) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    NWCCODE code = nwcode::kSuccessful;
-    const std::optional<SitePath> file = d->pathOn(s, dirHandle, path, &code);
-    const QString key = file ? d->index.key(*file) : QString();
-    const NWCCODE faultCode = d->fault("NWClearFileLock2", {s, {}, key, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::PathCall call = d->pathCall("NWClearFileLock2", conn, dirHandle, path);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (!file) {
-        return code;
-    }
+    const int s = call.server;
+    const QString& key = call.key;
     const QString serverName = d->site.servers.at(s).name;
     return d->change([&](NetWareSite& site) {
         for (SiteServer& server : site.servers) {
@@ -1157,18 +1162,11 @@ NWCCODE EmulatedNetWare::NWCCCloseConn(NWCONN_HANDLE conn) {
 NWCCODE EmulatedNetWare::NWGetLongName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
                                        const QString& path, quint8 srcNamSpc, quint8 dstNamSpc,
                                        QByteArray& longName) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    NWCCODE code = nwcode::kSuccessful;
-    const std::optional<SitePath> file = d->pathOn(s, dirHandle, path, &code);
-    const QString key = file ? d->index.key(*file) : QString();
-    const NWCCODE faultCode = d->fault("NWGetLongName", {s, {}, key, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::PathCall call = d->pathCall("NWGetLongName", conn, dirHandle, path);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (!file) {
-        return code;
-    }
+    const std::optional<SitePath>& file = call.path;
     if (file->components.isEmpty()) {
         return nwcode::kInvalidPath;
     }
@@ -1189,19 +1187,14 @@ NWCCODE EmulatedNetWare::NWIntScanExtendedInfo(NWCONN_HANDLE conn, NWDIR_HANDLE 
                                                const QString& searchPattern,
                                                ExtendedInfo& entryInfo, quint8 augmentFlag) {
     Q_UNUSED(augmentFlag)
-    d->refresh();
-    const int s = d->serverOf(conn);
     // The pattern is a name in the handle's directory, or a whole volume path.
-    NWCCODE code = nwcode::kSuccessful;
-    const std::optional<SitePath> target = d->pathOn(s, dirHandle, searchPattern, &code);
-    const QString key = target ? d->index.key(*target) : QString();
-    const NWCCODE faultCode = d->fault("NWIntScanExtendedInfo", {s, {}, key, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::PathCall call =
+        d->pathCall("NWIntScanExtendedInfo", conn, dirHandle, searchPattern);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (!target) {
-        return code;
-    }
+    const int s = call.server;
+    const std::optional<SitePath>& target = call.path;
     if (target->components.isEmpty()) {
         return nwcode::kInvalidPath;
     }

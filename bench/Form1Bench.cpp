@@ -42,7 +42,7 @@ double peakRssMb() {
 // Everything the program hands its window: the demo site, settings in a temporary
 // folder with the demo's files monitored.
 struct Services {
-    Services() : settings(dir.path()), netware(EnsureSiteFile(dir.path() + QStringLiteral("/"))) {
+    Services() : settings(dir.path()), netware(ensureSiteFile(dir.path() + QStringLiteral("/"))) {
         const char* const files[] = {
             "G:\\APPS\\ORDERS.DBF", "G:\\APPS\\CUSTOMER.DBF", "G:\\APPS\\DATA\\STOCK.DBF",
             "H:\\BUDGET.XLS",       "K:\\LEDGER.DAT",         "K:\\PAYROLL.DAT"};

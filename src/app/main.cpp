@@ -24,9 +24,9 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     using namespace tavrel;
-    const QString appFolder = ResolveAppFolder(QCoreApplication::applicationDirPath());
+    const QString appFolder = resolveAppFolder(QCoreApplication::applicationDirPath());
     // A site file that cannot be written or read is reported by NWCallsInit at start-up.
-    EmulatedNetWare netware(EnsureSiteFile(appFolder));
+    EmulatedNetWare netware(ensureSiteFile(appFolder));
     SystemClock clock;
     netware.setClock(clock);
     IniSettingsStore settings;
@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
     AppContext context(settings, clock, prompts, platform, netware, netware);
     context.AppFolder = appFolder;
 
-    Form1 form(context, CommandLineText(QCoreApplication::arguments()));
+    Form1 form(context, commandLineText(QCoreApplication::arguments()));
     QObject::connect(&form, &Form1::unloaded, &app, &QCoreApplication::quit);
     if (!form.Form_Load()) {
         return 1;

@@ -8,7 +8,7 @@
 
 namespace tavrel {
 
-QString WithTrailingSeparator(const QString& folder) {
+QString withTrailingSeparator(const QString& folder) {
     QString text = folder;
     while (text.size() > 1 && text.endsWith(QLatin1Char('/'))) {
         text.chop(1);
@@ -16,7 +16,7 @@ QString WithTrailingSeparator(const QString& folder) {
     return text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
 }
 
-QString ResolveAppFolder(const QString& programFolder) {
+QString resolveAppFolder(const QString& programFolder) {
     QString folder = qEnvironmentVariable("TAVREL_HOME");
     if (folder.isEmpty()) {
         const QFileInfo program(programFolder);
@@ -29,7 +29,7 @@ QString ResolveAppFolder(const QString& programFolder) {
     }
     folder = QDir::cleanPath(QDir(folder).absolutePath());
     QDir().mkpath(folder);
-    return WithTrailingSeparator(folder);
+    return withTrailingSeparator(folder);
 }
 
 }  // namespace tavrel

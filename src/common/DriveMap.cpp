@@ -13,7 +13,7 @@ bool isSeparator(QChar c) {
 
 }  // namespace
 
-bool SplitPathComponents(QStringView text, QStringList* components) {
+bool splitPathComponents(QStringView text, QStringList* components) {
     QStringList parts;
     qsizetype start = 0;
     const qsizetype size = text.size();
@@ -39,12 +39,12 @@ bool SplitPathComponents(QStringView text, QStringList* components) {
     return true;
 }
 
-bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components) {
+bool splitDosPath(const QString& dosPath, QChar* letter, QStringList* components) {
     if (dosPath.size() < 2 || dosPath.at(1) != QLatin1Char(':') || !dosPath.at(0).isLetter() ||
         dosPath.at(0).unicode() > 0x7f) {
         return false;
     }
-    if (!SplitPathComponents(QStringView(dosPath).mid(2), components)) {
+    if (!splitPathComponents(QStringView(dosPath).mid(2), components)) {
         return false;
     }
     *letter = dosPath.at(0).toUpper();
@@ -112,7 +112,7 @@ std::optional<QString> findEntry(const QString& folder, const QString& name) {
 std::optional<QString> DriveMap::localPath(const QString& dosPath) const {
     QChar letter;
     QStringList components;
-    if (!SplitDosPath(dosPath, &letter, &components)) {
+    if (!splitDosPath(dosPath, &letter, &components)) {
         return std::nullopt;
     }
     const std::optional<MappedDrive> d = drive(letter);

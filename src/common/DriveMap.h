@@ -59,11 +59,11 @@ private:
 
 // Splits a path below a root into its components on either separator, leaving out empty
 // and "." components and taking ".." back out. False when ".." climbs above the root.
-bool SplitPathComponents(QStringView text, QStringList* components);
+bool splitPathComponents(QStringView text, QStringList* components);
 
 // Splits a drive-letter path into its letter and its components below the root.
 // Returns false for a text that is not in drive-letter form or that climbs above the
 // root with "..".
-bool SplitDosPath(const QString& dosPath, QChar* letter, QStringList* components);
+bool splitDosPath(const QString& dosPath, QChar* letter, QStringList* components);
 
 }  // namespace tavrel

@@ -39,7 +39,7 @@ QList<FileListEntry> LoadFileList(SettingsStore& store) {
     return entries;
 }
 
-int FileListCount(SettingsStore& store) {
+int fileListCount(SettingsStore& store) {
     int n = 1;
     while (n <= kMaxNumber && !readPath(store, n).isEmpty()) {
         ++n;
@@ -47,7 +47,7 @@ int FileListCount(SettingsStore& store) {
     return n - 1;
 }
 
-QString FileDescription(SettingsStore& store, int number) {
+QString fileDescription(SettingsStore& store, int number) {
     return store.GetSetting(kAppTitle, kSection, descriptionKey(number), QString());
 }
 
@@ -69,7 +69,7 @@ bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumb
 
 bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
                    const QString& description) {
-    if (number < 1 || number > kMaxNumber || number > FileListCount(store) + 1 || path.isEmpty()) {
+    if (number < 1 || number > kMaxNumber || number > fileListCount(store) + 1 || path.isEmpty()) {
         return false;
     }
     return store.SaveSetting(kAppTitle, kSection, pathKey(number), path) &&
@@ -77,7 +77,7 @@ bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
 }
 
 bool DeleteFileEntry(SettingsStore& store, int number) {
-    const int count = FileListCount(store);
+    const int count = fileListCount(store);
     if (number < 1 || number > count) {
         return false;
     }
@@ -85,7 +85,7 @@ bool DeleteFileEntry(SettingsStore& store, int number) {
     // Entries before the deleted one keep their numbers; those after it move down one.
     for (int i = number + 1; i <= count; ++i) {
         const QString path = readPath(store, i);
-        const QString description = FileDescription(store, i);
+        const QString description = fileDescription(store, i);
         ok = store.SaveSetting(kAppTitle, kSection, pathKey(i - 1), path) &&
              store.SaveSetting(kAppTitle, kSection, descriptionKey(i - 1), description) && ok;
     }
@@ -96,27 +96,27 @@ bool DeleteFileEntry(SettingsStore& store, int number) {
            store.DeleteSetting(kAppTitle, kSection, descriptionKey(count));
 }
 
-QString EditorDescription(const QString& text) {
+QString editorDescription(const QString& text) {
     return text.left(kMaxDescriptionLength).trimmed();
 }
 
-AddFileResult AddMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
+AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description) {
     const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
     if (type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
         type == DriveType::NoRootDir || !FileExists(drives, path)) {
         return AddFileResult::NotOnFileServer;
     }
-    const int number = FileListCount(store) + 1;
+    const int number = fileListCount(store) + 1;
     if (FindDuplicatePath(store, path, number)) {
         return AddFileResult::Duplicate;
     }
-    return SaveFileEntry(store, number, path, EditorDescription(description))
+    return SaveFileEntry(store, number, path, editorDescription(description))
                ? AddFileResult::Saved
                : AddFileResult::WriteFailed;
 }
 
-QString AddFileMessage(AddFileResult result) {
+QString addFileMessage(AddFileResult result) {
     switch (result) {
         case AddFileResult::Saved:
             break;

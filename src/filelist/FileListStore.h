@@ -22,9 +22,9 @@ struct FileListEntry {
 // The entries in order.
 QList<FileListEntry> LoadFileList(SettingsStore& store);
 // The number of entries.
-int FileListCount(SettingsStore& store);
+int fileListCount(SettingsStore& store);
 // The description of entry n ("" when there is none).
-QString FileDescription(SettingsStore& store, int number);
+QString fileDescription(SettingsStore& store, int number);
 // True when an entry other than exceptNumber holds the path, compared without regard to
 // letter case. exceptNumber is skipped without being read.
 bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber);
@@ -38,15 +38,15 @@ bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
 bool DeleteFileEntry(SettingsStore& store, int number);
 
 // The description as the file editor keeps it: at most 55 characters, then trimmed.
-QString EditorDescription(const QString& text);
+QString editorDescription(const QString& text);
 inline constexpr int kMaxDescriptionLength = 55;
 
 // Adding a file as the file editor does: it must be a file on a network drive, its
 // description is kept as the editor keeps it, and a path already listed is refused.
 enum class AddFileResult { Saved, NotOnFileServer, Duplicate, WriteFailed };
-AddFileResult AddMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
+AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description);
 // The message the editor shows for a refusal ("" for Saved).
-QString AddFileMessage(AddFileResult result);
+QString addFileMessage(AddFileResult result);
 
 }  // namespace tavrel

@@ -2,11 +2,11 @@
 
 namespace tavrel {
 
-QString CommandLineText(const QStringList& arguments) {
+QString commandLineText(const QStringList& arguments) {
     return arguments.mid(1).join(QLatin1Char(' '));
 }
 
-StartupSwitch StartupSwitchOf(const QString& commandLine) {
+StartupSwitch startupSwitchOf(const QString& commandLine) {
     const QString argument = commandLine.trimmed();
     if (argument.isEmpty() || argument == QLatin1String("/p")) {
         return StartupSwitch::None;

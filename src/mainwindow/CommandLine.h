@@ -14,10 +14,10 @@ enum class StartupSwitch {
 
 // The argument text of the command line: the arguments after the program's name joined
 // by blanks, as one text.
-QString CommandLineText(const QStringList& arguments);
+QString commandLineText(const QStringList& arguments);
 
 // The switch an argument text ends in. Blanks around it are ignored and the switch is
 // matched without regard to case, only at the very end; "" and "/p" ask for nothing.
-StartupSwitch StartupSwitchOf(const QString& commandLine);
+StartupSwitch startupSwitchOf(const QString& commandLine);
 
 }  // namespace tavrel

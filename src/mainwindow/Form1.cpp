@@ -265,7 +265,7 @@ bool Form1::Form_Load() {
     BusyPointer busy;
     setWindowTitle(kAppTitle);
     if (m_context.AppFolder.isEmpty()) {
-        m_context.AppFolder = ResolveAppFolder(QCoreApplication::applicationDirPath());
+        m_context.AppFolder = resolveAppFolder(QCoreApplication::applicationDirPath());
     }
     m_context.InfoCallerForm = QStringLiteral("Form1");
     m_usageLog =
@@ -274,7 +274,7 @@ bool Form1::Form_Load() {
     m_scan.setLogUpdate(
         [this](const ScanFileTable& scanFiles) { return m_usageLog->UpdateUsageLog(scanFiles); });
 
-    const TreeOptions options = LoadTreeOptions(m_context.settings());
+    const TreeOptions options = loadTreeOptions(m_context.settings());
     ckButtonTips->setChecked(options.ButTips != 0);
     applyButtonTips();
     PicturesOption = options.Pictures;
@@ -314,7 +314,7 @@ bool Form1::Form_Load() {
     m_tray.TrayIconAdd(*this, *mnuTray);
     m_tray.TrayIconTip(m_autoScan.trayTip());
 
-    const StartupSwitch startup = StartupSwitchOf(m_commandLine);
+    const StartupSwitch startup = startupSwitchOf(m_commandLine);
     if (startup != StartupSwitch::None) {
         show();  // the operator sees the first scan fill the tree
         ckAutoScan->setChecked(true);
@@ -344,7 +344,7 @@ void Form1::Form_Unload(int& Cancel) {
     options.HotTracking = HotTrackingOption;
     options.FullRowSelect = FullRowSelectOption;
     options.ExpandItem = ExpandItemOption;
-    SaveTreeOptions(m_context.settings(), options);
+    saveTreeOptions(m_context.settings(), options);
     m_tray.TrayIconDelete();
     if (m_usageLog) {
         m_usageLog->stopStoring();
@@ -494,7 +494,7 @@ void Form1::ckAutoScan_Click() {
 
     int level = 0;
     if (m_context.TreeScanned) {
-        level = NodeLevel(m_context.SelectedNodeTag, true, false);
+        level = levelOfNode(m_context.SelectedNodeTag, true, false);
     } else if (const QTreeWidgetItem* selected = TreeView1->currentItem()) {
         level = nodeLevel(selected);
     }
@@ -647,7 +647,7 @@ QString Form1::nodeKey(const QTreeWidgetItem* node) {
 }
 
 int Form1::nodeLevel(const QTreeWidgetItem* node) const {
-    return NodeLevel(nodeTag(node), m_context.TreeScanned, node == TreeView1->topLevelItem(0));
+    return levelOfNode(nodeTag(node), m_context.TreeScanned, node == TreeView1->topLevelItem(0));
 }
 
 qint16 Form1::nodeFileNumber(const QTreeWidgetItem* node) const {
@@ -661,7 +661,7 @@ qint16 Form1::nodeFileNumber(const QTreeWidgetItem* node) const {
             }
         }
     }
-    return NodeFileNumber(tag, m_context.TreeScanned, position);
+    return fileNumberOfNode(tag, m_context.TreeScanned, position);
 }
 
 std::vector<QTreeWidgetItem*> Form1::nodesInOrder() const {
@@ -686,7 +686,7 @@ void Form1::applyEditButtons(EditButtons rule) {
 
 void Form1::showFileDescription(const QTreeWidgetItem* node) {
     m_context.SelectedFileNumber = nodeFileNumber(node);
-    setStatusText(FileDescription(m_context.settings(), m_context.SelectedFileNumber));
+    setStatusText(fileDescription(m_context.settings(), m_context.SelectedFileNumber));
 }
 
 void Form1::TreeView1_NodeClick(QTreeWidgetItem* Node) {
@@ -698,7 +698,7 @@ void Form1::TreeView1_NodeClick(QTreeWidgetItem* Node) {
     const int level = nodeLevel(Node);
     const QTreeWidgetItem* selected = TreeView1->currentItem();
     m_context.SelectedNodeText = selected != nullptr ? selected->text(0) : QString();
-    const EditButtons editButtons = EditButtonsFor(level, ckAutoScan->isChecked());
+    const EditButtons editButtons = editButtonsFor(level, ckAutoScan->isChecked());
 
     if (TreeMouseButton != 2) {
         setStatusText(kIdleText);
@@ -710,8 +710,8 @@ void Form1::TreeView1_NodeClick(QTreeWidgetItem* Node) {
     }
 
     const bool fileExists =
-        level == kFileLevel && FileExists(m_context.drives(), NodePath(Node->text(0)));
-    const std::optional<PopupItems> items = PopupItemsFor(level, fileExists);
+        level == kFileLevel && FileExists(m_context.drives(), nodePath(Node->text(0)));
+    const std::optional<PopupItems> items = popupItemsFor(level, fileExists);
     if (level == kFileLevel) {
         showFileDescription(Node);
     } else {
@@ -757,7 +757,7 @@ void Form1::TreeView1_NodeCheck(QTreeWidgetItem* Node) {
 void Form1::tickAll(bool ticked) {
     BusyPointer busy;
     for (QTreeWidgetItemIterator it(TreeView1); *it != nullptr; ++it) {
-        if (TickedBySelectAll(nodeTag(*it))) {
+        if (tickedBySelectAll(nodeTag(*it))) {
             TreeView1->setTicked(*it, ticked);
         }
     }
@@ -771,7 +771,7 @@ void Form1::tickFileGroup(bool ticked) {
     const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
     const auto found = std::find(nodes.begin(), nodes.end(), selected);
     const QList<qsizetype> ticks =
-        FileGroupTicks(found - nodes.begin(), qsizetype(nodes.size()),
+        fileGroupTicks(found - nodes.begin(), qsizetype(nodes.size()),
                        [&](qsizetype i) { return nodeLevel(nodes[std::size_t(i)]); });
     for (qsizetype i : ticks) {
         TreeView1->setTicked(nodes[std::size_t(i)], ticked);
@@ -842,7 +842,7 @@ void Form1::applyButtonTips() {
 }
 
 void Form1::applyTreeStyle() {
-    TreeView1->setTreeStyle(TreeStyleFor(PicturesOption != 0, PlusMinusOption != 0));
+    TreeView1->setTreeStyle(treeStyleFor(PicturesOption != 0, PlusMinusOption != 0));
 }
 
 void Form1::ckButtonTips_Click() {

@@ -53,14 +53,14 @@ NodeTree::~NodeTree() {
 }
 
 void NodeTree::setTreeStyle(TreeStyle style) {
-    m_style->setPictures(StyleShowsPictures(style));
-    m_style->setPlusMinus(StyleShowsPlusMinus(style));
+    m_style->setPictures(styleShowsPictures(style));
+    m_style->setPlusMinus(styleShowsPlusMinus(style));
     scheduleDelayedItemsLayout();
     viewport()->update();
 }
 
 TreeStyle NodeTree::treeStyle() const {
-    return TreeStyleFor(m_style->pictures(), m_style->plusMinus());
+    return treeStyleFor(m_style->pictures(), m_style->plusMinus());
 }
 
 void NodeTree::setHotTracking(bool on) {

@@ -4,7 +4,7 @@
 
 namespace tavrel {
 
-std::optional<PopupItems> PopupItemsFor(int level, bool fileExists) {
+std::optional<PopupItems> popupItemsFor(int level, bool fileExists) {
     if (level < kRootLevel || level > kDetailLevel) {
         return std::nullopt;
     }
@@ -27,7 +27,7 @@ std::optional<PopupItems> PopupItemsFor(int level, bool fileExists) {
     return items;
 }
 
-EditButtons EditButtonsFor(int level, bool autoScanOn) {
+EditButtons editButtonsFor(int level, bool autoScanOn) {
     switch (level) {
         case kFileLevel:
             return autoScanOn ? EditButtons::Keep : EditButtons::Show;

@@ -23,13 +23,13 @@ struct PopupItems {
 
 // The items for a right-clicked node of the level given; fileExists matters for a file
 // node only. No value for a level that names no node (the menu is not opened).
-std::optional<PopupItems> PopupItemsFor(int level, bool fileExists);
+std::optional<PopupItems> popupItemsFor(int level, bool fileExists);
 
 // What a click on a node does to the Edit File and Delete File buttons.
 enum class EditButtons { Show, Hide, Keep };
 
 // A file node shows them unless auto scan runs (the list cannot change then); the root,
 // a user or a detail line hides them; an unknown level leaves them.
-EditButtons EditButtonsFor(int level, bool autoScanOn);
+EditButtons editButtonsFor(int level, bool autoScanOn);
 
 }  // namespace tavrel

@@ -23,7 +23,7 @@ qint64 leadingNumber(const QString& text) {
 
 }  // namespace
 
-int NodeLevel(const QString& tag, bool treeScanned, bool isFirstNode) {
+int levelOfNode(const QString& tag, bool treeScanned, bool isFirstNode) {
     if (!tag.isEmpty()) {
         const QChar first = tag.at(0);
         return first.isDigit() && first.unicode() <= 0x7f ? first.digitValue() : 0;
@@ -34,7 +34,7 @@ int NodeLevel(const QString& tag, bool treeScanned, bool isFirstNode) {
     return isFirstNode ? kRootLevel : kFileLevel;
 }
 
-qint16 NodeFileNumber(const QString& tag, bool treeScanned, qsizetype position) {
+qint16 fileNumberOfNode(const QString& tag, bool treeScanned, qsizetype position) {
     qint64 number = 0;
     if (!tag.isEmpty()) {
         number = leadingNumber(tag.mid(tag.lastIndexOf(QLatin1Char(',')) + 1));
@@ -44,16 +44,16 @@ qint16 NodeFileNumber(const QString& tag, bool treeScanned, qsizetype position) 
     return number > 0 && number <= std::numeric_limits<qint16>::max() ? qint16(number) : 0;
 }
 
-QString NodePath(const QString& nodeText) {
+QString nodePath(const QString& nodeText) {
     const qsizetype bracket = nodeText.indexOf(QLatin1Char('['));
     return bracket < 0 ? nodeText : nodeText.left(bracket);
 }
 
-bool TickedBySelectAll(const QString& tag) {
+bool tickedBySelectAll(const QString& tag) {
     return !tag.startsWith(QLatin1Char('4'));
 }
 
-QList<qsizetype> FileGroupTicks(qsizetype selected, qsizetype count,
+QList<qsizetype> fileGroupTicks(qsizetype selected, qsizetype count,
                                 const std::function<int(qsizetype)>& levelAt) {
     QList<qsizetype> ticks;
     if (selected < 0 || selected >= count) {

@@ -17,24 +17,24 @@ inline constexpr int kDetailLevel = 4;
 // is told by its place while no scan has completed (the nodes start-up loads carry no
 // tags): the first node is the root, any other a file. Going by the tag whenever there is
 // one keeps a stopped first scan's user nodes from passing for files.
-int NodeLevel(const QString& tag, bool treeScanned, bool isFirstNode);
+int levelOfNode(const QString& tag, bool treeScanned, bool isFirstNode);
 
 // The monitored file number (1-based) of a file node: the number after the last "," of
 // its tag; for an untagged node before any completed scan, its position in node order
 // (the root is position 1) minus 1. 0 when neither gives a number.
-qint16 NodeFileNumber(const QString& tag, bool treeScanned, qsizetype position);
+qint16 fileNumberOfNode(const QString& tag, bool treeScanned, qsizetype position);
 
 // The path a file node names: its text before the first "[" (the scan's suffix), or the
 // whole text when it has none.
-QString NodePath(const QString& nodeText);
+QString nodePath(const QString& nodeText);
 
 // Whether "select all users" ticks a node: every node but the detail lines.
-bool TickedBySelectAll(const QString& tag);
+bool tickedBySelectAll(const QString& tag);
 
 // The positions (0-based, node order) that "select all users of file" ticks for the node
 // at selected: that node, then every node after it up to the next file node, detail lines
 // left out. levelAt gives the level of the node at a position.
-QList<qsizetype> FileGroupTicks(qsizetype selected, qsizetype count,
+QList<qsizetype> fileGroupTicks(qsizetype selected, qsizetype count,
                                 const std::function<int(qsizetype)>& levelAt);
 
 }  // namespace tavrel

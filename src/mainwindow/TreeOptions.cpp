@@ -30,7 +30,7 @@ constexpr std::array<OptionKey, 7> kKeys = {{
 
 }  // namespace
 
-TreeOptions LoadTreeOptions(SettingsStore& store) {
+TreeOptions loadTreeOptions(SettingsStore& store) {
     const TreeOptions defaults;
     TreeOptions options;
     for (const OptionKey& k : kKeys) {
@@ -43,7 +43,7 @@ TreeOptions LoadTreeOptions(SettingsStore& store) {
     return options;
 }
 
-bool SaveTreeOptions(SettingsStore& store, const TreeOptions& options) {
+bool saveTreeOptions(SettingsStore& store, const TreeOptions& options) {
     bool saved = true;
     for (const OptionKey& k : kKeys) {
         const QString value = QString::number(options.*k.field != 0 ? 1 : 0);
@@ -52,7 +52,7 @@ bool SaveTreeOptions(SettingsStore& store, const TreeOptions& options) {
     return saved;
 }
 
-TreeStyle TreeStyleFor(bool pictures, bool plusMinus) {
+TreeStyle treeStyleFor(bool pictures, bool plusMinus) {
     if (pictures && plusMinus) {
         return TreeStyle::LinesPlusMinusPictures;
     }

@@ -23,11 +23,11 @@ struct TreeOptions {
 // Reads the options; a missing key gives its default. A stored value that is not a
 // number counts as 0 and any other number but 0 as 1, so a damaged store still gives
 // options the window can show (saving them repairs it).
-TreeOptions LoadTreeOptions(SettingsStore& store);
+TreeOptions loadTreeOptions(SettingsStore& store);
 
 // Writes the seven options as "0" or "1" in the order ButTips, Pictures, PlusMinus,
 // UserDetails, HotTracking, FullRowSelect, ExpandItem. False when a write failed.
-bool SaveTreeOptions(SettingsStore& store, const TreeOptions& options);
+bool saveTreeOptions(SettingsStore& store, const TreeOptions& options);
 
 // How the tree draws its nodes, numbered as the common tree control numbers its styles:
 // tree lines always, plus/minus symbols and pictures as the two options say.
@@ -38,11 +38,11 @@ enum class TreeStyle {
     LinesPlusMinusPictures = 7,
 };
 
-TreeStyle TreeStyleFor(bool pictures, bool plusMinus);
-inline bool StyleShowsPictures(TreeStyle style) {
+TreeStyle treeStyleFor(bool pictures, bool plusMinus);
+inline bool styleShowsPictures(TreeStyle style) {
     return style == TreeStyle::LinesPictures || style == TreeStyle::LinesPlusMinusPictures;
 }
-inline bool StyleShowsPlusMinus(TreeStyle style) {
+inline bool styleShowsPlusMinus(TreeStyle style) {
     return style == TreeStyle::LinesPlusMinus || style == TreeStyle::LinesPlusMinusPictures;
 }
 

@@ -94,16 +94,16 @@ TEST_F(DriveMapTest, DosPathOfALocalFolderUsesTheClosestFixedDrive) {
     EXPECT_EQ(m_map.dosPath(QStringLiteral("relative/folder")), QString());
 }
 
-TEST(SplitDosPath, LetterUpperCasedAndComponentsSplitOnEitherSeparator) {
+TEST(splitDosPath, LetterUpperCasedAndComponentsSplitOnEitherSeparator) {
     QChar letter;
     QStringList parts;
-    ASSERT_TRUE(SplitDosPath(QStringLiteral("g:\\APPS/Data\\\\X.DBF"), &letter, &parts));
+    ASSERT_TRUE(splitDosPath(QStringLiteral("g:\\APPS/Data\\\\X.DBF"), &letter, &parts));
     EXPECT_EQ(letter, QLatin1Char('G'));
     EXPECT_EQ(parts, QStringList({"APPS", "Data", "X.DBF"}));
-    ASSERT_TRUE(SplitDosPath(QStringLiteral("G:\\"), &letter, &parts));
+    ASSERT_TRUE(splitDosPath(QStringLiteral("G:\\"), &letter, &parts));
     EXPECT_TRUE(parts.isEmpty());
-    EXPECT_FALSE(SplitDosPath(QStringLiteral("1:\\X"), &letter, &parts));
-    EXPECT_FALSE(SplitDosPath(QStringLiteral("G"), &letter, &parts));
+    EXPECT_FALSE(splitDosPath(QStringLiteral("1:\\X"), &letter, &parts));
+    EXPECT_FALSE(splitDosPath(QStringLiteral("G"), &letter, &parts));
 }
 
 }  // namespace

@@ -71,11 +71,11 @@ TEST(ByteBuffers, StringToBytesNeverWritesPastTheBuffer) {
 }
 
 TEST(AppFolder, EndsInExactlyOneSeparator) {
-    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/")), QStringLiteral("/"));
-    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("//")), QStringLiteral("/"));
-    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/tavrel/bin")),
+    EXPECT_EQ(withTrailingSeparator(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(withTrailingSeparator(QStringLiteral("//")), QStringLiteral("/"));
+    EXPECT_EQ(withTrailingSeparator(QStringLiteral("/opt/tavrel/bin")),
               QStringLiteral("/opt/tavrel/bin/"));
-    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/tavrel/bin/")),
+    EXPECT_EQ(withTrailingSeparator(QStringLiteral("/opt/tavrel/bin/")),
               QStringLiteral("/opt/tavrel/bin/"));
 }
 
@@ -90,18 +90,18 @@ protected:
 TEST_F(AppFolderResolution, TavrelHomeOverridesAndIsCreated) {
     const QString home = m_dir.path() + QStringLiteral("/portable");
     qputenv("TAVREL_HOME", QFile::encodeName(home));
-    EXPECT_EQ(ResolveAppFolder(QStringLiteral("/usr/bin")), home + QLatin1Char('/'));
+    EXPECT_EQ(resolveAppFolder(QStringLiteral("/usr/bin")), home + QLatin1Char('/'));
     EXPECT_TRUE(QDir(home).exists());
 }
 
 TEST_F(AppFolderResolution, WritableProgramFolderIsUsed) {
     qunsetenv("TAVREL_HOME");
-    EXPECT_EQ(ResolveAppFolder(m_dir.path()), m_dir.path() + QLatin1Char('/'));
+    EXPECT_EQ(resolveAppFolder(m_dir.path()), m_dir.path() + QLatin1Char('/'));
 }
 
 TEST_F(AppFolderResolution, UnusableProgramFolderFallsBackToTheUserDataFolder) {
     qunsetenv("TAVREL_HOME");
-    const QString folder = ResolveAppFolder(m_dir.path() + QStringLiteral("/not-there"));
+    const QString folder = resolveAppFolder(m_dir.path() + QStringLiteral("/not-there"));
     EXPECT_EQ(folder, qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tavrel/"));
     EXPECT_TRUE(QDir(folder).exists());
 }

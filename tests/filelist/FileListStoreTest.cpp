@@ -38,13 +38,13 @@ protected:
 
 TEST_F(FileListStoreTest, EmptyStoreIsAnEmptyListAndTheFirstEntryIsNumberOne) {
     EXPECT_TRUE(LoadFileList(m_store).isEmpty());
-    EXPECT_EQ(FileListCount(m_store), 0);
+    EXPECT_EQ(fileListCount(m_store), 0);
     EXPECT_FALSE(SaveFileEntry(m_store, 2, path(2), QString()));
     ASSERT_TRUE(SaveFileEntry(m_store, 1, path(1), QStringLiteral("Orders")));
     EXPECT_EQ(raw("File_1"), path(1));
     EXPECT_EQ(raw("Desc_1"), QStringLiteral("Orders"));
-    EXPECT_EQ(FileDescription(m_store, 1), QStringLiteral("Orders"));
-    EXPECT_EQ(FileDescription(m_store, 5), QString());
+    EXPECT_EQ(fileDescription(m_store, 1), QStringLiteral("Orders"));
+    EXPECT_EQ(fileDescription(m_store, 5), QString());
 }
 
 TEST_F(FileListStoreTest, AGapEndsTheList) {
@@ -52,7 +52,7 @@ TEST_F(FileListStoreTest, AGapEndsTheList) {
     m_store.SaveSetting(kApp, kSection, "File_3", path(3));
     EXPECT_EQ(paths(), QStringList({path(1)}));
     m_store.SaveSetting(kApp, kSection, "File_2", "");
-    EXPECT_EQ(FileListCount(m_store), 1);
+    EXPECT_EQ(fileListCount(m_store), 1);
 }
 
 TEST_F(FileListStoreTest, TwoDigitNumbersBehaveLikeTheOthers) {
@@ -131,7 +131,7 @@ TEST_F(FileListStoreTest, EditingOverwritesTheEntrysOwnNumber) {
     fill(3);
     ASSERT_TRUE(SaveFileEntry(m_store, 3, path(3), QStringLiteral("Changed")));
     EXPECT_EQ(raw("Desc_3"), QStringLiteral("Changed"));
-    EXPECT_EQ(FileListCount(m_store), 3);
+    EXPECT_EQ(fileListCount(m_store), 3);
 }
 
 TEST(FileListStoreFailures, FailedWritesAreReportedAndDeleteKeepsTheLastEntry) {
@@ -141,14 +141,14 @@ TEST(FileListStoreFailures, FailedWritesAreReportedAndDeleteKeepsTheLastEntry) {
     store.setFailWrites(true);
     EXPECT_FALSE(SaveFileEntry(store, 3, "G:\\C", "c"));
     EXPECT_FALSE(DeleteFileEntry(store, 1));
-    EXPECT_EQ(FileListCount(store), 2);
+    EXPECT_EQ(fileListCount(store), 2);
 }
 
-TEST(EditorDescription, CutTo55ThenTrimmed) {
-    EXPECT_EQ(EditorDescription(QStringLiteral("  Orders  ")), QStringLiteral("Orders"));
-    EXPECT_EQ(EditorDescription(QString(60, QLatin1Char('x'))).size(), 55);
-    EXPECT_EQ(EditorDescription(QStringLiteral("   ") + QString(60, QLatin1Char('y'))).size(), 52);
-    EXPECT_EQ(EditorDescription(QStringLiteral("    ")), QString());
+TEST(editorDescription, CutTo55ThenTrimmed) {
+    EXPECT_EQ(editorDescription(QStringLiteral("  Orders  ")), QStringLiteral("Orders"));
+    EXPECT_EQ(editorDescription(QString(60, QLatin1Char('x'))).size(), 55);
+    EXPECT_EQ(editorDescription(QStringLiteral("   ") + QString(60, QLatin1Char('y'))).size(), 52);
+    EXPECT_EQ(editorDescription(QStringLiteral("    ")), QString());
 }
 
 }  // namespace
@@ -178,9 +178,9 @@ protected:
 
 TEST_F(AddMonitoredFileTest, RefusalsWriteNothing) {
     const QString longText = QStringLiteral("  ") + QString(70, QLatin1Char('d'));
-    ASSERT_EQ(AddMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF", longText),
+    ASSERT_EQ(addMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF", longText),
               AddFileResult::Saved);
-    EXPECT_EQ(FileDescription(m_store, 1), QString(53, QLatin1Char('d')));
+    EXPECT_EQ(fileDescription(m_store, 1), QString(53, QLatin1Char('d')));
 
     const std::pair<const char*, AddFileResult> refused[] = {
         {"g:\\apps\\orders.dbf", AddFileResult::Duplicate},
@@ -191,22 +191,22 @@ TEST_F(AddMonitoredFileTest, RefusalsWriteNothing) {
     };
     const QStringList before = m_store.keys();
     for (const auto& [path, result] : refused) {
-        EXPECT_EQ(AddMonitoredFile(m_store, m_drives, QString::fromLatin1(path), "x"), result)
+        EXPECT_EQ(addMonitoredFile(m_store, m_drives, QString::fromLatin1(path), "x"), result)
             << path;
     }
     EXPECT_EQ(m_store.keys(), before);
     m_store.setFailWrites(true);
-    EXPECT_EQ(AddMonitoredFile(m_store, m_drives, "G:\\APPS\\STOCK.DBF", "x"),
+    EXPECT_EQ(addMonitoredFile(m_store, m_drives, "G:\\APPS\\STOCK.DBF", "x"),
               AddFileResult::WriteFailed);
     EXPECT_EQ(m_store.keys(), before);
 }
 
-TEST(AddFileMessage, TheEditorsOwnWords) {
-    EXPECT_EQ(AddFileMessage(AddFileResult::NotOnFileServer),
+TEST(addFileMessage, TheEditorsOwnWords) {
+    EXPECT_EQ(addFileMessage(AddFileResult::NotOnFileServer),
               QStringLiteral("Invalid file! File must reside on file server."));
-    EXPECT_EQ(AddFileMessage(AddFileResult::Duplicate),
+    EXPECT_EQ(addFileMessage(AddFileResult::Duplicate),
               QStringLiteral("Unable to save. This item already exists."));
-    EXPECT_EQ(AddFileMessage(AddFileResult::Saved), QString());
+    EXPECT_EQ(addFileMessage(AddFileResult::Saved), QString());
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ class StartupSwitchTest : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(StartupSwitchTest, MatchesOnlyAtTheEnd) {
     const SwitchCase& c = GetParam();
-    EXPECT_EQ(StartupSwitchOf(QString::fromLatin1(c.argument)), c.expected)
+    EXPECT_EQ(startupSwitchOf(QString::fromLatin1(c.argument)), c.expected)
         << "argument '" << c.argument << "'";
 }
 
@@ -37,10 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"t", StartupSwitch::None}, SwitchCase{"-", StartupSwitch::None},
         SwitchCase{"-x", StartupSwitch::None}));
 
-TEST(CommandLineText, JoinsTheArgumentsAfterTheProgram) {
-    EXPECT_EQ(CommandLineText({"tavrel"}), "");
-    EXPECT_EQ(CommandLineText({"tavrel", "-t"}), "-t");
-    EXPECT_EQ(CommandLineText({"tavrel", "watch", "-D"}), "watch -D");
+TEST(commandLineText, JoinsTheArgumentsAfterTheProgram) {
+    EXPECT_EQ(commandLineText({"tavrel"}), "");
+    EXPECT_EQ(commandLineText({"tavrel", "-t"}), "-t");
+    EXPECT_EQ(commandLineText({"tavrel", "watch", "-D"}), "watch -D");
 }
 
 }  // namespace

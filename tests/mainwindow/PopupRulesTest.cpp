@@ -13,26 +13,26 @@ PopupItems items(const char* shown) {
 }
 
 TEST(PopupItems, FollowTheLevelOfTheNode) {
-    EXPECT_EQ(PopupItemsFor(1, true), items("-YY---Y-Y-Y"));
-    EXPECT_EQ(PopupItemsFor(2, true), items("YYYYY-Y-YYY"));
-    EXPECT_EQ(PopupItemsFor(2, false), items("-YYYY-Y-YYY"));
-    EXPECT_EQ(PopupItemsFor(3, true), items("-YY--YYYY-Y"));
-    EXPECT_EQ(PopupItemsFor(4, true), items("-YY---Y-Y-Y"));
+    EXPECT_EQ(popupItemsFor(1, true), items("-YY---Y-Y-Y"));
+    EXPECT_EQ(popupItemsFor(2, true), items("YYYYY-Y-YYY"));
+    EXPECT_EQ(popupItemsFor(2, false), items("-YYYY-Y-YYY"));
+    EXPECT_EQ(popupItemsFor(3, true), items("-YY--YYYY-Y"));
+    EXPECT_EQ(popupItemsFor(4, true), items("-YY---Y-Y-Y"));
 }
 
 TEST(PopupItems, NoMenuForANodeOfNoLevel) {
-    EXPECT_FALSE(PopupItemsFor(0, true).has_value());
-    EXPECT_FALSE(PopupItemsFor(5, true).has_value());
+    EXPECT_FALSE(popupItemsFor(0, true).has_value());
+    EXPECT_FALSE(popupItemsFor(5, true).has_value());
 }
 
 TEST(EditButtons, ShowForAFileUnlessAutoScanRuns) {
-    EXPECT_EQ(EditButtonsFor(2, false), EditButtons::Show);
-    EXPECT_EQ(EditButtonsFor(2, true), EditButtons::Keep);
+    EXPECT_EQ(editButtonsFor(2, false), EditButtons::Show);
+    EXPECT_EQ(editButtonsFor(2, true), EditButtons::Keep);
     for (int level : {1, 3, 4}) {
-        EXPECT_EQ(EditButtonsFor(level, false), EditButtons::Hide);
-        EXPECT_EQ(EditButtonsFor(level, true), EditButtons::Hide);
+        EXPECT_EQ(editButtonsFor(level, false), EditButtons::Hide);
+        EXPECT_EQ(editButtonsFor(level, true), EditButtons::Hide);
     }
-    EXPECT_EQ(EditButtonsFor(0, false), EditButtons::Keep);
+    EXPECT_EQ(editButtonsFor(0, false), EditButtons::Keep);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ class NodeLevelTest : public ::testing::TestWithParam<LevelCase> {};
 
 TEST_P(NodeLevelTest, TellsTheLevel) {
     const LevelCase& c = GetParam();
-    EXPECT_EQ(NodeLevel(QString::fromLatin1(c.tag), c.scanned, c.first), c.level)
+    EXPECT_EQ(levelOfNode(QString::fromLatin1(c.tag), c.scanned, c.first), c.level)
         << "tag '" << c.tag << "' scanned " << c.scanned << " first " << c.first;
 }
 
@@ -55,7 +55,7 @@ class NodeFileNumberTest : public ::testing::TestWithParam<FileNumberCase> {};
 
 TEST_P(NodeFileNumberTest, FindsTheNumber) {
     const FileNumberCase& c = GetParam();
-    EXPECT_EQ(NodeFileNumber(QString::fromLatin1(c.tag), c.scanned, c.position), c.number)
+    EXPECT_EQ(fileNumberOfNode(QString::fromLatin1(c.tag), c.scanned, c.position), c.number)
         << "tag '" << c.tag << "' position " << c.position;
 }
 
@@ -67,19 +67,19 @@ INSTANTIATE_TEST_SUITE_P(
                       FileNumberCase{"2,5,3", false, 9, 3}, FileNumberCase{"2,5,", true, 0, 0},
                       FileNumberCase{"2,5,99999", true, 0, 0}));
 
-TEST(NodePath, IsTheTextBeforeTheSuffix) {
-    EXPECT_EQ(NodePath("G:\\APPS\\ORDERS.DBF[2]"), "G:\\APPS\\ORDERS.DBF");
-    EXPECT_EQ(NodePath("G:\\APPS\\ORDERS.DBF[Error : Invalid path]"), "G:\\APPS\\ORDERS.DBF");
-    EXPECT_EQ(NodePath("G:\\APPS\\ORDERS.DBF"), "G:\\APPS\\ORDERS.DBF");
-    EXPECT_EQ(NodePath(""), "");
+TEST(nodePath, IsTheTextBeforeTheSuffix) {
+    EXPECT_EQ(nodePath("G:\\APPS\\ORDERS.DBF[2]"), "G:\\APPS\\ORDERS.DBF");
+    EXPECT_EQ(nodePath("G:\\APPS\\ORDERS.DBF[Error : Invalid path]"), "G:\\APPS\\ORDERS.DBF");
+    EXPECT_EQ(nodePath("G:\\APPS\\ORDERS.DBF"), "G:\\APPS\\ORDERS.DBF");
+    EXPECT_EQ(nodePath(""), "");
 }
 
-TEST(TickedBySelectAll, LeavesOnlyDetailLines) {
-    EXPECT_TRUE(TickedBySelectAll(""));
-    EXPECT_TRUE(TickedBySelectAll("1"));
-    EXPECT_TRUE(TickedBySelectAll("2,5,1"));
-    EXPECT_TRUE(TickedBySelectAll("3,7"));
-    EXPECT_FALSE(TickedBySelectAll("4"));
+TEST(tickedBySelectAll, LeavesOnlyDetailLines) {
+    EXPECT_TRUE(tickedBySelectAll(""));
+    EXPECT_TRUE(tickedBySelectAll("1"));
+    EXPECT_TRUE(tickedBySelectAll("2,5,1"));
+    EXPECT_TRUE(tickedBySelectAll("3,7"));
+    EXPECT_FALSE(tickedBySelectAll("4"));
 }
 
 struct GroupCase {
@@ -97,7 +97,7 @@ class FileGroupTicksTest : public ::testing::TestWithParam<GroupCase> {};
 TEST_P(FileGroupTicksTest, TicksTheFileAndItsUsers) {
     const GroupCase& c = GetParam();
     const QList<qsizetype> ticks =
-        FileGroupTicks(c.selected, c.levels.size(), [&](qsizetype i) { return c.levels.at(i); });
+        fileGroupTicks(c.selected, c.levels.size(), [&](qsizetype i) { return c.levels.at(i); });
     EXPECT_EQ(ticks, c.ticks);
 }
 

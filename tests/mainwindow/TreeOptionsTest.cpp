@@ -22,7 +22,7 @@ public:
 
 TEST(TreeOptions, AnEmptyStoreGivesTheDefaults) {
     test::MemorySettingsStore store;
-    const TreeOptions options = LoadTreeOptions(store);
+    const TreeOptions options = loadTreeOptions(store);
     EXPECT_EQ(options.ButTips, 1);
     EXPECT_EQ(options.Pictures, 1);
     EXPECT_EQ(options.PlusMinus, 1);
@@ -44,7 +44,7 @@ TEST(TreeOptions, StoredValuesAreReadAndDamagedOnesCountAsOff) {
     set("HotTracking", "1");
     set("FullRowSelect", "-1");  // any other number is on
     set("ExpandItem", "2");
-    const TreeOptions options = LoadTreeOptions(store);
+    const TreeOptions options = loadTreeOptions(store);
     EXPECT_EQ(options.ButTips, 0);
     EXPECT_EQ(options.Pictures, 0);
     EXPECT_EQ(options.PlusMinus, 0);
@@ -59,29 +59,29 @@ TEST(TreeOptions, SavesTheSevenKeysInOrder) {
     TreeOptions options;
     options.ButTips = 0;
     options.HotTracking = 1;
-    EXPECT_TRUE(SaveTreeOptions(store, options));
+    EXPECT_TRUE(saveTreeOptions(store, options));
     EXPECT_EQ(store.writes, QStringList({"Tree/ButTips=0", "Tree/Pictures=1", "Tree/PlusMinus=1",
                                          "Tree/UserDetails=1", "Tree/HotTracking=1",
                                          "Tree/FullRowSelect=0", "Tree/ExpandItem=0"}));
-    EXPECT_EQ(LoadTreeOptions(store), options);
+    EXPECT_EQ(loadTreeOptions(store), options);
 }
 
 TEST(TreeOptions, AFailedWriteIsReported) {
     test::MemorySettingsStore store;
     store.setFailWrites(true);
-    EXPECT_FALSE(SaveTreeOptions(store, TreeOptions()));
+    EXPECT_FALSE(saveTreeOptions(store, TreeOptions()));
 }
 
 TEST(TreeStyle, FollowsPicturesAndPlusMinus) {
-    EXPECT_EQ(int(TreeStyleFor(true, true)), 7);
-    EXPECT_EQ(int(TreeStyleFor(true, false)), 5);
-    EXPECT_EQ(int(TreeStyleFor(false, true)), 6);
-    EXPECT_EQ(int(TreeStyleFor(false, false)), 4);
+    EXPECT_EQ(int(treeStyleFor(true, true)), 7);
+    EXPECT_EQ(int(treeStyleFor(true, false)), 5);
+    EXPECT_EQ(int(treeStyleFor(false, true)), 6);
+    EXPECT_EQ(int(treeStyleFor(false, false)), 4);
     for (bool pictures : {false, true}) {
         for (bool plusMinus : {false, true}) {
-            const TreeStyle style = TreeStyleFor(pictures, plusMinus);
-            EXPECT_EQ(StyleShowsPictures(style), pictures);
-            EXPECT_EQ(StyleShowsPlusMinus(style), plusMinus);
+            const TreeStyle style = treeStyleFor(pictures, plusMinus);
+            EXPECT_EQ(styleShowsPictures(style), pictures);
+            EXPECT_EQ(styleShowsPlusMinus(style), plusMinus);
         }
     }
 }

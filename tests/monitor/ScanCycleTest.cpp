@@ -71,7 +71,7 @@ protected:
             QFile file(local);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         }
-        ASSERT_TRUE(SaveFileEntry(m_store, FileListCount(m_store) + 1, dosPath, QString()));
+        ASSERT_TRUE(SaveFileEntry(m_store, fileListCount(m_store) + 1, dosPath, QString()));
     }
 
     void connect(int serverNumber, quint16 number, quint32 object,

@@ -5,7 +5,7 @@
 #include "support/TestEnvironment.h"
 
 int main(int argc, char** argv) {
-    tavrel::test::IsolateEnvironment();
+    tavrel::test::isolateEnvironment();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -11,7 +11,7 @@ namespace {
 QString g_root;
 }
 
-void IsolateEnvironment() {
+void isolateEnvironment() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -36,7 +36,7 @@ void IsolateEnvironment() {
     std::atexit([] { QDir(g_root).removeRecursively(); });
 }
 
-QString IsolatedRoot() {
+QString isolatedRoot() {
     return g_root;
 }
 

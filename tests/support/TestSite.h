@@ -15,7 +15,7 @@ inline constexpr quint32 kBob = 0x0A000012;
 inline constexpr quint32 kSupervisor = 0x00000001;
 inline constexpr quint32 kBobOnFs2 = 0x1C000012;
 
-inline void TouchFile(const QString& path, const QByteArray& content = "x") {
+inline void touchFile(const QString& path, const QByteArray& content = "x") {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
@@ -27,9 +27,9 @@ inline void TouchFile(const QString& path, const QByteArray& content = "x") {
 // folder; FS2 (version 3) with VOL1 and its own SYS. G: is FS1\SYS:, H: FS1\SYS:APPS,
 // K: FS2\VOL1:, D: a local folder. The workstation is ADMIN on FS1 (connection 1) and
 // SUPERVISOR on FS2 (connection 1).
-inline NetWareSite MakeTestSite(const QString& root) {
-    TouchFile(root + QStringLiteral("/fs1sys/APPS/orders.dbf"));
-    TouchFile(root + QStringLiteral("/fs1sys/APPS/CUSTOMER.DBF"));
+inline NetWareSite makeTestSite(const QString& root) {
+    touchFile(root + QStringLiteral("/fs1sys/APPS/orders.dbf"));
+    touchFile(root + QStringLiteral("/fs1sys/APPS/CUSTOMER.DBF"));
     QDir().mkpath(root + QStringLiteral("/fs1sys/APPS/SUB/DEEP"));
     QDir().mkpath(root + QStringLiteral("/fs2vol1/ACCOUNTS"));
     QDir().mkpath(root + QStringLiteral("/local"));

@@ -14,7 +14,7 @@ struct CommandRun {
 };
 
 // Runs tavrelctl as an operator would, in the given environment, and waits for it.
-inline CommandRun RunTavrelctl(
+inline CommandRun runTavrelctl(
     const QStringList& args,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;

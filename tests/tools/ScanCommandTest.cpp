@@ -33,14 +33,14 @@ protected:
         m_environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
         m_environment.insert("HOME", m_dir.filePath("home"));
         QDir().mkpath(m_dir.filePath("app"));
-        saveSite(test::MakeTestSite(m_dir.path()));
+        saveSite(test::makeTestSite(m_dir.path()));
     }
 
     void saveSite(const NetWareSite& site) {
         ASSERT_EQ(SiteFile(m_dir.filePath("site.json")).save(site), QString());
     }
     test::CommandRun run(const QStringList& args) const {
-        return test::RunTavrelctl(args, m_environment);
+        return test::runTavrelctl(args, m_environment);
     }
     IniSettingsStore settings() const { return IniSettingsStore(m_dir.filePath("config")); }
     QString database() const { return m_dir.filePath("app/tavrel.mdb"); }

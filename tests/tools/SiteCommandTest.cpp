@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_path = m_dir.filePath(QStringLiteral("site.json"));
-        ASSERT_EQ(SiteFile(m_path).save(test::MakeTestSite(m_dir.path())), QString());
+        ASSERT_EQ(SiteFile(m_path).save(test::makeTestSite(m_dir.path())), QString());
     }
 
     QStringList siteArgs(const QStringList& args) const {
@@ -32,7 +32,7 @@ protected:
     }
 
     test::CommandRun run(const QStringList& args) const {
-        return test::RunTavrelctl(siteArgs(args));
+        return test::runTavrelctl(siteArgs(args));
     }
 
     QList<ConnUsingFile> usersOf(const QString& path) const {

@@ -12,7 +12,7 @@ namespace tavrel {
 namespace {
 
 QString appFolder() {
-    return ResolveAppFolder(QCoreApplication::applicationDirPath());
+    return resolveAppFolder(QCoreApplication::applicationDirPath());
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ QString resolveSitePath(const QString& given, QTextStream& err) {
         return QFileInfo(given).absoluteFilePath();
     }
     QString problem;
-    const QString path = EnsureSiteFile(appFolder(), &problem);
+    const QString path = ensureSiteFile(appFolder(), &problem);
     if (!problem.isEmpty()) {
         err << "tavrelctl: " << problem << "\n";
     }

@@ -26,7 +26,7 @@ constexpr int kBadUsage = 2;
 
 int list(SettingsStore& store, QTextStream& out) {
     for (const FileListEntry& entry : LoadFileList(store)) {
-        out << entry.number << '\t' << entry.path << '\t' << FileDescription(store, entry.number)
+        out << entry.number << '\t' << entry.path << '\t' << fileDescription(store, entry.number)
             << '\n';
     }
     return kDone;
@@ -38,10 +38,10 @@ int add(const QStringList& words, QTextStream& err) {
         return kRefused;
     }
     AppContext& context = session.context();
-    const AddFileResult result = AddMonitoredFile(context.settings(), context.drives(), words.at(0),
+    const AddFileResult result = addMonitoredFile(context.settings(), context.drives(), words.at(0),
                                                   words.mid(1).join(QLatin1Char(' ')));
     if (result != AddFileResult::Saved) {
-        err << AddFileMessage(result) << '\n';
+        err << addFileMessage(result) << '\n';
         return kRefused;
     }
     return kDone;
@@ -50,7 +50,7 @@ int add(const QStringList& words, QTextStream& err) {
 int remove(SettingsStore& store, const QString& word, QTextStream& err) {
     bool numeric = false;
     const int number = word.toInt(&numeric);
-    const int count = FileListCount(store);
+    const int count = fileListCount(store);
     if (!numeric || number < 1 || number > count) {
         err << "tavrelctl files delete: there is no file number " << word << " (the list has "
             << count << (count == 1 ? " file" : " files") << ")\n";
@@ -65,7 +65,7 @@ int remove(SettingsStore& store, const QString& word, QTextStream& err) {
 
 }  // namespace
 
-int RunFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+int runFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const QString command = args.value(0);
     const QStringList words = args.mid(1);
     IniSettingsStore store;

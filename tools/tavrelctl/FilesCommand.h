@@ -7,6 +7,6 @@ namespace tavrel {
 
 // tavrelctl files list | add PATH [DESCRIPTION] | delete N: the monitored file list, with
 // the file editor's rules. Returns 0 done, 1 refused (nothing written), 2 bad usage.
-int RunFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+int runFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 }  // namespace tavrel

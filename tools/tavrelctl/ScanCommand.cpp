@@ -116,7 +116,7 @@ struct HeadlessScan {
 
 }  // namespace
 
-int RunScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const std::optional<CommandArgs> parsed = parse(
         args, {QStringLiteral("no-details"), QStringLiteral("json")}, {}, kScanUsage, out, err);
     if (!parsed) {
@@ -127,7 +127,7 @@ int RunScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         return kBadUsage;
     }
     AppContext& context = session.context();
-    const TreeOptions tree = LoadTreeOptions(context.settings());
+    const TreeOptions tree = loadTreeOptions(context.settings());
     HeadlessScan scan(context);
     const ScanOutcome outcome = scan.run(
         {tree.Pictures != 0, tree.UserDetails != 0 && !parsed->has("no-details"), false, false});
@@ -141,7 +141,7 @@ int RunScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     return outcome == ScanOutcome::Completed ? 0 : kScanNotCompleted;
 }
 
-int RunLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (!parse(args, {}, {}, kLogUsage, out, err)) {
         return args.value(0).endsWith(QLatin1String("help")) ? 0 : kBadUsage;
     }
@@ -173,7 +173,7 @@ int RunLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     return 0;
 }
 
-int RunWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const std::optional<CommandArgs> parsed =
         parse(args, {QStringLiteral("store")}, {QStringLiteral("interval")}, kWatchUsage, out, err);
     if (!parsed) {

@@ -7,15 +7,15 @@ namespace tavrel {
 
 // tavrelctl scan [--no-details] [--json]: one scan, printed as the tree shows it.
 // 0 when the scan ended normally, 1 otherwise, 2 bad usage.
-int RunScanCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // tavrelctl log: one scan and the usage log update, as an automatic scan storing its
 // results does. 0 done, 1 the scan did not end normally, 2 the log was not updated.
-int RunLogCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // tavrelctl watch [--interval SECONDS] [--store]: auto scan without a window, one line a
 // scan, until SIGINT or SIGTERM. 0 ended by a signal, 1 a scan timed out (which ends
 // auto scan), 2 bad usage or no network.
-int RunWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 }  // namespace tavrel

@@ -244,7 +244,7 @@ std::optional<SitePath> resolveFile(const SiteIndex& index, const QString& text,
     std::optional<SitePath> path;
     QChar letter;
     QStringList components;
-    const bool dosForm = SplitDosPath(text, &letter, &components);
+    const bool dosForm = splitDosPath(text, &letter, &components);
     int wanted = -1;
     if (!serverOption.isEmpty()) {
         wanted = index.serverNamed(serverOption);
@@ -272,13 +272,13 @@ std::optional<SitePath> resolveFile(const SiteIndex& index, const QString& text,
         } else if (dosForm && !drive->isNetwork()) {
             *error = QStringLiteral("drive %1: is a local drive, not a server volume").arg(letter);
         } else if (code == nwcode::kVolumeDoesNotExist) {
-            const std::optional<VolumePath> parsed = ParseVolumePath(text);
+            const std::optional<VolumePath> parsed = parseVolumePath(text);
             const QString volume = parsed ? parsed->volume : text;
             *error = wanted >= 0 ? QStringLiteral("%1 has no volume %2")
                                        .arg(site.servers.at(wanted).name, volume)
                                  : QStringLiteral("no server has a volume %1").arg(volume);
         } else if (code == nwcode::kNoSuchObject) {
-            *error = QStringLiteral("the site has no server %1").arg(ParseVolumePath(text)->server);
+            *error = QStringLiteral("the site has no server %1").arg(parseVolumePath(text)->server);
         } else {
             *error = QStringLiteral(
                          "%1 is not a path on a server: give a mapped drive-letter "
@@ -301,7 +301,7 @@ std::optional<SitePath> resolveFile(const SiteIndex& index, const QString& text,
 }
 
 QString openFileKey(const SiteOpenFile& open) {
-    const std::optional<VolumePath> path = ParseVolumePath(open.path);
+    const std::optional<VolumePath> path = parseVolumePath(open.path);
     return path ? path->key() : open.path.toUpper();
 }
 
@@ -729,7 +729,7 @@ int unlock(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTex
 }
 
 int fail(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextStream& err) {
-    const NetWareCallName* call = FindNetWareCall(args.positional().at(0));
+    const NetWareCallName* call = findNetWareCall(args.positional().at(0));
     if (call == nullptr) {
         QStringList names;
         for (const NetWareCallName& known : kNetWareCalls) {
@@ -871,11 +871,11 @@ const QList<SiteCommand>& siteCommands() {
 
 }  // namespace
 
-QString SiteUsage() {
+QString siteUsage() {
     return QString::fromLatin1(kUsage);
 }
 
-int RunSiteCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+int runSiteCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     QStringList words;
     QString sitePath;
     for (qsizetype i = 0; i < args.size(); ++i) {

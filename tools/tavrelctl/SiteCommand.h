@@ -9,9 +9,9 @@ namespace tavrel {
 // in and out, open and close files, set locks and faults, read broadcast messages).
 // args are the words after "site". Returns the exit status: 0 done, 1 refused (nothing
 // changed), 2 bad usage.
-int RunSiteCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+int runSiteCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // The usage text of the site commands.
-QString SiteUsage();
+QString siteUsage();
 
 }  // namespace tavrel

@@ -15,12 +15,12 @@ struct CommandGroup {
 };
 
 const CommandGroup kGroups[] = {
-    {"files", "list, add and delete the monitored files", tavrel::RunFilesCommand},
-    {"scan", "scan the monitored files once and print the tree", tavrel::RunScanCommand},
-    {"log", "scan once and bring the usage log up to date", tavrel::RunLogCommand},
+    {"files", "list, add and delete the monitored files", tavrel::runFilesCommand},
+    {"scan", "scan the monitored files once and print the tree", tavrel::runScanCommand},
+    {"log", "scan once and bring the usage log up to date", tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",
-     tavrel::RunWatchCommand},
-    {"site", "show and edit the emulated NetWare site", tavrel::RunSiteCommand},
+     tavrel::runWatchCommand},
+    {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
 };
 
 void printUsage(QTextStream& stream) {

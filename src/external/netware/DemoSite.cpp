@@ -38,7 +38,7 @@ QString copyResource(const QString& resource, const QString& target) {
 
 }  // namespace
 
-QString WriteDemoSite(const QString& folder) {
+QString writeDemoSite(const QString& folder) {
     const QDir target(folder);
     QDirIterator it(kDemoRoot, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -57,14 +57,14 @@ QString WriteDemoSite(const QString& folder) {
                         target.filePath(kSiteFileName));
 }
 
-QString EnsureSiteFile(const QString& appFolder, QString* error) {
+QString ensureSiteFile(const QString& appFolder, QString* error) {
     const QString fromEnvironment = qEnvironmentVariable("TAVREL_SITE");
     if (!fromEnvironment.isEmpty()) {
         return QFileInfo(fromEnvironment).absoluteFilePath();
     }
     const QString path = QDir(appFolder).absoluteFilePath(kSiteFileName);
     if (!QFileInfo::exists(path)) {
-        const QString problem = WriteDemoSite(appFolder);
+        const QString problem = writeDemoSite(appFolder);
         if (error != nullptr) {
             *error = problem.isEmpty()
                          ? QString()

@@ -10,9 +10,9 @@ namespace tavrel {
 // files when no site file is there yet. Files already present are never overwritten.
 // *error (when given) says why the demo could not be written; the path is returned
 // anyway, and reading it then reports what is missing.
-QString EnsureSiteFile(const QString& appFolder, QString* error = nullptr);
+QString ensureSiteFile(const QString& appFolder, QString* error = nullptr);
 
 // Writes the demo site into a folder: site.json and its volume folders. "" or why not.
-QString WriteDemoSite(const QString& folder);
+QString writeDemoSite(const QString& folder);
 
 }  // namespace tavrel

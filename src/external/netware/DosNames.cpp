@@ -61,7 +61,7 @@ QString derivedName(const QString& name, int tail, const QSet<QString>& taken) {
 
 }  // namespace
 
-bool FitsDosName(QStringView name) {
+bool fitsDosName(QStringView name) {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     const QStringView stem = dot < 0 ? name : name.left(dot);
     const QStringView extension = dot < 0 ? QStringView() : name.mid(dot + 1);
@@ -69,14 +69,14 @@ bool FitsDosName(QStringView name) {
            (dot < 0 || !extension.isEmpty());
 }
 
-QStringList DosNamesOf(const QStringList& names, const QStringList& given) {
+QStringList dosNamesOf(const QStringList& names, const QStringList& given) {
     QStringList result;
     QSet<QString> taken;
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString own = i < given.size() ? given.at(i) : QString();
         if (!own.isEmpty()) {
             result.append(own.toUpper());
-        } else if (FitsDosName(names.at(i))) {
+        } else if (fitsDosName(names.at(i))) {
             result.append(names.at(i).toUpper());
         } else {
             result.append(QString());

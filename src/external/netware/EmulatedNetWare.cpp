@@ -81,7 +81,7 @@ bool matchesPattern(QStringView pattern, QStringView name) {
 }
 
 QString dosPathKey(QChar letter, const QStringList& components) {
-    return (QString(letter) + QStringLiteral(":\\") + JoinComponents(components)).toUpper();
+    return (QString(letter) + QStringLiteral(":\\") + joinComponents(components)).toUpper();
 }
 
 // A fault of the site or from code, its path already turned into lookup keys.
@@ -185,7 +185,7 @@ struct EmulatedNetWare::State {
         faults.clear();
         const auto addAll = [this](const QList<SiteFault>& list) {
             for (const SiteFault& fault : list) {
-                const NetWareCallName* call = FindNetWareCall(fault.call);
+                const NetWareCallName* call = findNetWareCall(fault.call);
                 if (call == nullptr || fault.code == 0) {
                     continue;
                 }
@@ -202,12 +202,12 @@ struct EmulatedNetWare::State {
                     active.hasPath = true;
                     QChar letter;
                     QStringList components;
-                    if (SplitDosPath(fault.path, &letter, &components)) {
+                    if (splitDosPath(fault.path, &letter, &components)) {
                         active.dosKey = dosPathKey(letter, components);
                     }
                     NWCCODE code = 0;
                     const std::optional<SitePath> resolved = index.resolve(fault.path, &code);
-                    const std::optional<VolumePath> parsed = ParseVolumePath(fault.path);
+                    const std::optional<VolumePath> parsed = parseVolumePath(fault.path);
                     if (parsed && parsed->server.isEmpty()) {
                         active.volumeKey = parsed->key();  // any server with that volume
                     } else if (resolved) {
@@ -379,7 +379,7 @@ struct EmulatedNetWare::State {
             return std::nullopt;
         }
         QStringList below;
-        if (!SplitPathComponents(text, &below)) {
+        if (!splitPathComponents(text, &below)) {
             *code = nwcode::kInvalidPath;
             return std::nullopt;
         }
@@ -412,12 +412,12 @@ struct EmulatedNetWare::State {
         const SiteServer& server = site.servers.at(directory.server);
         const QString directoryKey = index.key(directory);
         for (int r = 0; r < server.files.size(); ++r) {
-            const std::optional<VolumePath> path = ParseVolumePath(server.files.at(r).path);
+            const std::optional<VolumePath> path = parseVolumePath(server.files.at(r).path);
             if (!path || path->components.isEmpty()) {
                 continue;
             }
             const QString name = path->components.last();
-            if (VolumePathKey(path->volume, path->components.mid(0, path->components.size() - 1)) !=
+            if (volumePathKey(path->volume, path->components.mid(0, path->components.size() - 1)) !=
                 directoryKey) {
                 continue;
             }
@@ -442,7 +442,7 @@ struct EmulatedNetWare::State {
             names.append(entry.name);
             given.append(entry.record >= 0 ? server.files.at(entry.record).dosName : QString());
         }
-        const QStringList dosNames = DosNamesOf(names, given);
+        const QStringList dosNames = dosNamesOf(names, given);
         for (qsizetype i = 0; i < entries.size(); ++i) {
             entries[i].dosName = dosNames.at(i);
         }
@@ -459,7 +459,7 @@ struct EmulatedNetWare::State {
 // ---- construction and the site ----
 
 EmulatedNetWare::EmulatedNetWare(NetWareSite site) : d(std::make_unique<State>()) {
-    const QString problem = CheckSite(site);
+    const QString problem = checkSite(site);
     if (!problem.isEmpty()) {
         d->initError = QStringLiteral("the site is not sound: ") + problem;
         return;
@@ -485,7 +485,7 @@ const NetWareSite& EmulatedNetWare::site() const {
 }
 
 QString EmulatedNetWare::setSite(NetWareSite site) {
-    const QString problem = CheckSite(site);
+    const QString problem = checkSite(site);
     if (!problem.isEmpty()) {
         return problem;
     }
@@ -505,7 +505,7 @@ QString EmulatedNetWare::siteProblem() const {
 }
 
 QString EmulatedNetWare::addFault(const SiteFault& fault) {
-    if (FindNetWareCall(fault.call) == nullptr) {
+    if (findNetWareCall(fault.call) == nullptr) {
         return QStringLiteral("%1 is not a NetWare call of the client").arg(fault.call);
     }
     if (fault.code == 0) {
@@ -563,7 +563,7 @@ NWCCODE EmulatedNetWare::NWParsePath(const QString& path, QString& serverName, N
         CallSite at;
         QChar letter;
         QStringList components;
-        if (SplitDosPath(text, &letter, &components)) {
+        if (splitDosPath(text, &letter, &components)) {
             at.dosKey = dosPathKey(letter, components);
         }
         if (resolved) {
@@ -582,7 +582,7 @@ NWCCODE EmulatedNetWare::NWParsePath(const QString& path, QString& serverName, N
     serverName = server.name;
     conn = d->serverHandle.at(resolved->server);
     volName = server.volumes.at(resolved->volume).name;
-    dirPath = JoinComponents(resolved->components);
+    dirPath = joinComponents(resolved->components);
     return nwcode::kSuccessful;
 }
 
@@ -811,7 +811,7 @@ NWCCODE EmulatedNetWare::NWGetVolumeNumber(NWCONN_HANDLE conn, const QString& vo
     d->refresh();
     const int s = d->serverOf(conn);
     const QString name = StripAtNul(volName);
-    const NWCCODE faultCode = d->fault("NWGetVolumeNumber", {s, {}, VolumePathKey(name, {}), {}});
+    const NWCCODE faultCode = d->fault("NWGetVolumeNumber", {s, {}, volumePathKey(name, {}), {}});
     if (faultCode != nwcode::kSuccessful) {
         return faultCode;
     }
@@ -863,10 +863,10 @@ NWCCODE EmulatedNetWare::NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 ob
         return nwcode::kSuccessful;
     }
     const SiteTrustee& trustee = d->site.servers.at(s).trustees.at(*next);
-    const std::optional<VolumePath> path = ParseVolumePath(trustee.path);
+    const std::optional<VolumePath> path = parseVolumePath(trustee.path);
     const int v = index.volumeByName.value(path->volume.toUpper());
     putText(trusteePath, d->site.servers.at(s).volumes.at(v).name + QLatin1Char(':') +
-                             JoinComponents(path->components));
+                             joinComponents(path->components));
     accessRights = quint8(trustee.rights);
     iterHandle = quint16(*next);
     return nwcode::kSuccessful;
@@ -899,14 +899,14 @@ NWCCODE EmulatedNetWare::NWScanDirectoryForTrustees2(NWCONN_HANDLE conn, NWDIR_H
     }
     iterHandle += quint32(count);
     // The directory's name as the site spells it.
-    const std::optional<VolumePath> spelled = ParseVolumePath(server.trustees.at(it->first()).path);
+    const std::optional<VolumePath> spelled = parseVolumePath(server.trustees.at(it->first()).path);
     putText(dirName, !spelled || spelled->components.isEmpty()
                          ? server.volumes.at(path->volume).name
                          : spelled->components.last());
     const auto record = index.fileByPath.constFind(key);
     if (record != index.fileByPath.constEnd()) {
         const SiteFileRecord& file = server.files.at(*record);
-        dirDateTime = PackNetWareDateTime(file.created);
+        dirDateTime = packNetWareDateTime(file.created);
         ownerID = file.owner;
     } else {
         dirDateTime = 0;
@@ -1078,7 +1078,7 @@ NWCCODE EmulatedNetWare::NWClearFileLock2(NWCONN_HANDLE conn, NWDIR_HANDLE dirHa
                 continue;
             }
             for (SiteOpenFile& open : server.openFiles) {
-                const std::optional<VolumePath> openPath = ParseVolumePath(open.path);
+                const std::optional<VolumePath> openPath = parseVolumePath(open.path);
                 if (open.locked && openPath && openPath->key() == key) {
                     open.locked = false;
                 }
@@ -1247,16 +1247,16 @@ NWCCODE EmulatedNetWare::NWIntScanExtendedInfo(NWCONN_HANDLE conn, NWDIR_HANDLE 
         const QByteArray dosName = entry.dosName.toLatin1().left(int(extinfo::kNameSize));
         entryInfo[extinfo::kNameLength] = quint8(dosName.size());
         std::memcpy(entryInfo.data() + extinfo::kName, dosName.constData(), size_t(dosName.size()));
-        writeLe32(entryInfo, extinfo::kCreated, PackNetWareDateTime(created));
+        writeLe32(entryInfo, extinfo::kCreated, packNetWareDateTime(created));
         writeLe32(entryInfo, extinfo::kOwner, owner);
-        writeLe32(entryInfo, extinfo::kArchived, PackNetWareDateTime(archived));
+        writeLe32(entryInfo, extinfo::kArchived, packNetWareDateTime(archived));
         writeLe32(entryInfo, extinfo::kArchiver, archiver);
-        writeLe32(entryInfo, extinfo::kModified, PackNetWareDateTime(modified));
+        writeLe32(entryInfo, extinfo::kModified, packNetWareDateTime(modified));
         writeLe32(entryInfo, extinfo::kModifier, modifier);
         writeLe32(
             entryInfo, extinfo::kDataSize,
             onDisk && !entry.isDirectory ? quint32(std::min<qint64>(info.size(), 0xFFFFFFFF)) : 0);
-        writeLe16(entryInfo, extinfo::kAccessed, PackNetWareDate(accessed));
+        writeLe16(entryInfo, extinfo::kAccessed, packNetWareDate(accessed));
         iterHandle = quint32(i);
         return nwcode::kSuccessful;
     }

@@ -42,7 +42,7 @@ inline constexpr std::array<NetWareCallName, 25> kNetWareCalls{{
 }};
 
 // The call of that name, compared without regard to case; nullptr when there is none.
-inline const NetWareCallName* FindNetWareCall(QStringView name) {
+inline const NetWareCallName* findNetWareCall(QStringView name) {
     for (const NetWareCallName& call : kNetWareCalls) {
         if (name.compare(QLatin1String(call.name), Qt::CaseInsensitive) == 0) {
             return &call;

@@ -2,18 +2,18 @@
 
 namespace tavrel {
 
-quint16 PackNetWareDate(const QDate& date) {
+quint16 packNetWareDate(const QDate& date) {
     if (!date.isValid() || date.year() < 1980 || date.year() > 1980 + 127) {
         return 0;
     }
     return quint16((date.year() - 1980) << 9 | date.month() << 5 | date.day());
 }
 
-quint32 PackNetWareDateTime(const QDateTime& dateTime) {
+quint32 packNetWareDateTime(const QDateTime& dateTime) {
     if (!dateTime.isValid()) {
         return 0;
     }
-    const quint16 date = PackNetWareDate(dateTime.date());
+    const quint16 date = packNetWareDate(dateTime.date());
     if (date == 0) {
         return 0;
     }

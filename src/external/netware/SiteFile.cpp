@@ -58,7 +58,7 @@ SiteLoad SiteFile::loadFrom(const FileStamp& stamp) const {
         return result;
     }
     const QByteArray text = file.readAll();
-    SiteParse parsed = ParseSiteJson(text);
+    SiteParse parsed = parseSiteJson(text);
     if (!parsed.site) {
         result.error = m_path + QStringLiteral(": ") + parsed.error;
         return result;
@@ -89,14 +89,14 @@ SiteUpdate SiteFile::update(const Change& change) const {
         result.stamp = loaded.stamp;
         return result;
     }
-    const QString problem = CheckSite(site);
+    const QString problem = checkSite(site);
     if (!problem.isEmpty()) {
         result.error = QStringLiteral("the change would leave the site unsound: ") + problem;
         result.site = std::move(loaded.site);
         result.stamp = loaded.stamp;
         return result;
     }
-    if (SiteToJson(site) == SiteToJson(*loaded.site)) {
+    if (siteToJson(site) == siteToJson(*loaded.site)) {
         // Nothing changed: leave the file (and its own layout) alone.
         result.ok = true;
         result.site = std::move(loaded.site);
@@ -117,7 +117,7 @@ SiteUpdate SiteFile::update(const Change& change) const {
 }
 
 QString SiteFile::save(const NetWareSite& site) const {
-    const QString problem = CheckSite(site);
+    const QString problem = checkSite(site);
     if (!problem.isEmpty()) {
         return problem;
     }
@@ -134,7 +134,7 @@ QString SiteFile::write(const NetWareSite& site) const {
     if (!file.open(QIODevice::WriteOnly)) {
         return QStringLiteral("%1: cannot write the site file: %2").arg(m_path, file.errorString());
     }
-    file.write(SiteToJson(site));
+    file.write(siteToJson(site));
     if (!file.commit()) {
         return QStringLiteral("%1: cannot write the site file: %2").arg(m_path, file.errorString());
     }

@@ -65,7 +65,7 @@ SiteIndex::SiteIndex(const NetWareSite& site) : m_site(&site) {
             index.loginTimes.append(loginTimeBytes(server.connections.at(c).loginTime));
         }
         const auto pathKey = [&](const QString& path) {
-            const std::optional<VolumePath> parsed = ParseVolumePath(path);
+            const std::optional<VolumePath> parsed = parseVolumePath(path);
             return parsed ? parsed->key() : path.toUpper();
         };
         index.openFilesByPath.reserve(server.openFiles.size());
@@ -74,7 +74,7 @@ SiteIndex::SiteIndex(const NetWareSite& site) : m_site(&site) {
         }
         for (int t = 0; t < server.trustees.size(); ++t) {
             const SiteTrustee& trustee = server.trustees.at(t);
-            const std::optional<VolumePath> parsed = ParseVolumePath(trustee.path);
+            const std::optional<VolumePath> parsed = parseVolumePath(trustee.path);
             if (!parsed) {
                 continue;
             }
@@ -111,7 +111,7 @@ SiteIndex::SiteIndex(const NetWareSite& site) : m_site(&site) {
             mapped.volume = v < 0 ? drive.volume : site.servers.at(s).volumes.at(v).name;
             mapped.path = drive.path;
             QStringList components;
-            if (v >= 0 && SplitPathComponents(drive.path, &components)) {
+            if (v >= 0 && splitPathComponents(drive.path, &components)) {
                 mapped.localRoot =
                     findLocal(m_servers[s].volumeRoots.at(v), components).value_or(QString());
             }
@@ -138,7 +138,7 @@ std::optional<SitePath> SiteIndex::resolve(const QString& path, NWCCODE* code) c
     *code = nwcode::kInvalidPath;
     QChar letter;
     QStringList components;
-    if (SplitDosPath(path, &letter, &components)) {
+    if (splitDosPath(path, &letter, &components)) {
         for (const MappedDrive& drive : m_drives) {
             if (drive.letter != letter) {
                 continue;
@@ -154,7 +154,7 @@ std::optional<SitePath> SiteIndex::resolve(const QString& path, NWCCODE* code) c
             resolved.volume =
                 m_servers[resolved.server].volumeByName.value(drive.volume.toUpper(), -1);
             QStringList base;
-            if (resolved.volume < 0 || !SplitPathComponents(drive.path, &base)) {
+            if (resolved.volume < 0 || !splitPathComponents(drive.path, &base)) {
                 return std::nullopt;
             }
             resolved.components = base + components;
@@ -163,7 +163,7 @@ std::optional<SitePath> SiteIndex::resolve(const QString& path, NWCCODE* code) c
         }
         return std::nullopt;
     }
-    const std::optional<VolumePath> parsed = ParseVolumePath(path);
+    const std::optional<VolumePath> parsed = parseVolumePath(path);
     if (!parsed) {
         return std::nullopt;
     }
@@ -195,7 +195,7 @@ std::optional<SitePath> SiteIndex::resolve(const QString& path, NWCCODE* code) c
 
 std::optional<SitePath> SiteIndex::resolveOn(int server, const QString& path, NWCCODE* code) const {
     *code = nwcode::kInvalidPath;
-    const std::optional<VolumePath> parsed = ParseVolumePath(path);
+    const std::optional<VolumePath> parsed = parseVolumePath(path);
     if (!parsed || server < 0 || server >= m_servers.size()) {
         return std::nullopt;
     }
@@ -215,13 +215,13 @@ std::optional<SitePath> SiteIndex::resolveOn(int server, const QString& path, NW
 }
 
 QString SiteIndex::key(const SitePath& path) const {
-    return VolumePathKey(m_site->servers.at(path.server).volumes.at(path.volume).name,
+    return volumePathKey(m_site->servers.at(path.server).volumes.at(path.volume).name,
                          path.components);
 }
 
 QString SiteIndex::text(const SitePath& path) const {
     return m_site->servers.at(path.server).volumes.at(path.volume).name + QLatin1Char(':') +
-           JoinComponents(path.components);
+           joinComponents(path.components);
 }
 
 QString SiteIndex::localPath(const SitePath& path) const {
@@ -240,7 +240,7 @@ quint16 SiteIndex::effectiveRights(int server, quint32 object, const SitePath& d
     std::optional<quint16> nearest;
     for (qsizetype depth = 0; depth <= directory.components.size(); ++depth) {
         const auto it = index.trusteesByPath.constFind(
-            VolumePathKey(volume, directory.components.mid(0, depth)));
+            volumePathKey(volume, directory.components.mid(0, depth)));
         if (it == index.trusteesByPath.constEnd()) {
             continue;
         }

@@ -35,7 +35,7 @@ public:
         QHash<QString, int> objectByDsName;  // upper-cased
         QHash<quint16, int> connectionByNumber;
         QList<LoginTime> loginTimes;                 // per connection
-        QHash<QString, QList<int>> openFilesByPath;  // VolumePathKey, site order
+        QHash<QString, QList<int>> openFilesByPath;  // volumePathKey, site order
         QHash<QString, QList<int>> trusteesByPath;
         QHash<quint64, QList<int>> trusteesByObjectVolume;  // see trusteeKey()
         QHash<QString, int> fileByPath;

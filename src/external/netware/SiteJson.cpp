@@ -568,7 +568,7 @@ QString quoted(const QString& text) {
 
 // "" when the path is a volume path on this server.
 QString pathProblem(const SiteServer& server, const QSet<QString>& volumes, const QString& path) {
-    const std::optional<VolumePath> parsed = ParseVolumePath(path);
+    const std::optional<VolumePath> parsed = parseVolumePath(path);
     if (!parsed) {
         return quoted(path) + QStringLiteral(" is not a volume path such as SYS:APPS\\ORDERS.DBF");
     }
@@ -603,7 +603,7 @@ QString checkServer(const SiteServer& server, const QString& w) {
     for (qsizetype i = 0; i < server.volumes.size(); ++i) {
         const SiteVolume& volume = server.volumes.at(i);
         const QString iw = item(w, "volumes", i);
-        if (!IsPlainName(volume.name) || volume.name.size() < 2) {
+        if (!isPlainName(volume.name) || volume.name.size() < 2) {
             return fail(iw, QStringLiteral("volume name %1 must have two characters or more "
                                            "and no \\, / or :")
                                 .arg(quoted(volume.name)));
@@ -709,7 +709,7 @@ QString checkServer(const SiteServer& server, const QString& w) {
         if (!problem.isEmpty()) {
             return fail(at(iw, "path"), problem);
         }
-        if (!file.dosName.isEmpty() && !FitsDosName(file.dosName)) {
+        if (!file.dosName.isEmpty() && !fitsDosName(file.dosName)) {
             return fail(at(iw, "dosName"),
                         quoted(file.dosName) + QStringLiteral(" is not an 8.3 name"));
         }
@@ -719,12 +719,12 @@ QString checkServer(const SiteServer& server, const QString& w) {
 
 }  // namespace
 
-QString CheckSite(const NetWareSite& site) {
+QString checkSite(const NetWareSite& site) {
     QSet<QString> serverNames;
     for (qsizetype i = 0; i < site.servers.size(); ++i) {
         const SiteServer& server = site.servers.at(i);
         const QString w = item(QString(), "servers", i);
-        if (!IsPlainName(server.name)) {
+        if (!isPlainName(server.name)) {
             return at(w, "name") + QStringLiteral(
                                        ": server name %1 must not be empty or hold "
                                        "\\, / or :")
@@ -777,7 +777,7 @@ QString CheckSite(const NetWareSite& site) {
                                          .arg(server->name, quoted(drive.volume));
         }
         QStringList components;
-        if (!SplitPathComponents(drive.path, &components)) {
+        if (!splitPathComponents(drive.path, &components)) {
             return at(w, "path") + QStringLiteral(": drive %1: path %2 climbs above the volume")
                                        .arg(letter)
                                        .arg(quoted(drive.path));
@@ -786,7 +786,7 @@ QString CheckSite(const NetWareSite& site) {
     for (qsizetype i = 0; i < site.faults.size(); ++i) {
         const SiteFault& fault = site.faults.at(i);
         const QString w = item(QString(), "faults", i);
-        const NetWareCallName* call = FindNetWareCall(fault.call);
+        const NetWareCallName* call = findNetWareCall(fault.call);
         if (call == nullptr) {
             return at(w, "call") + QStringLiteral(": %1 is not a NetWare call of the client")
                                        .arg(quoted(fault.call));
@@ -800,7 +800,7 @@ QString CheckSite(const NetWareSite& site) {
             if (!call->takesPath) {
                 return at(w, "path") + QStringLiteral(": %1 takes no path").arg(call->name);
             }
-            if (!SplitDosPath(fault.path, &letter, &components) && !ParseVolumePath(fault.path)) {
+            if (!splitDosPath(fault.path, &letter, &components) && !parseVolumePath(fault.path)) {
                 return at(w, "path") + QStringLiteral(
                                            ": %1 is neither a drive-letter path nor "
                                            "a volume path")
@@ -843,7 +843,7 @@ QString CheckSite(const NetWareSite& site) {
     return QString();
 }
 
-SiteParse ParseSiteJson(const QByteArray& json) {
+SiteParse parseSiteJson(const QByteArray& json) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -865,7 +865,7 @@ SiteParse ParseSiteJson(const QByteArray& json) {
     if (!readSite(reader, document.object(), &site)) {
         return {std::nullopt, reader.error()};
     }
-    const QString problem = CheckSite(site);
+    const QString problem = checkSite(site);
     if (!problem.isEmpty()) {
         return {std::nullopt, problem};
     }
@@ -1155,7 +1155,7 @@ Node serverNode(const SiteServer& server) {
 
 }  // namespace
 
-QByteArray SiteToJson(const NetWareSite& site) {
+QByteArray siteToJson(const NetWareSite& site) {
     Node root = Node::object();
     Node servers = Node::array();
     for (const SiteServer& server : site.servers) {

@@ -18,14 +18,14 @@ struct SiteParse {
 
 // Reads and checks a site file's text. Unknown keys are refused, so a misspelt key is
 // reported rather than ignored (and writing the site back loses nothing).
-SiteParse ParseSiteJson(const QByteArray& json);
+SiteParse parseSiteJson(const QByteArray& json);
 
 // The site as JSON text, keys in a fixed readable order, short entries on one line.
-QByteArray SiteToJson(const NetWareSite& site);
+QByteArray siteToJson(const NetWareSite& site);
 
 // Checks what JSON types cannot: names unique and well formed, every reference (drive
 // server and volume, connection object, open file connection and volume ...) pointing
 // at something that exists. "" when the site is sound.
-QString CheckSite(const NetWareSite& site);
+QString checkSite(const NetWareSite& site);
 
 }  // namespace tavrel

@@ -10,7 +10,7 @@ bool isSeparator(QChar c) {
 
 }  // namespace
 
-std::optional<VolumePath> ParseVolumePath(QStringView text) {
+std::optional<VolumePath> parseVolumePath(QStringView text) {
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0) {
         return std::nullopt;
@@ -29,26 +29,26 @@ std::optional<VolumePath> ParseVolumePath(QStringView text) {
     }
     if (separator >= 0) {
         path.server = head.left(separator).toString();
-        if (!IsPlainName(path.server)) {
+        if (!isPlainName(path.server)) {
             return std::nullopt;
         }
         head = head.mid(separator + 1);
     }
-    if (head.size() < 2 || !IsPlainName(head)) {
+    if (head.size() < 2 || !isPlainName(head)) {
         return std::nullopt;
     }
     path.volume = head.toString();
-    if (!SplitPathComponents(text.mid(colon + 1), &path.components)) {
+    if (!splitPathComponents(text.mid(colon + 1), &path.components)) {
         return std::nullopt;
     }
     return path;
 }
 
-QString JoinComponents(const QStringList& components) {
+QString joinComponents(const QStringList& components) {
     return components.join(QLatin1Char('\\'));
 }
 
-QString VolumePathKey(const QString& volume, const QStringList& components) {
+QString volumePathKey(const QString& volume, const QStringList& components) {
     QString key = volume;
     key += QLatin1Char(':');
     for (qsizetype i = 0; i < components.size(); ++i) {
@@ -61,14 +61,14 @@ QString VolumePathKey(const QString& volume, const QStringList& components) {
 }
 
 QString VolumePath::text() const {
-    return volume + QLatin1Char(':') + JoinComponents(components);
+    return volume + QLatin1Char(':') + joinComponents(components);
 }
 
 QString VolumePath::key() const {
-    return VolumePathKey(volume, components);
+    return volumePathKey(volume, components);
 }
 
-bool IsPlainName(QStringView name) {
+bool isPlainName(QStringView name) {
     if (name.isEmpty()) {
         return false;
     }

@@ -24,16 +24,16 @@ struct VolumePath {
 
 // Reads VOL:PATH or SERVER\VOL:PATH. A single letter before the colon is a drive letter,
 // not a volume: such text (and text without a colon) gives nothing.
-std::optional<VolumePath> ParseVolumePath(QStringView text);
+std::optional<VolumePath> parseVolumePath(QStringView text);
 
 // The components joined with "\".
-QString JoinComponents(const QStringList& components);
+QString joinComponents(const QStringList& components);
 
 // The upper-cased VOL:DIR\FILE of a volume and components.
-QString VolumePathKey(const QString& volume, const QStringList& components);
+QString volumePathKey(const QString& volume, const QStringList& components);
 
 // True for a name a server, volume or object may carry: not empty, no separators,
 // colons or NULs.
-bool IsPlainName(QStringView name);
+bool isPlainName(QStringView name);
 
 }  // namespace tavrel

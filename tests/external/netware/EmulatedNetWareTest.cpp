@@ -8,8 +8,8 @@
 #include "external/netware/DosNames.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/NetWareCallNames.h"
-#include "support/TestSite.h"
 #include "support/FakeClock.h"
+#include "support/TestSite.h"
 
 namespace tavrel {
 namespace {
@@ -22,7 +22,7 @@ class EmulatedNetWareTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_nw = std::make_unique<EmulatedNetWare>(test::MakeTestSite(m_dir.path()));
+        m_nw = std::make_unique<EmulatedNetWare>(test::makeTestSite(m_dir.path()));
         m_nw->setClock(m_clock);
         ASSERT_EQ(m_nw->NWCallsInit(), 0) << m_nw->initFailureReason().toStdString();
         m_fs1 = m_nw->connectionHandle(QStringLiteral("FS1"));
@@ -518,7 +518,7 @@ TEST(DosNames, DerivedInDirectoryOrder) {
     };
     const QStringList given = {QString(), QString(), QString(), QString(),
                                QString(), QString(), QString(), QStringLiteral("plan.xls")};
-    EXPECT_EQ(DosNamesOf(names, given),
+    EXPECT_EQ(dosNamesOf(names, given),
               (QStringList{QStringLiteral("LONGFI~1.TEX"), QStringLiteral("ORDERS.DBF"),
                            QStringLiteral("QUARTE~1.XLS"), QStringLiteral("QUARTE~2.XLS"),
                            QStringLiteral("QUARTE~3.XLS"), QStringLiteral("README"),
@@ -528,11 +528,11 @@ TEST(DosNames, DerivedInDirectoryOrder) {
     for (int n = 0; n < 11; ++n) {
         many.append(QStringLiteral("Quarterly %1.xls").arg(n));
     }
-    const QStringList dos = DosNamesOf(many, {});
+    const QStringList dos = dosNamesOf(many, {});
     EXPECT_EQ(dos.at(8), QStringLiteral("QUARTE~9.XLS"));
     EXPECT_EQ(dos.at(9), QStringLiteral("QUART~10.XLS"));
     // A long name never takes the DOS name of a name that fits 8.3.
-    EXPECT_EQ(DosNamesOf({QStringLiteral("Report Long.txt"), QStringLiteral("REPORT~1.TXT")}, {}),
+    EXPECT_EQ(dosNamesOf({QStringLiteral("Report Long.txt"), QStringLiteral("REPORT~1.TXT")}, {}),
               (QStringList{QStringLiteral("REPORT~2.TXT"), QStringLiteral("REPORT~1.TXT")}));
 }
 
@@ -540,9 +540,9 @@ class ExtendedInfoTest : public EmulatedNetWareTest {
 protected:
     void SetUp() override {
         const QString apps = m_dir.path() + QStringLiteral("/fs1sys/APPS/");
-        test::TouchFile(apps + QStringLiteral("Quarterly Report.xls"), "12345");
-        test::TouchFile(apps + QStringLiteral("Quarterly Budget.xls"));
-        test::TouchFile(apps + QStringLiteral("SECRET.DAT"));
+        test::touchFile(apps + QStringLiteral("Quarterly Report.xls"), "12345");
+        test::touchFile(apps + QStringLiteral("Quarterly Budget.xls"));
+        test::touchFile(apps + QStringLiteral("SECRET.DAT"));
         QFile file(apps + QStringLiteral("Quarterly Report.xls"));
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2003, 6, 9), QTime(8, 5, 30)),
@@ -551,7 +551,7 @@ protected:
                                      QFileDevice::FileAccessTime));
         file.close();
 
-        NetWareSite site = test::MakeTestSite(m_dir.path());
+        NetWareSite site = test::makeTestSite(m_dir.path());
         SiteFileRecord orders;
         orders.path = QStringLiteral("SYS:APPS\\ORDERS.DBF");
         orders.attributes = 0x00000021;
@@ -858,7 +858,7 @@ TEST_P(FaultTest, EveryCallReturnsTheCodeItIsGiven) {
     const std::vector<CallCase> calls = everyCall();
     ASSERT_EQ(calls.size(), kNetWareCalls.size());
     for (const CallCase& c : calls) {
-        EmulatedNetWare nw(test::MakeTestSite(dir.path()));
+        EmulatedNetWare nw(test::makeTestSite(dir.path()));
         const NWCONN_HANDLE fs1 = nw.connectionHandle(QStringLiteral("FS1"));
         SiteFault fault;
         fault.call = QLatin1String(c.name);

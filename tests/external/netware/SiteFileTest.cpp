@@ -9,8 +9,8 @@
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/SiteFile.h"
 #include "external/netware/SiteJson.h"
-#include "support/TestSite.h"
 #include "support/FakeClock.h"
+#include "support/TestSite.h"
 
 namespace tavrel {
 namespace {
@@ -39,22 +39,22 @@ TEST(SiteJson, WritesWhatItReadsAndReadsWhatItWrites) {
     QFile demo(QStringLiteral(":/demo/site.json"));
     ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
     const QByteArray text = demo.readAll();
-    const SiteParse parsed = ParseSiteJson(text);
+    const SiteParse parsed = parseSiteJson(text);
     ASSERT_TRUE(parsed.site) << parsed.error.toStdString();
-    EXPECT_EQ(SiteToJson(*parsed.site), text);  // the demo is kept in the written layout
+    EXPECT_EQ(siteToJson(*parsed.site), text);  // the demo is kept in the written layout
 
     QTemporaryDir dir;
-    const NetWareSite built = test::MakeTestSite(dir.path());
-    const QByteArray written = SiteToJson(built);
-    const SiteParse reread = ParseSiteJson(written);
+    const NetWareSite built = test::makeTestSite(dir.path());
+    const QByteArray written = siteToJson(built);
+    const SiteParse reread = parseSiteJson(written);
     ASSERT_TRUE(reread.site) << reread.error.toStdString();
-    EXPECT_EQ(SiteToJson(*reread.site), written);
+    EXPECT_EQ(siteToJson(*reread.site), written);
     EXPECT_EQ(reread.site->servers.at(0).connections.at(1).loginTime.toString(Qt::ISODate),
               QStringLiteral("2003-06-09T08:05:00Z"));
 }
 
 TEST(SiteJson, AcceptsTheShortForms) {
-    const SiteParse parsed = ParseSiteJson(R"({"servers": [{"name": "FS1", "version": 3,
+    const SiteParse parsed = parseSiteJson(R"({"servers": [{"name": "FS1", "version": 3,
         "volumes": [{"name": "SYS", "number": 0}],
         "objects": [{"id": 5, "name": "ANN"}],
         "connections": [{"number": 2, "object": "0x5", "loginTime": "2003-06-09 08:05",
@@ -207,7 +207,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_path = m_dir.filePath(QStringLiteral("site.json"));
-        ASSERT_EQ(SiteFile(m_path).save(test::MakeTestSite(m_dir.path())), QString());
+        ASSERT_EQ(SiteFile(m_path).save(test::makeTestSite(m_dir.path())), QString());
     }
 
     // Another process's change, made through the same code as tavrelctl's.
@@ -247,7 +247,7 @@ TEST_F(SiteFileTest, ReadsAgainOnlyWhenTheFileChanged) {
     EXPECT_EQ(readAll(m_path), QByteArray("{\"servers\": [ oops"));
 
     // Mended: read again, the problem goes.
-    ASSERT_EQ(SiteFile(m_path).save(test::MakeTestSite(m_dir.path())), QString());
+    ASSERT_EQ(SiteFile(m_path).save(test::makeTestSite(m_dir.path())), QString());
     m_clock.advanceMs(EmulatedNetWare::kCheckIntervalMs);
     EXPECT_EQ(connectionsUsing(nw, QStringLiteral("FS1"), orders), 3);
     EXPECT_EQ(nw.siteProblem(), QString());
@@ -306,7 +306,7 @@ TEST_F(SiteFileTest, FaultsOfTheFileReachTheCaller) {
 TEST(DemoSite, WrittenOnceAndUsable) {
     QTemporaryDir dir;
     QString problem = QStringLiteral("unset");
-    const QString path = EnsureSiteFile(dir.path(), &problem);
+    const QString path = ensureSiteFile(dir.path(), &problem);
     EXPECT_EQ(problem, QString());
     EXPECT_EQ(path, dir.filePath(QStringLiteral("site.json")));
 
@@ -319,11 +319,11 @@ TEST(DemoSite, WrittenOnceAndUsable) {
 
     // An existing site is left as it is.
     writeAll(path, "{\"servers\": []}");
-    EXPECT_EQ(EnsureSiteFile(dir.path()), path);
+    EXPECT_EQ(ensureSiteFile(dir.path()), path);
     EXPECT_EQ(readAll(path), QByteArray("{\"servers\": []}"));
 
     qputenv("TAVREL_SITE", QFile::encodeName(dir.filePath(QStringLiteral("other.json"))));
-    EXPECT_EQ(EnsureSiteFile(dir.path()), dir.filePath(QStringLiteral("other.json")));
+    EXPECT_EQ(ensureSiteFile(dir.path()), dir.filePath(QStringLiteral("other.json")));
     qunsetenv("TAVREL_SITE");
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("other.json"))));
 }

@@ -329,6 +329,30 @@ struct EmulatedNetWare::State {
         return nwcode::kSuccessful;
     }
 
+    // The server of a call about one connection number and where that connection stands
+    // in the server's list (-1: no such connection). code, when not 0, is what the call
+    // answers instead: a fault set for the call, or an unknown connection handle.
+    struct ConnectionCall {
+        int server = -1;
+        int connection = -1;
+        NWCCODE code = nwcode::kSuccessful;
+    };
+
+    ConnectionCall connectionCall(const char* call, NWCONN_HANDLE conn, NWCONN_NUM number) {
+        refresh();
+        ConnectionCall result;
+        result.server = serverOf(conn);
+        const NWCONN_NUM numbers[] = {number};
+        result.code = fault(call, {result.server, {}, {}, numbers});
+        if (result.code == nwcode::kSuccessful && result.server < 0) {
+            result.code = nwcode::kInvalidConnection;
+        }
+        if (result.code == nwcode::kSuccessful) {
+            result.connection = index.server(result.server).connectionByNumber.value(number, -1);
+        }
+        return result;
+    }
+
     // What a call that names a path works on: the server of its connection, the path and
     // its index key. code, when not 0, is what the call answers instead: a fault set for
     // the call, or why the path does not resolve.
@@ -647,22 +671,17 @@ NWCCODE EmulatedNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HA
 NWCCODE EmulatedNetWare::NWGetConnectionInformation(NWCONN_HANDLE conn, NWCONN_NUM connNumber,
                                                     QString& objectName, quint16& objectType,
                                                     quint32& objectID, LoginTime& loginTime) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCONN_NUM numbers[] = {connNumber};
-    const NWCCODE faultCode = d->fault("NWGetConnectionInformation", {s, {}, {}, numbers});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call =
+        d->connectionCall("NWGetConnectionInformation", conn, connNumber);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
+    const int s = call.server;
     const SiteIndex::Server& index = d->index.server(s);
-    const auto it = index.connectionByNumber.constFind(connNumber);
-    if (it == index.connectionByNumber.constEnd()) {
+    if (call.connection < 0) {
         return nwcode::kBadStationNumber;
     }
-    const SiteConnection& connection = d->site.servers.at(s).connections.at(*it);
+    const SiteConnection& connection = d->site.servers.at(s).connections.at(call.connection);
     const SiteObject* object = d->objectOf(s, connection.object);
     if (object == nullptr) {
         return nwcode::kNoSuchObject;
@@ -670,27 +689,20 @@ NWCCODE EmulatedNetWare::NWGetConnectionInformation(NWCONN_HANDLE conn, NWCONN_N
     objectName = object->name;
     objectType = object->type;
     objectID = object->id;
-    loginTime = index.loginTimes.at(*it);
+    loginTime = index.loginTimes.at(call.connection);
     return nwcode::kSuccessful;
 }
 
 NWCCODE EmulatedNetWare::NWGetInetAddr(NWCONN_HANDLE conn, NWCONN_NUM connNumber, InetAddr& addr) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCONN_NUM numbers[] = {connNumber};
-    const NWCCODE faultCode = d->fault("NWGetInetAddr", {s, {}, {}, numbers});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call = d->connectionCall("NWGetInetAddr", conn, connNumber);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
-    const SiteIndex::Server& index = d->index.server(s);
-    const auto it = index.connectionByNumber.constFind(connNumber);
-    if (it == index.connectionByNumber.constEnd()) {
+    if (call.connection < 0) {
         return nwcode::kBadStationNumber;
     }
-    const SiteAddress& address = d->site.servers.at(s).connections.at(*it).address;
+    const SiteAddress& address =
+        d->site.servers.at(call.server).connections.at(call.connection).address;
     addr.networkAddr = address.net;
     addr.netNodeAddr = address.node;
     addr.socket = address.socket;
@@ -966,16 +978,12 @@ NWCCODE EmulatedNetWare::NWSendBroadcastMessage(NWCONN_HANDLE conn, const QByteA
 }
 
 NWCCODE EmulatedNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM connNumber) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCONN_NUM numbers[] = {connNumber};
-    const NWCCODE faultCode = d->fault("NWClearConnectionNumber", {s, {}, {}, numbers});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call =
+        d->connectionCall("NWClearConnectionNumber", conn, connNumber);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
+    const int s = call.server;
     const QString serverName = d->site.servers.at(s).name;
     return d->change([&](NetWareSite& site) {
         for (SiteServer& server : site.servers) {

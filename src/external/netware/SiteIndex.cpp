@@ -181,14 +181,19 @@ std::optional<SitePath> SiteIndex::resolve(const QString& path, NWCCODE* code) c
             return std::nullopt;
         }
     }
+    return onServer(server, *parsed, code);
+}
+
+std::optional<SitePath> SiteIndex::onServer(int server, const VolumePath& parsed,
+                                            NWCCODE* code) const {
     SitePath resolved;
     resolved.server = server;
-    resolved.volume = m_servers[server].volumeByName.value(parsed->volume.toUpper(), -1);
+    resolved.volume = m_servers[server].volumeByName.value(parsed.volume.toUpper(), -1);
     if (resolved.volume < 0) {
         *code = nwcode::kVolumeDoesNotExist;
         return std::nullopt;
     }
-    resolved.components = parsed->components;
+    resolved.components = parsed.components;
     *code = nwcode::kSuccessful;
     return resolved;
 }
@@ -202,16 +207,7 @@ std::optional<SitePath> SiteIndex::resolveOn(int server, const QString& path, NW
     if (!parsed->server.isEmpty() && serverNamed(parsed->server) != server) {
         return std::nullopt;
     }
-    SitePath resolved;
-    resolved.server = server;
-    resolved.volume = m_servers[server].volumeByName.value(parsed->volume.toUpper(), -1);
-    if (resolved.volume < 0) {
-        *code = nwcode::kVolumeDoesNotExist;
-        return std::nullopt;
-    }
-    resolved.components = parsed->components;
-    *code = nwcode::kSuccessful;
-    return resolved;
+    return onServer(server, *parsed, code);
 }
 
 QString SiteIndex::key(const SitePath& path) const {

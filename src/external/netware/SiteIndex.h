@@ -10,6 +10,7 @@
 #include "external/netware/NetWareCodes.h"
 #include "external/netware/NetWareRecords.h"
 #include "external/netware/NetWareSite.h"
+#include "external/netware/VolumePath.h"
 
 namespace tavrel {
 
@@ -87,6 +88,8 @@ public:
     static std::optional<QString> findLocal(const QString& root, const QStringList& components);
 
 private:
+    // A parsed volume path on a given server.
+    std::optional<SitePath> onServer(int server, const VolumePath& parsed, NWCCODE* code) const;
     const NetWareSite* m_site = nullptr;
     QList<Server> m_servers;
     QHash<QString, int> m_serverByName;

@@ -143,6 +143,20 @@ TEST_F(CtlCommandTest, ScanPrintsTheTreeAsTheWindowShowsIt) {
     EXPECT_EQ(run({"scan", "--frobnicate"}).exitCode, 2);
 }
 
+TEST_F(CtlCommandTest, ScanOnTheDemoSite) {
+    m_environment.remove("TAVREL_SITE");  // the demo site, written into the program's folder
+    ASSERT_EQ(run({"files", "add", "G:\\APPS\\ORDERS.DBF", "Sales orders"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "add", "K:\\LEDGER.DAT"}).exitCode, 0);
+    const test::CommandRun r = run({"scan"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    for (const char* line :
+         {"  G:\\APPS\\ORDERS.DBF[3]\n    ALICE\n      Connection No: 3\n", "  K:\\LEDGER.DAT[2]\n",
+          "      Directory Rights: ", "      Login Time: ", "      Network Address: IPX:"}) {
+        EXPECT_TRUE(r.out.contains(QLatin1String(line))) << line << "\n" << r.out.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(m_dir.filePath("app/site.json")));
+}
+
 TEST_F(CtlCommandTest, ScanEndsOnAPathNoServerHolds) {
     IniSettingsStore store = settings();
     QFile local(m_dir.filePath("local/notes.txt"));

@@ -61,20 +61,25 @@ extern "C" void onSignal(int) {
     g_interrupted = true;
 }
 
-// Parses the arguments of a command that takes no words; prints usage on err when wrong.
-std::optional<CommandArgs> parse(const QStringList& args, const QStringList& flags,
-                                 const QStringList& options, const char* usage, QTextStream& out,
-                                 QTextStream& err) {
+// Parses the arguments of a command that takes no words. Without a result the command is
+// done, with *status: 0 after "help", kBadUsage after telling err what was wrong.
+std::optional<CommandArgs> parse(const char* command, const QStringList& args,
+                                 const QStringList& flags, const QStringList& options,
+                                 const char* usage, QTextStream& out, QTextStream& err,
+                                 int* status) {
     if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
         out << usage;
+        *status = 0;
         return std::nullopt;
     }
     CommandArgs parsed(args, flags, options);
     if (!parsed.ok() || !parsed.positional().isEmpty()) {
-        err << (parsed.ok() ? QStringLiteral("unexpected argument ") + parsed.positional().first()
+        err << "tavrelctl " << command << ": "
+            << (parsed.ok() ? QStringLiteral("unexpected argument ") + parsed.positional().first()
                             : parsed.error())
             << "\n\n"
             << usage;
+        *status = kBadUsage;
         return std::nullopt;
     }
     return parsed;
@@ -117,10 +122,12 @@ struct HeadlessScan {
 }  // namespace
 
 int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    const std::optional<CommandArgs> parsed = parse(
-        args, {QStringLiteral("no-details"), QStringLiteral("json")}, {}, kScanUsage, out, err);
+    int status = 0;
+    const std::optional<CommandArgs> parsed =
+        parse("scan", args, {QStringLiteral("no-details"), QStringLiteral("json")}, {}, kScanUsage,
+              out, err, &status);
     if (!parsed) {
-        return args.value(0).endsWith(QLatin1String("help")) ? 0 : kBadUsage;
+        return status;
     }
     CtlSession session(err);
     if (!session.start()) {
@@ -142,8 +149,9 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
 }
 
 int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (!parse(args, {}, {}, kLogUsage, out, err)) {
-        return args.value(0).endsWith(QLatin1String("help")) ? 0 : kBadUsage;
+    int status = 0;
+    if (!parse("log", args, {}, {}, kLogUsage, out, err, &status)) {
+        return status;
     }
     CtlSession session(err);
     if (!session.start()) {
@@ -174,10 +182,12 @@ int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
 }
 
 int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    int status = 0;
     const std::optional<CommandArgs> parsed =
-        parse(args, {QStringLiteral("store")}, {QStringLiteral("interval")}, kWatchUsage, out, err);
+        parse("watch", args, {QStringLiteral("store")}, {QStringLiteral("interval")}, kWatchUsage,
+              out, err, &status);
     if (!parsed) {
-        return args.value(0).endsWith(QLatin1String("help")) ? 0 : kBadUsage;
+        return status;
     }
     int interval = 60;
     if (parsed->has(QStringLiteral("interval"))) {
@@ -212,7 +222,6 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 
     const qint64 intervalMs = qint64(interval) * 1000;
     qint64 tick = clock.monotonicMs();
-    int status = 0;
     while (!g_interrupted) {
         const QTime started = clock.now().time();
         const ScanOutcome outcome = scan.run({false, false, true, store});

@@ -461,17 +461,22 @@ void Form1::Timer1_Timer() {
     cmdScan_Click();
 }
 
+// The caption, window icon and tray icon that say whether auto scan runs.
+void Form1::showAutoScanState() {
+    setWindowTitle(m_autoScan.caption());
+    setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
+    m_tray.TrayIconDelete();
+    m_tray.TrayIconAdd(*this, *mnuTray);
+    m_tray.TrayIconTip(m_autoScan.trayTip());
+}
+
 void Form1::ckAutoScan_Click() {
     if (ckAutoScan->isChecked()) {
         m_autoScan.switchOn();
-        setWindowTitle(m_autoScan.caption());
+        showAutoScanState();
         Timer1->start();
         cmdScan->hide();
         ckDatabase->show();
-        setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
-        m_tray.TrayIconDelete();
-        m_tray.TrayIconAdd(*this, *mnuTray);
-        m_tray.TrayIconTip(m_autoScan.trayTip());
         // The monitored list cannot change while auto scan runs.
         cmdAddFile->hide();
         cmdEditFile->hide();
@@ -482,14 +487,10 @@ void Form1::ckAutoScan_Click() {
     if (m_usageLog) {
         m_usageLog->stopStoring();  // another program may store now
     }
-    setWindowTitle(m_autoScan.caption());
+    showAutoScanState();
     Timer1->stop();
     cmdScan->show();
     ckDatabase->hide();
-    setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
-    m_tray.TrayIconDelete();
-    m_tray.TrayIconAdd(*this, *mnuTray);
-    m_tray.TrayIconTip(m_autoScan.trayTip());
     cmdAddFile->show();
 
     int level = 0;

@@ -191,6 +191,7 @@ private:
     void applyButtonTips();
     void applyTreeStyle();
     void applyEditButtons(EditButtons rule);
+    void showAutoScanState();
     void showFileDescription(const QTreeWidgetItem* node);
     void tickAll(bool ticked);
     void tickFileGroup(bool ticked);

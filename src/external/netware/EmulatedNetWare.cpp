@@ -329,24 +329,31 @@ struct EmulatedNetWare::State {
         return nwcode::kSuccessful;
     }
 
-    // The server of a call about one connection number and where that connection stands
-    // in the server's list (-1: no such connection). code, when not 0, is what the call
-    // answers instead: a fault set for the call, or an unknown connection handle.
+    // The server of a call on a connection handle and, for a call about one connection
+    // number, where that connection stands in the server's list (-1: no such connection).
+    // code, when not 0, is what the call answers instead: a fault set for the call, or an
+    // unknown connection handle.
     struct ConnectionCall {
         int server = -1;
         int connection = -1;
         NWCCODE code = nwcode::kSuccessful;
     };
 
-    ConnectionCall connectionCall(const char* call, NWCONN_HANDLE conn, NWCONN_NUM number) {
+    ConnectionCall serverCall(const char* call, NWCONN_HANDLE conn,
+                              std::span<const NWCONN_NUM> numbers = {}) {
         refresh();
         ConnectionCall result;
         result.server = serverOf(conn);
-        const NWCONN_NUM numbers[] = {number};
         result.code = fault(call, {result.server, {}, {}, numbers});
         if (result.code == nwcode::kSuccessful && result.server < 0) {
             result.code = nwcode::kInvalidConnection;
         }
+        return result;
+    }
+
+    ConnectionCall connectionCall(const char* call, NWCONN_HANDLE conn, NWCONN_NUM number) {
+        const NWCONN_NUM numbers[] = {number};
+        ConnectionCall result = serverCall(call, conn, numbers);
         if (result.code == nwcode::kSuccessful) {
             result.connection = index.server(result.server).connectionByNumber.value(number, -1);
         }
@@ -841,15 +848,11 @@ NWCCODE EmulatedNetWare::NWGetVolumeNumber(NWCONN_HANDLE conn, const QString& vo
 NWCCODE EmulatedNetWare::NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 objectID,
                                                   quint16 volNum, quint16& iterHandle,
                                                   quint8& accessRights, QByteArray& trusteePath) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCCODE faultCode = d->fault("NWScanObjectTrusteePaths", {s, {}, {}, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call = d->serverCall("NWScanObjectTrusteePaths", conn);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
+    const int s = call.server;
     const SiteIndex::Server& index = d->index.server(s);
     if (!index.volumeByNumber.contains(volNum)) {
         return nwcode::kVolumeDoesNotExist;
@@ -1054,15 +1057,11 @@ NWCCODE EmulatedNetWare::NWAllocTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWD
 }
 
 NWCCODE EmulatedNetWare::NWDeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCCODE faultCode = d->fault("NWDeallocateDirectoryHandle", {s, {}, {}, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call = d->serverCall("NWDeallocateDirectoryHandle", conn);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
+    const int s = call.server;
     std::optional<DirectoryHandle>& handle = d->directoryHandles[dirHandle];
     if (dirHandle == 0 || !handle || d->index.serverNamed(handle->server) != s) {
         return nwcode::kBadDirectoryHandle;
@@ -1272,15 +1271,11 @@ NWCCODE EmulatedNetWare::NWIntScanExtendedInfo(NWCONN_HANDLE conn, NWDIR_HANDLE 
 }
 
 NWCCODE EmulatedNetWare::NWGetFileServerVersionInfo(NWCONN_HANDLE conn, VersionInfo& versionInfo) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCCODE faultCode = d->fault("NWGetFileServerVersionInfo", {s, {}, {}, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call = d->serverCall("NWGetFileServerVersionInfo", conn);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
+    const int s = call.server;
     const SiteServer& server = d->site.servers.at(s);
     versionInfo.fill(0);
     const QByteArray name = server.name.toLatin1().left(int(kFileServiceVersionOffset) - 1);
@@ -1291,15 +1286,11 @@ NWCCODE EmulatedNetWare::NWGetFileServerVersionInfo(NWCONN_HANDLE conn, VersionI
 
 NWCCODE EmulatedNetWare::NWGetObjectName(NWCONN_HANDLE conn, quint32 objectID,
                                          QByteArray& objectName, quint16& objectType) {
-    d->refresh();
-    const int s = d->serverOf(conn);
-    const NWCCODE faultCode = d->fault("NWGetObjectName", {s, {}, {}, {}});
-    if (faultCode != nwcode::kSuccessful) {
-        return faultCode;
+    const State::ConnectionCall call = d->serverCall("NWGetObjectName", conn);
+    if (call.code != nwcode::kSuccessful) {
+        return call.code;
     }
-    if (s < 0) {
-        return nwcode::kInvalidConnection;
-    }
+    const int s = call.server;
     const SiteObject* object = d->objectOf(s, objectID);
     if (object == nullptr) {
         return nwcode::kNoSuchObject;

@@ -1,15 +1,43 @@
 #include <QApplication>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
 
 #include "common/AppContext.h"
 #include "common/AppFolder.h"
 #include "common/DesktopPlatform.h"
 #include "common/IniSettingsStore.h"
 #include "common/QtPrompts.h"
+#include "common/ShutdownSignals.h"
 #include "common/SystemClock.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/Form1.h"
+
+namespace {
+
+// Qt's own words while the window system is being reached; they are printed only when
+// the start-up gets past that point.
+QtMessageHandler g_previousHandler = nullptr;
+QStringList* g_startupMessages = nullptr;
+
+void startupMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+    if (type != QtFatalMsg) {
+        g_startupMessages->append(qFormatLogMessage(type, context, message));
+        return;
+    }
+    // The only fatal error of the application's construction: no window system reached.
+    std::fputs(
+        "Tavrel cannot start: no display was found.\n"
+        "Start it from a desktop session, set DISPLAY to a running X server, or run it "
+        "without a screen as: xvfb-run -a tavrel\n",
+        stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // Wayland ignores a window's own moves; where X is there too and no platform was
@@ -19,7 +47,14 @@ int main(int argc, char* argv[]) {
         !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    QStringList startupMessages;
+    g_startupMessages = &startupMessages;
+    g_previousHandler = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_previousHandler);
+    for (const QString& message : startupMessages) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
     // The window may be hidden in the tray; the program ends when it unloads.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -37,6 +72,11 @@ int main(int argc, char* argv[]) {
 
     Form1 form(context, commandLineText(QCoreApplication::arguments()));
     QObject::connect(&form, &Form1::unloaded, &app, &QCoreApplication::quit);
+    // A logout, kill or service manager ends the program as a close would, without the
+    // question nobody is there to answer.
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &form,
+                     &Form1::closeWithoutQuestion);
     if (!form.Form_Load()) {
         return 1;
     }

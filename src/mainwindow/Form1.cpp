@@ -326,15 +326,21 @@ bool Form1::Form_Load() {
     return true;
 }
 
+bool Form1::mayExit() {
+    if (!ckAutoScan->isChecked() || m_exitConfirmed) {
+        return true;
+    }
+    focusNextChild();
+    m_exitConfirmed = m_context.prompts().askYesNo(
+        QStringLiteral("Auto scan is active. Do you still want to exit?"),
+        QStringLiteral("Exit Confirmation"), MessageIcon::Question);
+    return m_exitConfirmed;
+}
+
 void Form1::Form_Unload(int& Cancel) {
-    if (ckAutoScan->isChecked()) {
-        focusNextChild();
-        if (!m_context.prompts().askYesNo(
-                QStringLiteral("Auto scan is active. Do you still want to exit?"),
-                QStringLiteral("Exit Confirmation"), MessageIcon::Question)) {
-            Cancel = 1;
-            return;
-        }
+    if (!mayExit()) {
+        Cancel = 1;
+        return;
     }
     TreeOptions options;
     options.ButTips = ckButtonTips->isChecked() ? 1 : 0;
@@ -356,11 +362,15 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    // A scan in progress is stopped first; the window closes once it has ended.
+    // A scan in progress is stopped first and the window closes once it has ended. With
+    // auto scan on, the operator confirms before anything stops: No leaves the scan and
+    // auto scan running as they were.
     if (m_scan.running()) {
-        m_closeAfterScan = true;
-        m_scan.cmdStop_Click();
         event->ignore();
+        if (!m_closeAfterScan && mayExit()) {
+            m_closeAfterScan = true;
+            m_scan.cmdStop_Click();
+        }
         return;
     }
     int Cancel = 0;
@@ -375,6 +385,11 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::cmdExit_Click() {
+    close();
+}
+
+void Form1::closeWithoutQuestion() {
+    m_exitConfirmed = true;
     close();
 }
 

@@ -48,6 +48,9 @@ public:
     bool Form_Load();
     // The window is closing; Cancel = 1 keeps it open.
     void Form_Unload(int& Cancel);
+    // Closes through Form_Unload without the exit question: the desktop session or a
+    // service manager is ending the program.
+    void closeWithoutQuestion();
     void Form_Resize();
     // A typed character, seen before the focused control; KeyAscii = 0 swallows it.
     void Form_KeyPress(int& KeyAscii);
@@ -187,6 +190,9 @@ protected:
 
 private:
     void createControls();
+    // The exit question while auto scan runs: true when the window may close. Asked once
+    // per close, however many ways the close then goes through.
+    bool mayExit();
     void fitCaptions();
     void applyButtonTips();
     void applyTreeStyle();
@@ -215,6 +221,7 @@ private:
     QElapsedTimer m_sinceYield;
     int m_yieldIntervalMs = kYieldIntervalMs;
     bool m_closeAfterScan = false;
+    bool m_exitConfirmed = false;
     bool m_unloaded = false;
 };
 

@@ -37,7 +37,11 @@ ScanOutcome ScanCycle::cmdScan_Click(const ScanOptions& options) {
         return ScanOutcome::Refused;
     }
     RunningGuard guard(m_running);
-    return scan(options);
+    const ScanOutcome outcome = scan(options);
+    // A stop request belongs to the scan that was running, even when it came after the
+    // scan's last check (during the log update, say): the next scan starts afresh.
+    m_stopRequested = false;
+    return outcome;
 }
 
 ScanOutcome ScanCycle::scan(const ScanOptions& options) {

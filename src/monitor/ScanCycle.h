@@ -40,8 +40,12 @@ public:
     ScanCycle(AppContext& context, ScanView& view);
 
     ScanOutcome cmdScan_Click(const ScanOptions& options);
-    // Asks the running scan to end at its next check.
-    void cmdStop_Click() { m_stopRequested = true; }
+    // Asks the running scan to end at its next check; outside a scan it does nothing.
+    void cmdStop_Click() {
+        if (m_running) {
+            m_stopRequested = true;
+        }
+    }
 
     bool running() const { return m_running; }
     bool StopRequested() const { return m_stopRequested; }

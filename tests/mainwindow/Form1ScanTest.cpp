@@ -370,18 +370,39 @@ TEST_F(Form1ScanTest, WhileAScanRunsOnlyStopActs) {
     EXPECT_FALSE(f.ckPicture->isChecked());
 }
 
-TEST_F(Form1ScanTest, ClosingDuringAScanStopsItAndThenUnloads) {
+TEST_F(Form1ScanTest, ClosingDuringAnAutoScanAsksFirstAndNoLeavesItRunning) {
     Form1& f = load();
     f.ckAutoScan->setChecked(true);
+    prompts.answer(MessageAnswer::No);
     atScanCall(2, [&] { f.close(); });
+    f.Timer1_Timer();
+    EXPECT_EQ(prompts.messages(), QStringList{"Auto scan is active. Do you still want to exit?"});
+    EXPECT_EQ(f.statusText(), "Idle");  // the scan went on to its end
+    EXPECT_FALSE(f.isUnloaded());
+    EXPECT_TRUE(f.ckAutoScan->isChecked());
+    EXPECT_TRUE(f.Timer1->isActive());
+
+    // Yes stops the scan and closes through the one unload path, asking only once.
+    prompts.clear();
+    prompts.answer(MessageAnswer::Yes);
+    atScanCall(recording->count("NWScanConnectionsUsingFile") + 2, [&] { f.close(); });
     f.Timer1_Timer();
     EXPECT_EQ(f.statusText(), "Scan terminated.");
     EXPECT_TRUE(f.isUnloaded());
     EXPECT_FALSE(f.isVisible());
-    // Auto scan ended with the scan, so there was nothing to confirm.
-    EXPECT_TRUE(prompts.asked().isEmpty());
+    EXPECT_EQ(prompts.asked().size(), 1);
     EXPECT_EQ(settings.writes.filter("Tree/").size(), 7);
     EXPECT_FALSE(tray->shown);
+}
+
+TEST_F(Form1ScanTest, ClosingWithoutTheQuestionStopsAnAutoScanAndUnloads) {
+    Form1& f = load();
+    f.ckAutoScan->setChecked(true);
+    atScanCall(2, [&] { f.closeWithoutQuestion(); });
+    f.Timer1_Timer();
+    EXPECT_TRUE(f.isUnloaded());
+    EXPECT_TRUE(prompts.asked().isEmpty());
+    EXPECT_EQ(settings.writes.filter("Tree/").size(), 7);
 }
 
 TEST_F(Form1ScanTest, EscDuringAScanClosesToo) {

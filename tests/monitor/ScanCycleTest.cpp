@@ -505,6 +505,22 @@ TEST_F(ScanCycleTest, ATickOrKeyDuringAScanStartsNoSecondScan) {
     EXPECT_EQ(m_view.node(1).children.size(), 1);
 }
 
+TEST_F(ScanCycleTest, AStopRequestEndsWithItsScan) {
+    monitor("G:\\A.DBF");
+    start();
+    // Stop pressed after the last check (while the log update asks its question), and
+    // pressed with no scan running: neither reaches the next scan.
+    m_cycle->setLogUpdate([this](const ScanFileTable&) {
+        m_cycle->cmdStop_Click();
+        return QString();
+    });
+    ASSERT_EQ(scan(false, true, true), ScanOutcome::Completed);
+    EXPECT_FALSE(m_cycle->StopRequested());
+    m_cycle->cmdStop_Click();
+    EXPECT_EQ(scan(false, true, true), ScanOutcome::Completed);
+    EXPECT_EQ(m_view.statusTexts.last(), QStringLiteral("Idle"));
+}
+
 TEST_F(ScanCycleTest, TheLogIsUpdatedOnlyWithBothBoxesCheckedAndItsFailureIsShown) {
     monitor("G:\\A.DBF");
     start();

@@ -29,7 +29,8 @@ const char* const kScanUsage =
     "tree: a node a line, indented two spaces a level, then \"Status: \" and the final\n"
     "status. --no-details leaves out the detail lines; --json prints\n"
     "{\"status\": ..., \"nodes\": [{\"text\", \"tag\", \"image\", \"children\"}]}.\n"
-    "Exit status 0 when the scan ended normally, 1 otherwise.\n";
+    "Exit status 0 when the scan ended normally, 1 otherwise, 2 when the site or the\n"
+    "settings cannot be read (the reason is printed).\n";
 
 const char* const kLogUsage =
     "Usage: tavrelctl log\n"

@@ -1,5 +1,9 @@
 #include "external/netware/DemoSite.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -39,6 +43,13 @@ QString copyResource(const QString& resource, const QString& target) {
 }  // namespace
 
 QString writeDemoSite(const QString& folder) {
+    // Said of the folder itself, not of the first demo folder that fails inside it.
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        return QStringLiteral("cannot create the folder %1").arg(folder);
+    }
+    if (!QFileInfo(folder).isWritable()) {
+        return QStringLiteral("cannot write in the folder %1").arg(folder);
+    }
     const QDir target(folder);
     QDirIterator it(kDemoRoot, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -63,7 +74,11 @@ QString ensureSiteFile(const QString& appFolder, QString* error) {
         return QFileInfo(fromEnvironment).absoluteFilePath();
     }
     const QString path = QDir(appFolder).absoluteFilePath(kSiteFileName);
-    if (!QFileInfo::exists(path)) {
+    // Only a site file that is not there at all is replaced by the demo: one that cannot
+    // be read (no permission, a link that leads nowhere) is reported when it is loaded.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 &&
+        (errno == ENOENT || errno == ENOTDIR)) {
         const QString problem = writeDemoSite(appFolder);
         if (error != nullptr) {
             *error = problem.isEmpty()

@@ -1,6 +1,11 @@
 #include "external/netware/SiteFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QFile>
 #include <QFileInfo>
@@ -50,14 +55,35 @@ SiteLoad SiteFile::load() const {
 SiteLoad SiteFile::loadFrom(const FileStamp& stamp) const {
     SiteLoad result;
     result.stamp = stamp;
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error =
-            QStringLiteral("%1: cannot read the site file: %2")
-                .arg(m_path, file.exists() ? file.errorString() : QStringLiteral("no such file"));
+    const auto fail = [&](const QString& why) {
+        result.error = QStringLiteral("%1: cannot read the site file: %2").arg(m_path, why);
         return result;
+    };
+    // Opened without blocking and checked on the open descriptor: a FIFO would wait for a
+    // writer forever and a device such as /dev/zero never ends.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return fail(errno == ENOENT ? QStringLiteral("no such file")
+                                    : QString::fromLocal8Bit(std::strerror(errno)));
     }
-    const QByteArray text = file.readAll();
+    QFile file;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("not a regular file"));
+    }
+    if (info.st_size > kMaxSizeBytes) {
+        ::close(fd);
+        return fail(QStringLiteral("larger than %1 MB").arg(kMaxSizeBytes / (1024 * 1024)));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    const QByteArray text = file.read(kMaxSizeBytes + 1);
+    if (text.size() > kMaxSizeBytes) {
+        return fail(QStringLiteral("larger than %1 MB").arg(kMaxSizeBytes / (1024 * 1024)));
+    }
     SiteParse parsed = parseSiteJson(text);
     if (!parsed.site) {
         result.error = m_path + QStringLiteral(": ") + parsed.error;

@@ -54,6 +54,8 @@ public:
 
     // How long a change waits for another process's lock.
     static constexpr int kLockTimeoutMs = 15000;
+    // A larger file is refused rather than read into memory.
+    static constexpr qint64 kMaxSizeBytes = 256 * 1024 * 1024;
 
 private:
     SiteLoad loadFrom(const FileStamp& stamp) const;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -634,8 +635,11 @@ QString checkServer(const SiteServer& server, const QString& w) {
                                 .arg(object.id, 8, 16, QLatin1Char('0'))
                                 .arg(server.name));
         }
-        if (object.name.isEmpty() || object.name.contains(QChar(0))) {
+        if (object.name.isEmpty()) {
             return fail(iw, QStringLiteral("an object needs a name"));
+        }
+        if (object.name.contains(QChar(0))) {
+            return fail(iw, QStringLiteral("an object name may not hold a NUL character"));
         }
         if (names.contains(object.name.toUpper())) {
             return fail(
@@ -843,19 +847,71 @@ QString checkSite(const NetWareSite& site) {
     return QString();
 }
 
+namespace {
+
+QString positionText(const QByteArray& json, qsizetype offset, const QString& what) {
+    offset = std::clamp<qsizetype>(offset, 0, json.size());
+    const QByteArray before = json.left(offset);
+    const qsizetype line = before.count('\n') + 1;
+    const qsizetype column = offset - (before.lastIndexOf('\n') + 1) + 1;
+    return QStringLiteral("line %1, column %2 (offset %3): %4")
+        .arg(line)
+        .arg(column)
+        .arg(offset)
+        .arg(what);
+}
+
+// The offset of the first key that stands twice in one object of well-formed JSON, or -1.
+// QJsonDocument keeps the last of them silently, so a pasted entry would hide another.
+qsizetype duplicateKeyOffset(const QByteArray& json) {
+    std::vector<std::optional<QSet<QString>>> scopes;  // an object's keys; none for an array
+    const qsizetype size = json.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = json.at(i);
+        if (c == '{') {
+            scopes.emplace_back(QSet<QString>());
+        } else if (c == '[') {
+            scopes.emplace_back(std::nullopt);
+        } else if ((c == '}' || c == ']') && !scopes.empty()) {
+            scopes.pop_back();
+        } else if (c == '"') {
+            const qsizetype start = i;
+            bool escaped = false;
+            for (++i; i < size && (escaped || json.at(i) != '"'); ++i) {
+                escaped = !escaped && json.at(i) == '\\';
+            }
+            qsizetype next = i + 1;
+            while (next < size && QChar::isSpace(uchar(json.at(next)))) {
+                ++next;
+            }
+            if (next >= size || json.at(next) != ':' || scopes.empty() || !scopes.back()) {
+                continue;
+            }
+            // Escapes are decoded, so that two spellings of one key still match.
+            const QByteArray quoted = json.mid(start, i - start + 1);
+            const QString key =
+                quoted.contains('\\')
+                    ? QJsonDocument::fromJson('[' + quoted + ']').array().at(0).toString()
+                    : QString::fromUtf8(quoted.constData() + 1, quoted.size() - 2);
+            if (scopes.back()->contains(key)) {
+                return start;
+            }
+            scopes.back()->insert(key);
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 SiteParse parseSiteJson(const QByteArray& json) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        const qsizetype offset = std::clamp<qsizetype>(parseError.offset, 0, json.size());
-        const QByteArray before = json.left(offset);
-        const qsizetype line = before.count('\n') + 1;
-        const qsizetype column = offset - (before.lastIndexOf('\n') + 1) + 1;
-        return {std::nullopt, QStringLiteral("line %1, column %2 (offset %3): %4")
-                                  .arg(line)
-                                  .arg(column)
-                                  .arg(offset)
-                                  .arg(parseError.errorString())};
+        return {std::nullopt, positionText(json, parseError.offset, parseError.errorString())};
+    }
+    if (const qsizetype duplicate = duplicateKeyOffset(json); duplicate >= 0) {
+        return {std::nullopt, positionText(json, duplicate, QStringLiteral("duplicate key"))};
     }
     if (!document.isObject()) {
         return {std::nullopt, QStringLiteral("a site file holds one JSON object { ... }")};

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -190,7 +192,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "non-zero code"},
         Malformed{R"({"servers": [], "workstation": {"connections": [{"server": "FS1",
             "number": 1}]}})",
-                  "the site has no server \"FS1\""}));
+                  "the site has no server \"FS1\""},
+        Malformed{"{\"servers\": [],\n \"drives\": [], \"servers\": []}",
+                  "line 2, column 16 (offset 31): duplicate key"},
+        Malformed{R"({"servers": [{"name": "FS1", "version": 4, "n\u0061me": "FS2"}]})",
+                  "line 1, column 44 (offset 43): duplicate key"},
+        Malformed{R"({"servers": [{"name": "FS1", "version": 4,
+            "volumes": [{"name": "SYS", "number": 0}],
+            "objects": [{"id": 1, "name": "AN\u0000N"}]}]})",
+                  "servers[0].objects[0]: an object name may not hold a NUL character"}));
 
 TEST(SiteFile, MissingFileFailsInitWithItsName) {
     QTemporaryDir dir;
@@ -301,6 +311,42 @@ TEST_F(SiteFileTest, FaultsOfTheFileReachTheCaller) {
     EXPECT_TRUE(nw.initFailureReason().contains(QLatin1String("NWCallsInit")));
     EXPECT_EQ(connectionsUsing(nw, QStringLiteral("FS1"), QStringLiteral("SYS:APPS\\ORDERS.DBF")),
               -0x89A8);
+}
+
+TEST(SiteFile, WhatIsNoRegularSiteFileIsRefusedAndNeverReplaced) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo.json"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString loop = dir.filePath(QStringLiteral("site.json"));
+    ASSERT_TRUE(QFile::link(loop, loop));
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {
+        {fifo, "not a regular file"},
+        {QStringLiteral("/dev/zero"), "not a regular file"},
+        {dir.path(), "not a regular file"},
+        {loop, "symbolic links"},
+    };
+    for (const auto& c : cases) {
+        EmulatedNetWare nw(c.path);
+        EXPECT_NE(nw.NWCallsInit(), 0);
+        EXPECT_TRUE(nw.initFailureReason().contains(QLatin1String(c.reason)))
+            << nw.initFailureReason().toStdString();
+    }
+    // The unreadable site file is the operator's to mend, not replaced by the demo.
+    QString problem;
+    EXPECT_EQ(ensureSiteFile(dir.path(), &problem), loop);
+    EXPECT_EQ(problem, QString());
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("volumes"))));
+
+    // A program folder that is a file is named itself.
+    const QString file = dir.filePath(QStringLiteral("home"));
+    writeAll(file, "x");
+    ensureSiteFile(file, &problem);
+    EXPECT_TRUE(problem.endsWith(QStringLiteral("cannot create the folder ") + file))
+        << problem.toStdString();
 }
 
 TEST(DemoSite, WrittenOnceAndUsable) {

@@ -60,8 +60,13 @@ int main(int argc, char* argv[]) {
 
     using namespace tavrel;
     const QString appFolder = resolveAppFolder(QCoreApplication::applicationDirPath());
-    // A site file that cannot be written or read is reported by NWCallsInit at start-up.
-    EmulatedNetWare netware(ensureSiteFile(appFolder));
+    // A site file that cannot be written or read is reported by NWCallsInit at start-up;
+    // why the demo site could not be written goes to the console beside it.
+    QString siteProblem;
+    EmulatedNetWare netware(ensureSiteFile(appFolder, &siteProblem));
+    if (!siteProblem.isEmpty()) {
+        std::fprintf(stderr, "tavrel: %s\n", qPrintable(siteProblem));
+    }
     SystemClock clock;
     netware.setClock(clock);
     IniSettingsStore settings;

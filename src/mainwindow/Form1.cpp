@@ -22,11 +22,14 @@
 #include "common/DriveMap.h"
 #include "common/ImageKeys.h"
 #include "common/Module1.h"
+#include "common/Platform.h"
 #include "common/Prompts.h"
 #include "common/SettingsStore.h"
+#include "common/WindowGestures.h"
 #include "external/netware/NetWareClient.h"
 #include "filelist/FileListStore.h"
 #include "mainwindow/CommandLine.h"
+#include "mainwindow/KeyTable.h"
 #include "mainwindow/NodeTree.h"
 #include "mainwindow/PopupRules.h"
 #include "mainwindow/SystemTrayPort.h"
@@ -36,6 +39,18 @@
 namespace tavrel {
 
 namespace {
+
+// The keyboard's code of a command key (Ins 45, Del 46, F1 112 ... F8 119); 0 for others.
+int keyCodeOf(int key) {
+    switch (key) {
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            return key >= Qt::Key_F1 && key <= Qt::Key_F8 ? 112 + (key - Qt::Key_F1) : 0;
+    }
+}
 
 constexpr int kTagRole = Qt::UserRole;
 constexpr int kKeyRole = Qt::UserRole + 1;
@@ -111,6 +126,7 @@ Form1::Form1(AppContext& context, QString commandLine, std::unique_ptr<TrayPort>
     // Key presses reach the window before the focused control, and input can be held
     // back from the controls while a scan runs.
     qApp->installEventFilter(this);
+    WindowGestures::install(this, {sbStatus});
 }
 
 Form1::~Form1() {
@@ -400,7 +416,59 @@ void Form1::Form_KeyPress(int& KeyAscii) {
     }
 }
 
+void Form1::Form_KeyDown(int KeyCode, int Shift) {
+    // A command whose button is hidden cannot be reached from the keyboard either.
+    const auto clickIfShown = [this](QPushButton* button) {
+        if (button->isVisibleTo(this)) {
+            button->click();
+        }
+    };
+    switch (keyCommandFor(KeyCode, Shift)) {
+        case KeyCommand::AddFile:
+            clickIfShown(cmdAddFile);
+            break;
+        case KeyCommand::DeleteFile:
+            clickIfShown(cmdDeleteFile);
+            break;
+        case KeyCommand::Help:
+            m_context.platform().openTextViewer(m_context.AppFolder + QStringLiteral("faq.fil"));
+            break;
+        case KeyCommand::ScanOrStop:
+            clickIfShown(cmdScan->isVisibleTo(this) ? cmdScan : cmdStop);
+            break;
+        case KeyCommand::Expand:
+            clickIfShown(cmdExpand);
+            break;
+        case KeyCommand::EditFile:
+            clickIfShown(cmdEditFile);
+            break;
+        case KeyCommand::Find:
+            clickIfShown(cmdFind);
+            break;
+        case KeyCommand::FindNext:
+            clickIfShown(cmdFindNext);
+            break;
+        case KeyCommand::Database:
+            cmdDatabase->click();
+            break;
+        case KeyCommand::Details:
+            cmdDetails->click();
+            break;
+        case KeyCommand::None:
+            break;
+    }
+}
+
 bool Form1::previewKey(const QKeyEvent& event) {
+    if (const int KeyCode = keyCodeOf(event.key()); KeyCode != 0) {
+        const Qt::KeyboardModifiers held = event.modifiers();
+        const int Shift = (held & Qt::ShiftModifier ? kShiftMask : 0) |
+                          (held & Qt::ControlModifier ? kCtrlMask : 0) |
+                          (held & Qt::AltModifier ? kAltMask : 0);
+        Form_KeyDown(KeyCode, Shift);
+        // The table's keys are the window's: a tree does not take F2 to edit a node.
+        return Shift == 0;
+    }
     int KeyAscii = 0;
     if (!event.text().isEmpty()) {
         KeyAscii = event.text().at(0).unicode();

@@ -54,6 +54,9 @@ public:
     void Form_Resize();
     // A typed character, seen before the focused control; KeyAscii = 0 swallows it.
     void Form_KeyPress(int& KeyAscii);
+    // A key going down, seen before the focused control: the command keys (Ins, Del,
+    // F1-F8). Shift holds the Shift (1), Ctrl (2) and Alt (4) keys held.
+    void Form_KeyDown(int KeyCode, int Shift);
 
     void cmdScan_Click();
     void cmdStop_Click();

@@ -174,6 +174,20 @@ TEST_F(SiteCommandTest, EditsReachTheEmulatedServers) {
 
 // Two tavrelctl processes opening files at the same time, over and over: each open is
 // made under the site's lock against the file as it then is, so none is lost.
+TEST_F(SiteCommandTest, SimulateChangesTheSiteForAWhileAndThenEnds) {
+    for (const QStringList& bad :
+         {QStringList{"--every", "0"}, QStringList{"--for", "x"}, QStringList{"--seed", "-1"}}) {
+        EXPECT_EQ(run(QStringList{"simulate"} + bad).exitCode, 2) << bad.join(' ').toStdString();
+    }
+    const test::CommandRun simulated =
+        run({"simulate", "--seed", "3", "--every", "0.02", "--for", "0.3"});
+    EXPECT_EQ(simulated.exitCode, 0) << simulated.err.toStdString();
+    EXPECT_GE(simulated.out.count('\n'), 5);
+    const SiteLoad after = SiteFile(m_path).load();
+    ASSERT_TRUE(after.site) << after.error.toStdString();
+    EXPECT_NE(*after.site, test::makeTestSite(m_dir.path()));
+}
+
 TEST_F(SiteCommandTest, ConcurrentOpensAllSurvive) {
     constexpr int kOpensPerLane = 100;
     struct Lane {

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
+#include <csignal>
 #include <functional>
 #include <limits>
 
@@ -10,11 +13,13 @@
 #include "CtlSession.h"
 #include "common/AppFolder.h"
 #include "common/DriveMap.h"
+#include "common/TimeText.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/NetWareCallNames.h"
 #include "external/netware/NetWareRecords.h"
 #include "external/netware/SiteFile.h"
 #include "external/netware/SiteIndex.h"
+#include "external/netware/SiteSimulation.h"
 #include "external/netware/VolumePath.h"
 
 namespace tavrel {
@@ -46,7 +51,12 @@ const char* const kUsage =
     "  fail CALL CODE [--path P] [--conn N] [--server S]\n"
     "                               the NetWare call CALL returns CODE (0x8996 or 35222)\n"
     "  clear-faults                 every call works again\n"
-    "  messages [--clear]           broadcast messages the program sent\n";
+    "  messages [--clear]           broadcast messages the program sent\n"
+    "  simulate [--seed N] [--every SECONDS] [--for SECONDS]\n"
+    "                               users log in and out, open, lock and close files at\n"
+    "                               random (repeatably for a seed), a change every SECONDS\n"
+    "                               (5 unless given), until --for SECONDS have passed or\n"
+    "                               SIGINT/SIGTERM\n";
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
@@ -837,6 +847,63 @@ struct SiteCommand {
     int (*run)(const SiteFile&, const CommandArgs&, QTextStream&, QTextStream&);
 };
 
+volatile std::sig_atomic_t g_simulationEnded = 0;
+
+extern "C" void endSimulation(int) {
+    g_simulationEnded = 1;
+}
+
+int simulate(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextStream& err) {
+    const auto seconds = [&](const char* option, double fallback) -> std::optional<double> {
+        if (!args.has(QLatin1String(option))) {
+            return fallback;
+        }
+        bool numeric = false;
+        const double value = args.value(QLatin1String(option)).toDouble(&numeric);
+        return numeric && value > 0 && value <= 86400 ? std::optional<double>(value) : std::nullopt;
+    };
+    const std::optional<double> every = seconds("every", 5);
+    const std::optional<double> duration = seconds("for", 0);
+    const std::optional<qint64> seed =
+        args.has(QStringLiteral("seed"))
+            ? parseNumber(args.value(QStringLiteral("seed")), 0, 0xFFFFFFFF)
+            : std::optional<qint64>(1);
+    if (!every || !duration || !seed) {
+        err << "tavrelctl site simulate: --every and --for take seconds above 0 (at most a "
+               "day), --seed a whole number from 0 to 4294967295\n";
+        return kBadUsage;
+    }
+    std::signal(SIGINT, endSimulation);
+    std::signal(SIGTERM, endSimulation);
+    SiteSimulation simulation{quint32(*seed)};
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const qint64 limitMs = args.has(QStringLiteral("for")) ? qint64(*duration * 1000) : -1;
+    const qint64 everyMs = std::max<qint64>(1, qint64(*every * 1000));
+    for (qint64 next = 0; !g_simulationEnded && (limitMs < 0 || next <= limitMs); next += everyMs) {
+        while (!g_simulationEnded && elapsed.elapsed() < next) {
+            QThread::msleep(std::min<qint64>(100, next - elapsed.elapsed()));
+        }
+        if (g_simulationEnded) {
+            break;
+        }
+        QString done;
+        const SiteUpdate update = file.update([&](NetWareSite& site) {
+            done = simulation.step(site, wallClockNow());
+            return QString();
+        });
+        if (!update.ok) {
+            err << "tavrelctl site simulate: " << update.error << "\n";
+            return kRefused;
+        }
+        if (!done.isEmpty()) {
+            out << timeText(wallClockNow().time()) << "  " << done << "\n";
+            out.flush();
+        }
+    }
+    return kDone;
+}
+
 const QList<SiteCommand>& siteCommands() {
     static const QList<SiteCommand> commands = {
         {"show", 0, 0, {}, {}, show},
@@ -865,6 +932,12 @@ const QList<SiteCommand>& siteCommands() {
          fail},
         {"clear-faults", 0, 0, {}, {}, clearFaults},
         {"messages", 0, 0, {QStringLiteral("clear")}, {}, messages},
+        {"simulate",
+         0,
+         0,
+         {},
+         {QStringLiteral("seed"), QStringLiteral("every"), QStringLiteral("for")},
+         simulate},
     };
     return commands;
 }

@@ -20,7 +20,11 @@ QString resolveAppFolder(const QString& programFolder) {
     QString folder = qEnvironmentVariable("TAVREL_HOME");
     if (folder.isEmpty()) {
         const QFileInfo program(programFolder);
-        if (program.isDir() && program.isWritable()) {
+        // An installed program (its shared files beside it, in ../share/tavrel) keeps its
+        // data per user even where it could write its folder, as root can /usr/bin.
+        const bool installed =
+            QFileInfo(programFolder + QStringLiteral("/../share/tavrel")).isDir();
+        if (!installed && program.isDir() && program.isWritable()) {
             folder = programFolder;
         } else {
             folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +

@@ -99,11 +99,17 @@ TEST_F(AppFolderResolution, WritableProgramFolderIsUsed) {
     EXPECT_EQ(resolveAppFolder(m_dir.path()), m_dir.path() + QLatin1Char('/'));
 }
 
-TEST_F(AppFolderResolution, UnusableProgramFolderFallsBackToTheUserDataFolder) {
+TEST_F(AppFolderResolution, UnusableOrInstalledProgramFolderFallsBackToTheUserDataFolder) {
     qunsetenv("TAVREL_HOME");
-    const QString folder = resolveAppFolder(m_dir.path() + QStringLiteral("/not-there"));
-    EXPECT_EQ(folder, qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tavrel/"));
-    EXPECT_TRUE(QDir(folder).exists());
+    // An installed layout is writable here (as /usr/bin is for root) and still not used.
+    QDir(m_dir.path()).mkpath(QStringLiteral("usr/bin"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("usr/share/tavrel"));
+    for (const QString& program :
+         {m_dir.path() + QStringLiteral("/not-there"), m_dir.path() + QStringLiteral("/usr/bin")}) {
+        const QString folder = resolveAppFolder(program);
+        EXPECT_EQ(folder, qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tavrel/"));
+        EXPECT_TRUE(QDir(folder).exists());
+    }
 }
 
 }  // namespace

@@ -16,13 +16,18 @@ public:
     // another machine), is taken as left behind by a crash. A holder refreshes it at
     // every update, that is about once a minute.
     static constexpr int kStaleAfterMs = 10 * 60 * 1000;
+    // A writer puts its name into the lock file microseconds after making it; a lock file
+    // still empty after this long was left by a writer killed in between.
+    static constexpr int kEmptyStaleAfterMs = 5 * 1000;
 
     explicit LogWriterLock(const QString& databasePath);
     LogWriterLock(const LogWriterLock&) = delete;
     LogWriterLock& operator=(const LogWriterLock&) = delete;
 
     // Takes the lock, or refreshes it when already held. Returns "" or why the lock could
-    // not be had. A lock left by a writer that has died is taken over.
+    // not be had. A lock left by a writer that has died is taken over, and so is an empty
+    // lock file older than kEmptyStaleAfterMs. A lock path that is no lock file (a folder,
+    // or a file naming no writer) is reported as such.
     QString acquire();
     void release();
     bool held() const { return m_lock.isLocked(); }
@@ -32,6 +37,8 @@ public:
 
 private:
     QString holderText() const;
+    QString refusal() const;
+    void removeIfLeftEmpty() const;
 
     QString m_path;
     QLockFile m_lock;

@@ -92,6 +92,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                                             image(imagekey::kFile));
             m_view.setNodeTag(node, QStringLiteral("2,0,") + QString::number(ordinal));
             entry.Users = QStringList{QString()};
+            entry.UsersComplete = true;
             continue;
         }
 
@@ -114,6 +115,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
         // One file node for the file, however many answers its connections come in.
         int fileNode = 0;
         QStringList users;
+        bool complete = true;
         qint16 iteration = 0;
         for (;;) {
             m_view.yield();
@@ -139,6 +141,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                 break;
             }
             if (rc != nwcode::kSuccessful) {
+                complete = false;
                 const QString text =
                     path + QStringLiteral("[Error : ") + ScanErrorText(rc) + QLatin1Char(']');
                 if (fileNode == 0) {
@@ -177,6 +180,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                 if (netware.NWGetConnectionInformation(conn, use.connNumber, name, objectType,
                                                        objectID,
                                                        loginTime) != nwcode::kSuccessful) {
+                    complete = false;
                     continue;  // no user node; the name stays ""
                 }
                 const QString user = StripAtNul(name).toUpper();
@@ -222,6 +226,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
             }
         }
         entry.Users = users.isEmpty() ? QStringList{QString()} : users;
+        entry.UsersComplete = complete;
     }
 
     showScanButton();

@@ -146,6 +146,35 @@ QString readToday(LogDb& db, const QDate& today, TodayRows& rows) {
     return QString();
 }
 
+// The clock minute of a stored scan as kept in the log: the day and the "hh:mm" that the
+// times written show, so two scans share a minute exactly when their times read alike.
+QString minuteText(const QDateTime& moment) {
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// The minute of the previous stored scan lives in the log itself, in a table of its own
+// beside Log, so that every writer of the log (the window, tavrelctl log from cron,
+// tavrelctl watch) counts a clock minute once between them. Read and replaced inside the
+// update's transaction, it is stored with the scan or not at all.
+QString swapLastStoredMinute(LogDb& db, const QString& minute, bool* sameMinute) {
+    QString reason =
+        execOrReason(db, QStringLiteral("CREATE TABLE IF NOT EXISTS StoredScan (Minute TEXT)"));
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    const LogDbResult previous = db.exec(QStringLiteral("SELECT Minute FROM StoredScan"));
+    if (!previous.ok()) {
+        return reasonOf(previous.error);
+    }
+    *sameMinute = previous.rows.size() == 1 && previous.rows.first().value(0).toString() == minute;
+    reason = execOrReason(db, QStringLiteral("DELETE FROM StoredScan"));
+    if (reason.isEmpty()) {
+        reason = execOrReason(db, QStringLiteral("INSERT INTO StoredScan (Minute) VALUES (?)"),
+                              {minute});
+    }
+    return reason;
+}
+
 // Every statement of one update, inside the caller's transaction.
 QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastScanDate,
                   const QDateTime& now) {
@@ -153,21 +182,29 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
     const QString time = timeText(now.time());
     const QString timeItem = time + QLatin1Char(',');
 
+    // A scan in the same clock minute as the previous stored one records opens and
+    // closes but adds no minute: minutes count time, not scans.
+    bool sameMinute = false;
+    QString reason = swapLastStoredMinute(db, minuteText(now), &sameMinute);
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    const int minute = sameMinute ? 0 : 1;
+
     // A new day: the rows of the last day still open are closed now, one minute more.
     if (lastScanDate.isValid() && lastScanDate != today) {
-        const QString reason =
-            execOrReason(db,
-                         QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + 1, "
-                                        "Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ? "
-                                        "WHERE Date = ? AND Opened"),
-                         {time, timeItem, dateText(lastScanDate)});
+        reason = execOrReason(db,
+                              QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + ?, "
+                                             "Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ? "
+                                             "WHERE Date = ? AND Opened"),
+                              {minute, time, timeItem, dateText(lastScanDate)});
         if (!reason.isEmpty()) {
             return reason;
         }
     }
 
     TodayRows rows;
-    QString reason = readToday(db, today, rows);
+    reason = readToday(db, today, rows);
     if (!reason.isEmpty()) {
         return reason;
     }
@@ -177,15 +214,28 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
     for (const Sighting& s : sightings) {
         seen.insert(s.key);
     }
+    // Files the scan could not fully ask about: their open rows whose users were not
+    // seen stay exactly as they are.
+    QSet<QString> undetermined;
+    for (const ScanFileEntry& entry : scanFiles) {
+        if (!entry.UsersComplete) {
+            undetermined.insert(entry.Path.toUpper());
+        }
+    }
 
     // An open row is closed when its user no longer holds the file, and counted on when
     // the user still does; both add this scan's minute. A second row of a pair is never
-    // reached by the lookup, so a seen one is passed over.
+    // reached by the lookup, so a seen one is passed over; so is a row the scan says
+    // nothing about.
     QList<qint64> closed;
     QList<qint64> passedOver;
     for (const auto& [rowid, key] : rows.open) {
         if (!seen.contains(key)) {
-            closed.append(rowid);
+            if (undetermined.contains(key.first)) {
+                passedOver.append(rowid);
+            } else {
+                closed.append(rowid);
+            }
         } else if (rows.first.value(key).rowid != rowid) {
             passedOver.append(rowid);
         }
@@ -201,17 +251,30 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
         }
     }
 
-    // One statement counts the minute of every open row, before the closes clear Opened.
-    QVariantList params{dateText(today)};
-    QString sql = QStringLiteral("UPDATE Log SET Mins = Mins + 1 WHERE Date = ? AND Opened");
-    if (!passedOver.isEmpty()) {
-        sql += QStringLiteral(" AND rowid NOT IN (") + placeholders(passedOver.size()) +
-               QLatin1Char(')');
-        for (qint64 rowid : passedOver) {
-            params.append(rowid);
+    // One statement counts the minute of every open row, before the closes clear Opened;
+    // when many rows are passed over (a server that failed for many files) the others are
+    // named instead, a batch of rows a statement.
+    if (minute != 0 && passedOver.size() > kRowidsPerStatement) {
+        const QSet<qint64> skipped(passedOver.cbegin(), passedOver.cend());
+        QList<qint64> counted;
+        for (const auto& open : rows.open) {
+            if (!skipped.contains(open.first)) {
+                counted.append(open.first);
+            }
         }
+        reason = updateRows(db, QStringLiteral("Mins = Mins + 1"), {}, counted);
+    } else if (minute != 0) {
+        QVariantList params{dateText(today)};
+        QString sql = QStringLiteral("UPDATE Log SET Mins = Mins + 1 WHERE Date = ? AND Opened");
+        if (!passedOver.isEmpty()) {
+            sql += QStringLiteral(" AND rowid NOT IN (") + placeholders(passedOver.size()) +
+                   QLatin1Char(')');
+            for (qint64 rowid : passedOver) {
+                params.append(rowid);
+            }
+        }
+        reason = execOrReason(db, sql, params);
     }
-    reason = execOrReason(db, sql, params);
     if (reason.isEmpty()) {
         reason = updateRows(
             db, QStringLiteral("Opened = 0, Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ?"),

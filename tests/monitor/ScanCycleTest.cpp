@@ -199,6 +199,10 @@ TEST_F(ScanCycleTest, FileNodesForOpenUnusedMissingAndFailingFiles) {
     for (int k = 1; k < 4; ++k) {
         EXPECT_EQ((*m_logged)[k].Users, QStringList{QString()}) << k;
     }
+    // Only the failing file leaves its holders undetermined; a missing one has none.
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ((*m_logged)[k].UsersComplete, k != 3) << k;
+    }
     EXPECT_TRUE(m_cycle->ScanFiles().isEmpty());  // erased at the normal end
 
     EXPECT_EQ(m_view.statusTexts.first(), QStringLiteral("Scanning..."));
@@ -381,6 +385,7 @@ TEST_F(ScanCycleTest, AFailedConnectionLookupDropsThatUserOnly) {
     EXPECT_EQ(m_view.node(fileNode(1)).text, QStringLiteral("G:\\F.DBF[2]"));
     EXPECT_EQ(childTexts(fileNode(1)), QStringList({"BOB"}));
     EXPECT_EQ(m_logged->value(0).Users, QStringList({QString(), "BOB"}));
+    EXPECT_FALSE(m_logged->value(0).UsersComplete);
 }
 
 TEST_F(ScanCycleTest, ConnectionNumbersAboveSignedRangePrintNegativeWithoutDetails) {
@@ -414,6 +419,7 @@ TEST_P(ScanBatchTest, OneFileNodeHoldsEveryConnectionOfEveryAnswer) {
         EXPECT_EQ(users.last(), QStringLiteral("USER%1").arg(count));
     }
     EXPECT_EQ(m_logged->value(0).Users.size(), std::max(count, 1));
+    EXPECT_TRUE(m_logged->value(0).UsersComplete);
     // Answers of up to 70, then the end of the list (an empty file still gets an answer).
     EXPECT_EQ(m_recording->count("NWScanConnectionsUsingFile"), std::max(1, (count + 69) / 70) + 1);
 }
@@ -440,6 +446,7 @@ TEST_F(ScanCycleTest, ALaterAnswerThatFailsKeepsTheUsersFound) {
     EXPECT_EQ(m_view.node(fileNode(1)).children.size(), 70);
     EXPECT_EQ(m_logged->value(0).Users.size(), 70);
     EXPECT_EQ(m_logged->value(0).Users.value(69), QStringLiteral("ALICE"));
+    EXPECT_FALSE(m_logged->value(0).UsersComplete);
 }
 
 struct AbortCase {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "external/logdb/LogDb.h"
 #include "monitor/AutoScan.h"
@@ -21,8 +22,8 @@ const QString kOrders = QStringLiteral("G:\\ORDERS.DBF");
 const QString kLedger = QStringLiteral("H:\\LEDGER.DAT");
 
 // 9 December 2026 is day 1.
-QDateTime at(int day, int hour, int minute) {
-    return QDateTime(QDate(2026, 12, 8 + day), QTime(hour, minute));
+QDateTime at(int day, int hour, int minute, int second = 0) {
+    return QDateTime(QDate(2026, 12, 8 + day), QTime(hour, minute, second));
 }
 
 // Every row of the log, oldest day first, each column in order, Null spelt out.
@@ -58,7 +59,8 @@ protected:
 struct Step {
     QDateTime at;
     ScanFileTable scan;
-    bool switchOn = false;  // auto scan switched on just before this scan
+    bool switchOn = false;   // auto scan switched on just before this scan
+    bool newWriter = false;  // stored by another writer of the log (tavrelctl log, say)
 };
 
 struct Scenario {
@@ -74,13 +76,17 @@ void PrintTo(const Scenario& scenario, std::ostream* os) {
 class UsageLogScenario : public UsageLogTest, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(UsageLogScenario, LeavesTheseRows) {
-    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    auto log = std::make_unique<UsageLog>(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
     for (const Step& step : GetParam().steps) {
         m_clock.set(step.at);
         if (step.switchOn) {
             m_autoScan.switchOn();
         }
-        ASSERT_EQ(log.UpdateUsageLog(step.scan), QString()) << step.at.toString().toStdString();
+        if (step.newWriter) {
+            log.reset();
+            log = std::make_unique<UsageLog>(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+        }
+        ASSERT_EQ(log->UpdateUsageLog(step.scan), QString()) << step.at.toString().toStdString();
         EXPECT_EQ(m_autoScan.LastScanDate, step.at.date());
     }
     EXPECT_EQ(logRows(path()), GetParam().rows);
@@ -125,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "| -1",
                   "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
                   "| 1 | -1"}},
-        Scenario{"AFailedFileClosesItsUsers",
+        Scenario{"AVanishedFileClosesItsUsers",
                  {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
                   {at(1, 9, 6), {{kOrders, {""}}, {kLedger, {"CAROL"}}}}},
                  {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
@@ -134,6 +140,34 @@ INSTANTIATE_TEST_SUITE_P(
                   "am, | 1 | 1 | 0",
                   "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
                   "| 1 | -1"}},
+        // A failed connection scan, at the first answer or a later one, or a connection
+        // whose user could not be named: the users not seen are neither closed nor counted.
+        Scenario{"WhoTheScanCouldNotSeeIsLeftAsItWas",
+                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL", "DAN"}}}, true},
+                  {at(1, 9, 6), {{kOrders, {""}, false}, {kLedger, {"", "DAN"}, false}}},
+                  {at(1, 9, 7), {{kOrders, {"BOB"}, false}, {kLedger, {"DAN"}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
+                  "| 1 | -1",
+                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | Null | 09:05 am, | Null | 1 "
+                  "| 1 | -1",
+                  "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | 09:07 am | 09:05 am, | 09:07 "
+                  "am, | 1 | 1 | 0",
+                  "2026-12-09 | H:\\LEDGER.DAT | DAN | 09:05 am | Null | 09:05 am, | Null | 2 "
+                  "| 1 | -1"}},
+        // Opens and closes are stored at once; the minute is counted once, by whichever
+        // writer stores first in it.
+        Scenario{"ScansInOneClockMinuteAddOneMinute",
+                 {{at(1, 9, 5, 0), {{kOrders, {"ALICE"}}}, true},
+                  {at(1, 9, 5, 40), {{kOrders, {"ALICE"}}}, false, true},
+                  {at(1, 9, 6, 10), {{kOrders, {"ALICE", "BOB"}}}},
+                  {at(1, 9, 6, 50), {{kOrders, {"BOB"}}}, false, true},
+                  {at(1, 9, 6, 55), {{kOrders, {"ALICE", "BOB"}}}},
+                  {at(1, 9, 7, 0), {{kOrders, {"ALICE", "BOB"}}}, false, true},
+                  {at(1, 9, 7, 30), {{kOrders, {""}}}}},
+                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:07 am | 09:05 am,09:06 am, "
+                  "| 09:06 am,09:07 am, | 2 | 2 | 0",
+                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:06 am | 09:07 am | 09:06 am, | 09:07 "
+                  "am, | 1 | 1 | 0"}},
         Scenario{"MidnightWhileAutoScanRuns",
                  {{at(1, 23, 58), {{kOrders, {"ALICE", "BOB"}}}, true},
                   {at(1, 23, 59), {{kOrders, {"ALICE"}}}},
@@ -291,8 +325,8 @@ TEST_F(UsageLogTest, ASecondWriterIsRefusedUntilTheFirstStopsStoring) {
 struct LeftLock {
     const char* name;
     QString holder;  // pid, program, host, host id, boot id: one a line
-    int ageMinutes;
-    bool takenOver;
+    int ageSeconds;
+    QString refusal;  // "" when the lock is taken over; %1 stands for the lock file
 };
 
 void PrintTo(const LeftLock& lock, std::ostream* os) {
@@ -302,26 +336,27 @@ void PrintTo(const LeftLock& lock, std::ostream* os) {
 class LeftLockTest : public UsageLogTest, public ::testing::WithParamInterface<LeftLock> {};
 
 TEST_P(LeftLockTest, IsTakenOverOnlyWhenItsHolderIsGone) {
-    QFile file(LogWriterLock::pathFor(path()));
+    const QString lockPath = LogWriterLock::pathFor(path());
+    QFile file(lockPath);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(GetParam().holder.toUtf8());
     file.flush();
-    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * GetParam().ageMinutes),
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-GetParam().ageSeconds),
                                  QFileDevice::FileModificationTime));
     file.close();
 
     LogWriterLock lock(path());
     const QString reason = lock.acquire();
-    EXPECT_EQ(reason.isEmpty(), GetParam().takenOver) << reason.toStdString();
-    EXPECT_EQ(lock.held(), GetParam().takenOver);
-    if (!GetParam().takenOver) {
-        EXPECT_EQ(reason, QStringLiteral("scan results are already being stored by tavrelctl, "
-                                         "process 4321 on far-away"));
-    }
+    const bool takenOver = GetParam().refusal.isEmpty();
+    EXPECT_EQ(reason, takenOver ? QString() : GetParam().refusal.arg(lockPath));
+    EXPECT_EQ(lock.held(), takenOver);
 }
 
 const QString kThisMachine = QSysInfo::machineHostName() + QLatin1Char('\n') +
                              QString::fromUtf8(QSysInfo::machineUniqueId());
+const QString kFarAway = QStringLiteral("4321\ntavrelctl\nfar-away\nfar-away-id\nboot\n");
+const QString kStoredByFarAway =
+    QStringLiteral("scan results are already being stored by tavrelctl, process 4321 on far-away");
 
 INSTANTIATE_TEST_SUITE_P(
     UsageLog, LeftLockTest,
@@ -329,18 +364,57 @@ INSTANTIATE_TEST_SUITE_P(
         LeftLock{"DeadProcessHere",
                  QStringLiteral("2147480000\ntavrelctl\n") + kThisMachine + QLatin1Char('\n') +
                      QString::fromUtf8(QSysInfo::bootUniqueId()) + QLatin1Char('\n'),
-                 0, true},
+                 0, QString()},
         LeftLock{"BeforeTheLastRestart",
                  QStringLiteral("%1\n%2\n")
                          .arg(QCoreApplication::applicationPid())
                          .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName()) +
                      kThisMachine + QStringLiteral("\nan-earlier-boot\n"),
-                 0, true},
-        LeftLock{"ElsewhereAndStillRefreshed",
-                 QStringLiteral("4321\ntavrelctl\nfar-away\nfar-away-id\nboot\n"), 2, false},
-        LeftLock{"ElsewhereAndSilentForElevenMinutes",
-                 QStringLiteral("4321\ntavrelctl\nfar-away\nfar-away-id\nboot\n"), 11, true}),
+                 0, QString()},
+        LeftLock{"ElsewhereAndStillRefreshed", kFarAway, 2 * 60, kStoredByFarAway},
+        LeftLock{"ElsewhereAndSilentForElevenMinutes", kFarAway, 11 * 60, QString()},
+        // A writer killed between making the file and writing its name into it.
+        LeftLock{"EmptyForSomeSeconds", QString(), 10, QString()},
+        LeftLock{"EmptyThisMoment", QString(), 0,
+                 QStringLiteral("scan results are already being stored by another program")},
+        LeftLock{"HoldingSomethingElse", QStringLiteral("not a lock\n"), 60,
+                 QStringLiteral("the lock file %1 does not name a program storing scan results "
+                                "(it holds something else); remove it if no other program "
+                                "stores them")}),
     [](const ::testing::TestParamInfo<LeftLock>& info) { return std::string(info.param.name); });
+
+TEST_F(UsageLogTest, ALockPathThatIsAFolderIsReportedAsOne) {
+    const QString lockPath = LogWriterLock::pathFor(path());
+    ASSERT_TRUE(QDir().mkpath(lockPath));
+    LogWriterLock lock(path());
+    EXPECT_EQ(lock.acquire(),
+              QStringLiteral("the lock file %1 is a folder, not a file; remove it so that scan "
+                             "results can be stored")
+                  .arg(lockPath));
+    EXPECT_FALSE(lock.held());
+    EXPECT_TRUE(QFileInfo(lockPath).isDir());
+}
+
+// A holder on another machine sees only the lock file's age: the holder's refresh at
+// every update keeps it from looking left behind.
+TEST_F(UsageLogTest, AHeldLockIsKeptYoungSoNobodyTakesItOver) {
+    const QString lockPath = LogWriterLock::pathFor(path());
+    LogWriterLock holder(path());
+    ASSERT_EQ(holder.acquire(), QString());
+    QFile file(lockPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-11 * 60),
+                                 QFileDevice::FileModificationTime));
+    file.close();
+
+    ASSERT_EQ(holder.acquire(), QString());
+    EXPECT_LT(QFileInfo(lockPath).lastModified().msecsTo(QDateTime::currentDateTime()),
+              LogWriterLock::kStaleAfterMs);
+    LogWriterLock other(path());
+    EXPECT_NE(other.acquire(), QString());
+    EXPECT_TRUE(holder.held());
+    EXPECT_TRUE(QFile::exists(lockPath));
+}
 
 TEST_F(UsageLogTest, CreationFailureIsShownOncePerAttemptAndSkipsTheUpdate) {
     // A dangling link: no file there, and none can be made through it.

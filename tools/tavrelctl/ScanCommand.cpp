@@ -46,12 +46,14 @@ const char* const kWatchUsage =
     "Auto scan without a window: scans every SECONDS (60 unless given), counted from the\n"
     "previous scan's start, and prints a line a scan: the time, the files scanned, the\n"
     "users seen and the scan's final status. --store keeps the usage log as \"Store Scan\n"
-    "Results\" does. SIGINT or SIGTERM ends it between scans, or stops the running scan;\n"
-    "a log update is always finished.\n";
+    "Results\" does; it takes an interval of 60 or more, as the log counts minutes.\n"
+    "SIGINT or SIGTERM ends it between scans, or stops the running scan; a log update is\n"
+    "always finished.\n";
 
 constexpr int kScanNotCompleted = 1;
 constexpr int kBadUsage = 2;
 constexpr int kLogNotUpdated = 2;
+constexpr int kShortestStoredInterval = 60;
 
 const QString kLogSection = QStringLiteral("Log");
 const QString kLastScanDateKey = QStringLiteral("LastScanDate");
@@ -200,6 +202,11 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
         }
     }
     const bool store = parsed->has(QStringLiteral("store"));
+    if (store && interval < kShortestStoredInterval) {
+        err << "tavrelctl watch: --store needs an interval of 60 seconds or more (the usage "
+               "log counts a minute of use per clock minute)\n";
+        return kBadUsage;
+    }
 
     CtlSession session(err);
     if (!session.start()) {

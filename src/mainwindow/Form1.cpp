@@ -796,19 +796,27 @@ void Form1::tickFileGroup(bool ticked) {
 }
 
 void Form1::mnuPopupAll_Click() {
-    tickAll(true);
+    if (!m_scan.running()) {
+        tickAll(true);
+    }
 }
 
 void Form1::mnuPopupNone_Click() {
-    tickAll(false);
+    if (!m_scan.running()) {
+        tickAll(false);
+    }
 }
 
 void Form1::mnuPopupFile_Click() {
-    tickFileGroup(true);
+    if (!m_scan.running()) {
+        tickFileGroup(true);
+    }
 }
 
 void Form1::mnuPopupFileNone_Click() {
-    tickFileGroup(false);
+    if (!m_scan.running()) {
+        tickFileGroup(false);
+    }
 }
 
 // ---- User actions ----

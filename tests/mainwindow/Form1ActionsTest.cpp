@@ -270,6 +270,26 @@ TEST_F(Form1ActionsTest, UnlockAllOnTheFilesServerOrEveryServer) {
     EXPECT_FALSE(locked(1, 1, "VOL1:ACCOUNTS\\LEDGER.DAT"));
 }
 
+TEST_F(Form1ActionsTest, NoActionRunsWhileAScanYields) {
+    Form1& f = loadScanned();
+    tick(user(1, "ALICE"));
+    clickNode(user(1, "ALICE"), Qt::RightButton);
+    f.mnuPopup->hide();
+    bool ranDuringScan = false;
+    QTimer::singleShot(0, &f, [&] {
+        ranDuringScan = f.scanCycle().running();
+        for (QAction* item : f.mnuPopup->actions()) {
+            item->trigger();
+        }
+        f.mnuPopupAll->trigger();
+    });
+    f.cmdScan_Click();
+    EXPECT_TRUE(ranDuringScan);
+    EXPECT_TRUE(prompts.asked().isEmpty());
+    EXPECT_EQ(f.statusText(), "Idle");
+    EXPECT_EQ(ticked(), QStringList());
+}
+
 TEST_F(Form1ActionsTest, ExtendedInformationIsOfferedForAnExistingFile) {
     Form1& f = loadScanned();
     choose(file(1), f.mnuPopupDetails);

@@ -69,6 +69,10 @@ FindSettings frmFind::settings() const {
 }
 
 void frmFind::Command1_Click() {
+    // An automatic scan may start while the window is open; the tree is not ready then.
+    if (m_owner.scanCycle().running()) {
+        return;
+    }
     Label2->setText(m_owner.findInTree(settings(), true) ? kFoundText : kNotFoundText);
 }
 

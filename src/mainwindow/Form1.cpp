@@ -35,6 +35,8 @@
 #include "mainwindow/SystemTrayPort.h"
 #include "mainwindow/TreeNodeRules.h"
 #include "mainwindow/TreeOptions.h"
+#include "mainwindow/UserActions.h"
+#include "mainwindow/frmFind.h"
 
 namespace tavrel {
 
@@ -247,6 +249,19 @@ void Form1::createControls() {
     connect(TreeView1, &NodeTree::mouseDown, this, &Form1::TreeView1_MouseDown);
     connect(TreeView1, &NodeTree::nodeClick, this, &Form1::TreeView1_NodeClick);
     connect(TreeView1, &NodeTree::nodeCheck, this, &Form1::TreeView1_NodeCheck);
+    connect(mnuPopupDetails, &QAction::triggered, this, &Form1::mnuPopupDetails_Click);
+    connect(mnuPopupAll, &QAction::triggered, this, &Form1::mnuPopupAll_Click);
+    connect(mnuPopupNone, &QAction::triggered, this, &Form1::mnuPopupNone_Click);
+    connect(mnuPopupFile, &QAction::triggered, this, &Form1::mnuPopupFile_Click);
+    connect(mnuPopupFileNone, &QAction::triggered, this, &Form1::mnuPopupFileNone_Click);
+    connect(mnuPopupSend, &QAction::triggered, this, &Form1::mnuPopupSend_Click);
+    connect(mnuPopupSendSel, &QAction::triggered, this, &Form1::mnuPopupSendSel_Click);
+    connect(mnuPopupClear, &QAction::triggered, this, &Form1::mnuPopupClear_Click);
+    connect(mnuPopupClearSel, &QAction::triggered, this, &Form1::mnuPopupClearSel_Click);
+    connect(mnuPopupUnlock, &QAction::triggered, this, &Form1::mnuPopupUnlock_Click);
+    connect(mnuPopupUnlockAll, &QAction::triggered, this, &Form1::mnuPopupUnlockAll_Click);
+    connect(cmdFind, &QPushButton::clicked, this, &Form1::cmdFind_Click);
+    connect(cmdFindNext, &QPushButton::clicked, this, &Form1::cmdFindNext_Click);
     connect(mnuTrayRestore, &QAction::triggered, this, &Form1::mnuTrayRestore_Click);
     connect(mnuTrayExit, &QAction::triggered, this, &Form1::mnuTrayExit_Click);
 }
@@ -817,6 +832,7 @@ void Form1::TreeView1_NodeClick(QTreeWidgetItem* Node) {
     mnuPopupUnlock->setVisible(items->Unlock);
     mnuPopupUnlockAll->setVisible(items->UnlockAll);
     busy.reset();
+    m_popupNode = TreeView1->placeOf(Node);
     mnuPopup->popup(QCursor::pos());
 }
 
@@ -863,19 +879,227 @@ void Form1::tickFileGroup(bool ticked) {
 }
 
 void Form1::mnuPopupAll_Click() {
-    tickAll(true);
+    if (!m_scan.running()) {
+        tickAll(true);
+    }
 }
 
 void Form1::mnuPopupNone_Click() {
-    tickAll(false);
+    if (!m_scan.running()) {
+        tickAll(false);
+    }
 }
 
 void Form1::mnuPopupFile_Click() {
-    tickFileGroup(true);
+    if (!m_scan.running()) {
+        tickFileGroup(true);
+    }
 }
 
 void Form1::mnuPopupFileNone_Click() {
-    tickFileGroup(false);
+    if (!m_scan.running()) {
+        tickFileGroup(false);
+    }
+}
+
+// ---- User actions ----
+
+QTreeWidgetItem* Form1::popupNode() const {
+    return TreeView1->nodeAt(m_popupNode);
+}
+
+QList<ActionNode> Form1::actionNodes(const std::vector<QTreeWidgetItem*>& nodes) {
+    QList<ActionNode> list;
+    list.reserve(qsizetype(nodes.size()));
+    for (const QTreeWidgetItem* node : nodes) {
+        list.append({nodeTag(node), node->text(0), NodeTree::ticked(node)});
+    }
+    return list;
+}
+
+// The whereabouts of a user's connection and of the ticked users are taken before the
+// operator is asked, so that a scan that rebuilds the tree meanwhile changes nothing of
+// what the question was about.
+
+void Form1::mnuPopupSend_Click() {
+    QTreeWidgetItem* clicked = popupNode();
+    if (m_scan.running() || clicked == nullptr) {
+        return;
+    }
+    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
+    const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
+    const UserConnection target = userConnectionAt(actionNodes(nodes), index);
+    const QString message =
+        m_context.prompts().inputBox({sendPromptFor(target.user), kSendTitle, QString()}).trimmed();
+    if (message.isEmpty()) {
+        return;
+    }
+    BusyPointer busy;
+    const bool sent = SendBroadcast(m_context.netware(), target.number, message, target.conn);
+    setStatusText(messageSentText(target.user, sent));
+}
+
+void Form1::mnuPopupSendSel_Click() {
+    if (m_scan.running()) {
+        return;
+    }
+    const QList<UserConnection> targets = tickedUserConnections(actionNodes(nodesInOrder()));
+    const QString message =
+        m_context.prompts().inputBox({kSendSelectedPrompt, kSendTitle, QString()}).trimmed();
+    if (message.isEmpty()) {
+        return;
+    }
+    BusyPointer busy;
+    int sent = 0;
+    for (const UserConnection& target : targets) {
+        sent += SendBroadcast(m_context.netware(), target.number, message, target.conn) ? 1 : 0;
+    }
+    setStatusText(messagesSentText(sent));
+}
+
+void Form1::mnuPopupClear_Click() {
+    QTreeWidgetItem* clicked = popupNode();
+    if (m_scan.running() || clicked == nullptr) {
+        return;
+    }
+    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
+    const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
+    const UserConnection target = userConnectionAt(actionNodes(nodes), index);
+    focusNextChild();
+    focusNextChild();
+    if (!m_context.prompts().askYesNo(clearQuestionFor(target.user), kClearTitle,
+                                      MessageIcon::Question, MessageAnswer::No)) {
+        return;
+    }
+    const bool cleared = clearUserConnection(m_context.netware(), target);
+    setStatusText(connectionClearedText(target.user, cleared));
+}
+
+void Form1::mnuPopupClearSel_Click() {
+    if (m_scan.running()) {
+        return;
+    }
+    const QList<UserConnection> targets = tickedUserConnections(actionNodes(nodesInOrder()));
+    focusNextChild();
+    focusNextChild();
+    if (!m_context.prompts().askYesNo(kClearSelectedQuestion, kClearTitle, MessageIcon::Question,
+                                      MessageAnswer::No)) {
+        return;
+    }
+    BusyPointer busy;
+    int cleared = 0;
+    for (const UserConnection& target : targets) {
+        cleared += clearUserConnection(m_context.netware(), target) ? 1 : 0;
+    }
+    setStatusText(connectionsClearedText(cleared));
+}
+
+void Form1::mnuPopupUnlock_Click() {
+    const QTreeWidgetItem* clicked = popupNode();
+    if (m_scan.running() || clicked == nullptr) {
+        return;
+    }
+    std::optional<BusyPointer> busy(std::in_place);
+    const UnlockFileResult result =
+        unlockFile(m_context.netware(), clicked->text(0), nodeTag(clicked));
+    busy.reset();
+    switch (result.step) {
+        case UnlockFileResult::Step::ParseFailed:
+            m_context.prompts().message(unlockFileMessage(result), MessageIcon::Exclamation,
+                                        QStringLiteral("Error"));
+            break;
+        case UnlockFileResult::Step::HandleFailed:
+            m_context.prompts().message(unlockFileMessage(result), MessageIcon::Exclamation);
+            break;
+        case UnlockFileResult::Step::Called:
+            setStatusText(unlockFileStatus(result.code));
+            break;
+    }
+}
+
+void Form1::mnuPopupUnlockAll_Click() {
+    QTreeWidgetItem* clicked = popupNode();
+    if (m_scan.running() || clicked == nullptr) {
+        return;
+    }
+    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
+    const QList<ActionNode> list = actionNodes(nodes);
+    const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
+    // A file node acts on its own server, a user or detail line on that of the file above
+    // it, the root on every server.
+    qsizetype fileNode = -1;
+    const int level = nodeLevel(clicked);
+    if (level == kFileLevel) {
+        fileNode = index;
+    } else if (level == kUserLevel || level == kDetailLevel) {
+        fileNode = owningFileNode(list, index);
+    }
+    BusyPointer busy;
+    const NWCCODE code =
+        unlockAll(m_context.netware(), fileNode >= 0 ? &list.at(fileNode) : nullptr);
+    setStatusText(unlockAllStatus(code));
+}
+
+void Form1::mnuPopupDetails_Click() {
+    if (m_scan.running() || popupNode() == nullptr) {
+        return;
+    }
+    openFileInfo();
+}
+
+void Form1::openFileInfo() {
+    m_context.prompts().message(QStringLiteral("Extended File Information is not yet available."),
+                                MessageIcon::Information);
+}
+
+// ---- Find ----
+
+void Form1::cmdFind_Click() {
+    if (m_scan.running()) {
+        return;
+    }
+    if (m_find == nullptr) {
+        m_find = new frmFind(*this);
+    }
+    m_find->exec();
+}
+
+void Form1::cmdFindNext_Click() {
+    if (m_scan.running()) {
+        return;
+    }
+    findInTree(m_find != nullptr ? m_find->settings() : FindSettings{}, false);
+}
+
+bool Form1::findInTree(const FindSettings& settings, bool fromTop) {
+    if (m_scan.running()) {
+        return false;
+    }
+    BusyPointer busy;
+    setStatusText(kFindingText);
+    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
+    qsizetype from = 0;
+    if (!fromTop) {
+        const auto selected = std::find(nodes.begin(), nodes.end(), TreeView1->currentItem());
+        from = selected == nodes.end() ? 0 : selected - nodes.begin() + 1;
+    }
+    const qsizetype found = findNode(settings, from, qsizetype(nodes.size()), [&](qsizetype i) {
+        const QTreeWidgetItem* node = nodes[std::size_t(i)];
+        return std::pair<int, QString>(nodeLevel(node), node->text(0));
+    });
+    setStatusText(kIdleText);
+    if (found < 0) {
+        cmdFindNext->hide();
+        return false;
+    }
+    QTreeWidgetItem* match = nodes[std::size_t(found)];
+    if (settings.select) {
+        TreeView1->setTicked(match, true);
+    }
+    TreeView1->setCurrentItem(match);
+    TreeView1->scrollToItem(match);
+    cmdFindNext->show();
+    return true;
 }
 
 void Form1::cmdExpand_Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPersistentModelIndex>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "common/BusyPointer.h"
 #include "mainwindow/APIStuff.h"
+#include "mainwindow/FindRules.h"
 #include "mainwindow/ImageList.h"
 #include "monitor/AutoScan.h"
 #include "monitor/ScanCycle.h"
@@ -29,6 +31,8 @@ namespace tavrel {
 class AppContext;
 class NodeTree;
 class TrayPort;
+class frmFind;
+struct ActionNode;
 enum class EditButtons;
 
 // The main window: the tree of monitored files and the users holding them open, the
@@ -84,6 +88,26 @@ public:
     void mnuPopupNone_Click();
     void mnuPopupFile_Click();
     void mnuPopupFileNone_Click();
+
+    // Actions of the popup menu on the node it was opened on.
+    void mnuPopupDetails_Click();
+    void mnuPopupSend_Click();
+    void mnuPopupSendSel_Click();
+    void mnuPopupClear_Click();
+    void mnuPopupClearSel_Click();
+    void mnuPopupUnlock_Click();
+    void mnuPopupUnlockAll_Click();
+
+    // Find: opens the find window modally (created on first use, then kept hidden).
+    void cmdFind_Click();
+    // Find Next: the find window's search from the node after the selected one.
+    void cmdFindNext_Click();
+    // Searches the tree from the first node (fromTop) or from the node after the selected
+    // one; a match becomes the selected node (ticked when asked) and shows Find Next, no
+    // match hides it. True when found.
+    bool findInTree(const FindSettings& settings, bool fromTop);
+    // The find window, nullptr until Find is first pressed.
+    frmFind* findWindow() const { return m_find; }
 
     // 0 normal, 1 minimised, 2 maximised: the tray menu's Restore is enabled only when
     // there is something to restore.
@@ -208,6 +232,11 @@ private:
     bool previewKey(const QKeyEvent& event);
     bool blockedDuringScan(const QWidget* receiver) const;
     QPushButton* button(ScanButton which) const;
+    // The node the popup menu was opened on, nullptr once a scan has replaced it.
+    QTreeWidgetItem* popupNode() const;
+    static QList<ActionNode> actionNodes(const std::vector<QTreeWidgetItem*>& nodes);
+    // Extended File Information on the selected file.
+    void openFileInfo();
 
     AppContext& m_context;
     QString m_commandLine;
@@ -226,6 +255,8 @@ private:
     bool m_closeAfterScan = false;
     bool m_exitConfirmed = false;
     bool m_unloaded = false;
+    QPersistentModelIndex m_popupNode;
+    frmFind* m_find = nullptr;
 };
 
 }  // namespace tavrel

@@ -32,6 +32,15 @@ public:
     void setTicked(QTreeWidgetItem* item, bool ticked);
     static bool ticked(const QTreeWidgetItem* item);
 
+    // A node's place, which follows the node while others come and go and turns invalid
+    // when the node is removed; nodeAt gives the node back (nullptr once it is gone).
+    QPersistentModelIndex placeOf(const QTreeWidgetItem* item) const {
+        return QPersistentModelIndex(indexFromItem(item));
+    }
+    QTreeWidgetItem* nodeAt(const QPersistentModelIndex& place) const {
+        return place.isValid() ? itemFromIndex(place) : nullptr;
+    }
+
 signals:
     // A mouse button went down over the tree.
     void mouseDown(Qt::MouseButton button);

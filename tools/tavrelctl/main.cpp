@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "ActionCommand.h"
 #include "FilesCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
@@ -20,6 +21,11 @@ const CommandGroup kGroups[] = {
     {"log", "scan once and bring the usage log up to date", tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",
      tavrel::runWatchCommand},
+    {"message", "send a broadcast message to the users holding a file, or to all",
+     tavrel::runMessageCommand},
+    {"clear", "clear the connections of the users holding a file", tavrel::runClearCommand},
+    {"unlock", "clear the locks on a file", tavrel::runUnlockCommand},
+    {"unlock-all", "release the file locks this workstation holds", tavrel::runUnlockAllCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
 };
 
@@ -30,7 +36,7 @@ void printUsage(QTextStream& stream) {
               "\n"
               "Commands:\n";
     for (const CommandGroup& group : kGroups) {
-        stream << "  " << QString::fromLatin1(group.name).leftJustified(10) << group.summary
+        stream << "  " << QString::fromLatin1(group.name).leftJustified(12) << group.summary
                << "\n";
     }
     stream << "\n\"tavrelctl COMMAND help\" describes a command.\n";

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include "common/AppContext.h"
+#include "common/IniSettingsStore.h"
+#include "external/netware/EmulatedNetWare.h"
+#include "external/netware/SiteFile.h"
+#include "filelist/FileListStore.h"
+#include "monitor/ScanCycle.h"
+#include "monitor/ScanRecorder.h"
+#include "support/FakeClock.h"
+#include "support/RecordingPlatform.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestSite.h"
+#include "tools/CtlRun.h"
+
+namespace tavrel {
+namespace {
+
+// tavrelctl message, clear, unlock and unlock-all on a site file, with a program that
+// runs meanwhile on the same file and sees what they did.
+class ActionCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_environment.insert("TAVREL_HOME", m_dir.filePath("app"));
+        m_environment.insert("TAVREL_SITE", sitePath());
+        m_environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        m_environment.insert("HOME", m_dir.filePath("home"));
+        QDir().mkpath(m_dir.filePath("app"));
+        test::touchFile(m_dir.filePath("fs2vol1/ACCOUNTS/LEDGER.DAT"));
+        ASSERT_EQ(SiteFile(sitePath()).save(test::makeTestSite(m_dir.path())), QString());
+        IniSettingsStore store(m_dir.filePath("config"));
+        ASSERT_TRUE(SaveFileEntry(store, 1, "G:\\APPS\\ORDERS.DBF", QString()));
+        ASSERT_TRUE(SaveFileEntry(store, 2, "K:\\ACCOUNTS\\LEDGER.DAT", QString()));
+        m_netware = std::make_unique<EmulatedNetWare>(sitePath());
+        m_netware->setClock(m_clock);
+        ASSERT_EQ(m_netware->NWCallsInit(), 0);
+        m_context.emplace(m_settings, m_clock, m_prompts, m_platform, *m_netware, *m_netware);
+    }
+
+    QString sitePath() const { return m_dir.filePath("site.json"); }
+    test::CommandRun run(const QStringList& args) const {
+        return test::runTavrelctl(args, m_environment);
+    }
+    NetWareSite site() const { return *SiteFile(sitePath()).load().site; }
+    // The users the running program's next scan shows.
+    QStringList scannedUsers() {
+        m_clock.advanceSeconds(1);  // past the pause between looks at the site file
+        ScanRecorder view;
+        ScanCycle cycle(*m_context, view);
+        EXPECT_EQ(cycle.cmdScan_Click({false, false, false, false}), ScanOutcome::Completed);
+        QStringList users;
+        for (const ScanRecorder::Node& node : view.nodes) {
+            if (node.tag.startsWith("3,")) {
+                users.append(node.text);
+            }
+        }
+        return users;
+    }
+
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    IniSettingsStore m_settings{m_dir.filePath("config")};
+    test::FakeClock m_clock;
+    test::ScriptedPrompts m_prompts;
+    test::RecordingPlatform m_platform;
+    std::unique_ptr<EmulatedNetWare> m_netware;
+    std::optional<AppContext> m_context;
+};
+
+TEST_F(ActionCommandTest, ClearListsFirstThenClearsAndTheRunningProgramSeesIt) {
+    EXPECT_EQ(scannedUsers(), QStringList({"ALICE", "BOB", "ADMIN", "SUPERVISOR"}));
+    const NetWareSite before = site();
+    test::CommandRun r = run({"clear", "1", "alice"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              "ALICE (FS1, connection 3): would clear\n"
+              "Nothing was cleared: add --yes to clear these connections.\n");
+    EXPECT_EQ(site(), before);
+
+    r = run({"clear", "G:\\APPS\\ORDERS.DBF", "ALICE", "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "ALICE (FS1, connection 3): cleared\n");
+    EXPECT_EQ(scannedUsers(), QStringList({"BOB", "ADMIN", "SUPERVISOR"}));
+
+    r = run({"clear", "1", "ALICE", "--yes"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "ALICE holds G:\\APPS\\ORDERS.DBF: nothing to clear.\n");
+
+    r = run({"clear", "2", "--json"});
+    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_FALSE(json.value("changed").toBool());
+    const QJsonObject supervisor = json.value("users").toArray().at(0).toObject();
+    EXPECT_EQ(supervisor.value("user").toString(), "SUPERVISOR");
+    EXPECT_EQ(supervisor.value("server").toString(), "FS2");
+    EXPECT_EQ(supervisor.value("connection").toInt(), 1);
+
+    for (const QStringList& wrong :
+         {QStringList{"clear"}, QStringList{"clear", "3"}, QStringList{"clear", "D:\\X.DBF"},
+          QStringList{"clear", "1", "A", "B"}, QStringList{"clear", "1", "--force"}}) {
+        EXPECT_EQ(run(wrong).exitCode, 2) << wrong.join(' ').toStdString();
+    }
+    EXPECT_EQ(scannedUsers(), QStringList({"BOB", "ADMIN", "SUPERVISOR"}));
+}
+
+TEST_F(ActionCommandTest, MessageReachesEachHolderOnceAndSaysWhoFailed) {
+    test::CommandRun r = run({"message", "1", "Backup", "at", "ten"});
+    EXPECT_EQ(r.exitCode, 1);  // BOB refuses messages
+    EXPECT_EQ(r.out,
+              "ALICE (FS1, connection 3): sent\n"
+              "BOB (FS1, connection 4): failed\n"
+              "ADMIN (FS1, connection 1): sent\n");
+    QStringList held;
+    for (const SiteMessage& m : site().messages) {
+        held.append(QStringLiteral("%1/%2 %3").arg(m.server).arg(m.connection).arg(m.text));
+    }
+    EXPECT_EQ(held, QStringList({"FS1/3 Backup at ten", "FS1/1 Backup at ten"}));
+
+    r = run({"message", "--all", "Bye", "--json"});
+    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(json.value("sent").toInt(), 3);
+    EXPECT_EQ(json.value("failed").toInt(), 1);
+    EXPECT_EQ(site().messages.size(), 5);
+
+    EXPECT_EQ(run({"message", "1", "  "}).exitCode, 2);
+    EXPECT_EQ(run({"message", "--all"}).exitCode, 2);
+}
+
+TEST_F(ActionCommandTest, UnlockAndUnlockAll) {
+    EXPECT_EQ(run({"scan"}).out.count("Locked: Yes"), 3);
+    test::CommandRun r = run({"unlock", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "File lock has been cleared.\n");
+    EXPECT_EQ(run({"scan"}).out.count("Locked: Yes"), 1);  // SUPERVISOR on the other server
+    const NetWareSite unlocked = site();
+    for (const SiteOpenFile& open : unlocked.servers[0].openFiles) {
+        EXPECT_EQ(open.locked, open.path == "DATA:X\\Y.DAT") << open.path.toStdString();
+    }
+
+    r = run({"unlock", "Q:\\X.DBF", "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8()).object().value("status").toString(),
+              "Unable to parse the path for directory Q:.");
+
+    r = run({"unlock-all", "1"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "All file locks have been cleared.\n");
+    EXPECT_FALSE(site().servers[0].openFiles[3].locked);
+    EXPECT_TRUE(site().servers[1].openFiles[1].locked);
+    EXPECT_EQ(run({"unlock-all"}).exitCode, 0);
+    EXPECT_FALSE(site().servers[1].openFiles[1].locked);
+}
+
+}  // namespace
+}  // namespace tavrel

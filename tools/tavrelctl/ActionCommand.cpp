@@ -1,0 +1,375 @@
+#include "ActionCommand.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <optional>
+
+#include "CommandArgs.h"
+#include "CtlSession.h"
+#include "external/netware/EmulatedNetWare.h"
+#include "filelist/FileListStore.h"
+#include "mainwindow/TreeNodeRules.h"
+#include "mainwindow/UserActions.h"
+#include "monitor/ScanCycle.h"
+#include "monitor/ScanRecorder.h"
+
+namespace tavrel {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+
+const char* const kMessageUsage =
+    "Usage: tavrelctl message FILE|--all TEXT [--json]\n"
+    "\n"
+    "Sends TEXT as a broadcast message to every user holding FILE open (FILE is a\n"
+    "monitored path, or its number in \"tavrelctl files list\"), or with --all to every\n"
+    "user a scan of the monitored files finds. A connection is sent to once per server.\n"
+    "Prints a line a user: NAME (SERVER, connection N): sent|failed.\n"
+    "Exit status 0 when every message was delivered, 1 when one was not, 2 bad usage or\n"
+    "when the scan did not complete.\n";
+
+const char* const kClearUsage =
+    "Usage: tavrelctl clear FILE [USER] [--yes] [--json]\n"
+    "\n"
+    "Clears (logs out) the connections of the users holding FILE open, or only USER's.\n"
+    "FILE is a monitored path or its number in \"tavrelctl files list\". Without --yes it\n"
+    "lists the connections it would clear and changes nothing. A connection is cleared\n"
+    "only while the server still names that user on it.\n"
+    "Exit status 0 when every connection was cleared (or nobody holds the file), 1 when\n"
+    "one was not, 2 bad usage or when the scan did not complete.\n";
+
+const char* const kUnlockUsage =
+    "Usage: tavrelctl unlock FILE [--json]\n"
+    "\n"
+    "Clears the locks on FILE (a drive-letter path, or a number in \"tavrelctl files\n"
+    "list\") on the server that holds it, as \"Unlock file\" in the tree does.\n"
+    "Exit status 0 when the lock was cleared, 1 when not, 2 bad usage.\n";
+
+const char* const kUnlockAllUsage =
+    "Usage: tavrelctl unlock-all [FILE] [--json]\n"
+    "\n"
+    "Releases the file locks this workstation holds: on the server of FILE (a drive-letter\n"
+    "path, or a number in \"tavrelctl files list\"), or without FILE on every server.\n"
+    "Exit status 0 when the locks were released, 1 when not, 2 bad usage.\n";
+
+const QString kJson = QStringLiteral("json");
+
+bool isHelp(const QStringList& args) {
+    return args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help");
+}
+
+int badUsage(const char* command, const QString& problem, const char* usage, QTextStream& err) {
+    err << "tavrelctl " << command << ": " << problem << "\n\n" << usage;
+    return kBadUsage;
+}
+
+// A file given as a number in the monitored list, or as a path. With monitoredOnly, a
+// path must be in the list too. The path, or "" with the reason in *problem.
+QString resolveFile(SettingsStore& settings, const QString& word, bool monitoredOnly,
+                    QString* problem) {
+    const QList<FileListEntry> files = LoadFileList(settings);
+    bool numeric = false;
+    const int number = word.toInt(&numeric);
+    if (numeric) {
+        for (const FileListEntry& entry : files) {
+            if (entry.number == number) {
+                return entry.path;
+            }
+        }
+        *problem = QStringLiteral("there is no file number %1 (the list has %2 %3)")
+                       .arg(word)
+                       .arg(files.size())
+                       .arg(files.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+        return QString();
+    }
+    for (const FileListEntry& entry : files) {
+        if (entry.path.compare(word, Qt::CaseInsensitive) == 0) {
+            return entry.path;
+        }
+    }
+    if (monitoredOnly) {
+        *problem =
+            QStringLiteral("%1 is not a monitored file (\"tavrelctl files list\" shows them)")
+                .arg(word);
+        return QString();
+    }
+    return word;
+}
+
+// The users a scan of the monitored files finds, as the tree would hold them.
+struct ScannedTree {
+    QList<ActionNode> nodes;
+    QList<int> parents;  // index of each node's parent, -1 for a top-level node
+    QString problem;     // why the scan did not complete, "" when it did
+};
+
+ScannedTree scanTree(AppContext& context) {
+    ScanRecorder view;
+    ScanCycle cycle(context, view);
+    const ScanOutcome outcome = cycle.cmdScan_Click({false, false, false, false});
+    ScannedTree tree;
+    if (outcome != ScanOutcome::Completed) {
+        tree.problem = outcome == ScanOutcome::EmptyList
+                           ? QStringLiteral("there are no monitored files")
+                           : view.statusTexts.value(view.statusTexts.size() - 1);
+        return tree;
+    }
+    // The scan adds every node after its parent and before the next file, so the order
+    // of adding is the tree's order.
+    for (const ScanRecorder::Node& node : view.nodes) {
+        tree.nodes.append({node.tag, node.text, false});
+        tree.parents.append(node.parent - 1);
+    }
+    return tree;
+}
+
+// Ticks the users of the file at path (all users when path is ""), only those named user
+// when it is given.
+void tickUsers(ScannedTree& tree, const QString& path, const QString& user) {
+    for (qsizetype i = 0; i < tree.nodes.size(); ++i) {
+        ActionNode& node = tree.nodes[i];
+        if (levelOfNode(node.tag, true, false) != kUserLevel) {
+            continue;
+        }
+        const int parent = tree.parents.at(i);
+        const bool ofFile =
+            path.isEmpty() ||
+            (parent >= 0 &&
+             nodePath(tree.nodes.at(parent).text).compare(path, Qt::CaseInsensitive) == 0);
+        node.ticked =
+            ofFile && (user.isEmpty() || node.text.compare(user, Qt::CaseInsensitive) == 0);
+    }
+}
+
+QString serverName(EmulatedNetWare& netware, NWCONN_HANDLE conn) {
+    for (const SiteServer& server : netware.site().servers) {
+        if (netware.connectionHandle(server.name) == conn) {
+            return server.name;
+        }
+    }
+    return QStringLiteral("?");
+}
+
+QJsonObject targetJson(EmulatedNetWare& netware, const UserConnection& target,
+                       const QString& result) {
+    return {{QStringLiteral("user"), target.user},
+            {QStringLiteral("server"), serverName(netware, target.conn)},
+            {QStringLiteral("connection"), int(target.number)},
+            {QStringLiteral("result"), result}};
+}
+
+QString targetLine(EmulatedNetWare& netware, const UserConnection& target) {
+    return QStringLiteral("%1 (%2, connection %3)")
+        .arg(target.user, serverName(netware, target.conn))
+        .arg(target.number);
+}
+
+void printJson(QTextStream& out, const QJsonObject& object) {
+    out << QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+}  // namespace
+
+int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (isHelp(args)) {
+        out << kMessageUsage;
+        return kDone;
+    }
+    const CommandArgs parsed(args, {kJson, QStringLiteral("all")}, {});
+    if (!parsed.ok()) {
+        return badUsage("message", parsed.error(), kMessageUsage, err);
+    }
+    const bool all = parsed.has(QStringLiteral("all"));
+    QStringList words = parsed.positional();
+    const QString fileWord = all ? QString() : words.value(0);
+    if (!all && !words.isEmpty()) {
+        words.removeFirst();
+    }
+    const QString text = words.join(QLatin1Char(' ')).trimmed();
+    if (!all && fileWord.isEmpty()) {
+        return badUsage("message", QStringLiteral("give a FILE or --all"), kMessageUsage, err);
+    }
+    if (text.isEmpty()) {
+        return badUsage("message", QStringLiteral("the message is empty"), kMessageUsage, err);
+    }
+    CtlSession session(err);
+    if (!session.start()) {
+        return kBadUsage;
+    }
+    AppContext& context = session.context();
+    QString problem;
+    const QString path =
+        all ? QString() : resolveFile(context.settings(), fileWord, true, &problem);
+    if (!problem.isEmpty()) {
+        err << "tavrelctl message: " << problem << "\n";
+        return kBadUsage;
+    }
+    ScannedTree tree = scanTree(context);
+    if (!tree.problem.isEmpty()) {
+        err << "tavrelctl message: the scan did not complete: " << tree.problem << "\n";
+        return kBadUsage;
+    }
+    tickUsers(tree, path, QString());
+    QJsonArray results;
+    int sent = 0;
+    int failed = 0;
+    for (const UserConnection& target : tickedUserConnections(tree.nodes)) {
+        const bool ok = SendBroadcast(context.netware(), target.number, text, target.conn);
+        (ok ? sent : failed) += 1;
+        const QString result = ok ? QStringLiteral("sent") : QStringLiteral("failed");
+        results.append(targetJson(session.netware(), target, result));
+        if (!parsed.has(kJson)) {
+            out << targetLine(session.netware(), target) << ": " << result << "\n";
+        }
+    }
+    if (parsed.has(kJson)) {
+        printJson(out, {{QStringLiteral("users"), results},
+                        {QStringLiteral("sent"), sent},
+                        {QStringLiteral("failed"), failed}});
+    } else if (results.isEmpty()) {
+        out << "No user holds " << (all ? QStringLiteral("a monitored file") : path) << ".\n";
+    }
+    return failed == 0 ? kDone : kFailed;
+}
+
+int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (isHelp(args)) {
+        out << kClearUsage;
+        return kDone;
+    }
+    const CommandArgs parsed(args, {kJson, QStringLiteral("yes")}, {});
+    if (!parsed.ok()) {
+        return badUsage("clear", parsed.error(), kClearUsage, err);
+    }
+    const QStringList words = parsed.positional();
+    if (words.isEmpty() || words.size() > 2) {
+        return badUsage("clear", QStringLiteral("give FILE and, optionally, USER"), kClearUsage,
+                        err);
+    }
+    const bool yes = parsed.has(QStringLiteral("yes"));
+    CtlSession session(err);
+    if (!session.start()) {
+        return kBadUsage;
+    }
+    AppContext& context = session.context();
+    QString problem;
+    const QString path = resolveFile(context.settings(), words.at(0), true, &problem);
+    if (!problem.isEmpty()) {
+        err << "tavrelctl clear: " << problem << "\n";
+        return kBadUsage;
+    }
+    ScannedTree tree = scanTree(context);
+    if (!tree.problem.isEmpty()) {
+        err << "tavrelctl clear: the scan did not complete: " << tree.problem << "\n";
+        return kBadUsage;
+    }
+    const QString user = words.value(1);
+    tickUsers(tree, path, user);
+    QJsonArray results;
+    int failed = 0;
+    for (const UserConnection& target : tickedUserConnections(tree.nodes)) {
+        QString result = QStringLiteral("would clear");
+        if (yes) {
+            const bool ok = clearUserConnection(context.netware(), target);
+            failed += ok ? 0 : 1;
+            result = ok ? QStringLiteral("cleared") : QStringLiteral("not cleared");
+        }
+        results.append(targetJson(session.netware(), target, result));
+        if (!parsed.has(kJson)) {
+            out << targetLine(session.netware(), target) << ": " << result << "\n";
+        }
+    }
+    if (parsed.has(kJson)) {
+        printJson(out, {{QStringLiteral("users"), results},
+                        {QStringLiteral("changed"), yes},
+                        {QStringLiteral("failed"), failed}});
+    } else if (results.isEmpty()) {
+        out << (user.isEmpty() ? QStringLiteral("No user") : user.toUpper()) << " holds " << path
+            << ": nothing to clear.\n";
+    } else if (!yes) {
+        out << "Nothing was cleared: add --yes to clear these connections.\n";
+    }
+    return failed == 0 ? kDone : kFailed;
+}
+
+int runUnlockCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (isHelp(args)) {
+        out << kUnlockUsage;
+        return kDone;
+    }
+    const CommandArgs parsed(args, {kJson}, {});
+    if (!parsed.ok() || parsed.positional().size() != 1) {
+        return badUsage("unlock", parsed.ok() ? QStringLiteral("give one FILE") : parsed.error(),
+                        kUnlockUsage, err);
+    }
+    CtlSession session(err);
+    if (!session.start()) {
+        return kBadUsage;
+    }
+    AppContext& context = session.context();
+    QString problem;
+    const QString path =
+        resolveFile(context.settings(), parsed.positional().at(0), false, &problem);
+    if (!problem.isEmpty()) {
+        err << "tavrelctl unlock: " << problem << "\n";
+        return kBadUsage;
+    }
+    const UnlockFileResult result = unlockFile(context.netware(), path, QString());
+    const bool called = result.step == UnlockFileResult::Step::Called;
+    const bool cleared = called && result.code == nwcode::kSuccessful;
+    const QString text = called ? unlockFileStatus(result.code) : unlockFileMessage(result);
+    if (parsed.has(kJson)) {
+        printJson(out, {{QStringLiteral("file"), path},
+                        {QStringLiteral("cleared"), cleared},
+                        {QStringLiteral("code"), int(called ? result.code : 0)},
+                        {QStringLiteral("status"), text}});
+    } else {
+        (cleared ? out : err) << text << "\n";
+    }
+    return cleared ? kDone : kFailed;
+}
+
+int runUnlockAllCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (isHelp(args)) {
+        out << kUnlockAllUsage;
+        return kDone;
+    }
+    const CommandArgs parsed(args, {kJson}, {});
+    if (!parsed.ok() || parsed.positional().size() > 1) {
+        return badUsage("unlock-all",
+                        parsed.ok() ? QStringLiteral("give at most one FILE") : parsed.error(),
+                        kUnlockAllUsage, err);
+    }
+    CtlSession session(err);
+    if (!session.start()) {
+        return kBadUsage;
+    }
+    AppContext& context = session.context();
+    std::optional<ActionNode> fileNode;
+    if (!parsed.positional().isEmpty()) {
+        QString problem;
+        const QString path =
+            resolveFile(context.settings(), parsed.positional().at(0), false, &problem);
+        if (!problem.isEmpty()) {
+            err << "tavrelctl unlock-all: " << problem << "\n";
+            return kBadUsage;
+        }
+        fileNode = ActionNode{QString(), path, false};
+    }
+    const NWCCODE code = unlockAll(context.netware(), fileNode ? &*fileNode : nullptr);
+    const QString text = unlockAllStatus(code);
+    if (parsed.has(kJson)) {
+        printJson(out, {{QStringLiteral("cleared"), code == nwcode::kSuccessful},
+                        {QStringLiteral("code"), int(code)},
+                        {QStringLiteral("status"), text}});
+    } else {
+        (code == nwcode::kSuccessful ? out : err) << text << "\n";
+    }
+    return code == nwcode::kSuccessful ? kDone : kFailed;
+}
+
+}  // namespace tavrel

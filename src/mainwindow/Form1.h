@@ -60,6 +60,9 @@ public:
     void cmdExpand_Click();
     void cmdShowTreeOptions_Click();
     void cmdExit_Click();
+    void cmdAddFile_Click();
+    void cmdEditFile_Click();
+    void cmdDeleteFile_Click();
 
     void ckButtonTips_Click();
     void ckPicture_Click();
@@ -193,6 +196,9 @@ private:
     void applyEditButtons(EditButtons rule);
     void showAutoScanState();
     void showFileDescription(const QTreeWidgetItem* node);
+    QTreeWidgetItem* selectedFileNode();
+    bool fileListChangedUnder(const QString& nodeText, qint16 number);
+    void showEmptyList();
     void tickAll(bool ticked);
     void tickFileGroup(bool ticked);
     void attachPendingNodes();

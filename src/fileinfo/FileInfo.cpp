@@ -22,8 +22,8 @@ QRect twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-constexpr int kRowTwips = 420;
-constexpr int kBoxRowTwips = 285;
+constexpr int kRowTwips = 450;
+constexpr int kBoxRowTwips = 295;
 constexpr int kLeftColumnBoxes = 11;
 
 }  // namespace
@@ -31,7 +31,7 @@ constexpr int kLeftColumnBoxes = 11;
 FileInfo::FileInfo(AppContext& context, QWidget* parent) : QDialog(parent), m_context(context) {
     createControls();
     setWindowTitle(QStringLiteral("Extended File Information"));
-    setFixedSize(twips(0, 0, 7095, 4395).size());
+    setFixedSize(twips(0, 0, 7440, 4680).size());
 }
 
 void FileInfo::createControls() {
@@ -40,7 +40,7 @@ void FileInfo::createControls() {
     setFont(small);
 
     Frame1 = new QGroupBox(this);
-    Frame1->setGeometry(twips(120, 60, 6855, 3615));
+    Frame1->setGeometry(twips(120, 60, 7200, 3900));
     const std::array<QString, 7>& captions = fileInfoLabels();
     for (std::size_t i = 0; i < captions.size(); ++i) {
         const int top = 300 + int(i) * kRowTwips;
@@ -52,13 +52,13 @@ void FileInfo::createControls() {
     }
 
     Frame2 = new QGroupBox(QStringLiteral(" Attributes "), Frame1);
-    Frame2->setGeometry(twips(3480, 180, 3255, 3315));
+    Frame2->setGeometry(twips(3480, 180, 3600, 3600));
     const auto& boxes = attributeBoxes();
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         const bool left = int(i) < kLeftColumnBoxes;
         const int row = left ? int(i) : int(i) - kLeftColumnBoxes;
         Check[i] = new QCheckBox(QLatin1String(boxes[i].caption), Frame2);
-        Check[i]->setGeometry(twips(left ? 120 : 1680, 270 + row * kBoxRowTwips, 1530, 270));
+        Check[i]->setGeometry(twips(left ? 120 : 1800, 270 + row * kBoxRowTwips, 1740, 270));
         Check[i]->setTristate(true);
         Check[i]->setEnabled(false);
         // The boxes show the server's record; a click must not seem to change it.
@@ -67,11 +67,11 @@ void FileInfo::createControls() {
     }
 
     Command2 = new QPushButton(QStringLiteral("C&opy"), this);
-    Command2->setGeometry(twips(120, 3840, 1335, 375));
+    Command2->setGeometry(twips(120, 4140, 1335, 375));
     Command2->setToolTip(QStringLiteral(" Copy extended file info to Clipboard "));
     Command2->setAutoDefault(false);
     Command1 = new QPushButton(QStringLiteral("&Close"), this);
-    Command1->setGeometry(twips(5640, 3840, 1335, 375));
+    Command1->setGeometry(twips(5985, 4140, 1335, 375));
     Command1->setToolTip(QStringLiteral(" Close screen "));
     Command1->setAutoDefault(false);
 
@@ -100,6 +100,7 @@ bool FileInfo::Form_Load() {
                             m_context.SelectedNodeText);
     FileInfoResult result = readFileInfo(m_context.netware(), m_context.drives(), FilePath);
     busy.reset();
+    Command1->setFocus();
     if (result.failure == FileInfoFailure::None) {
         fill(result.fields);
         return true;

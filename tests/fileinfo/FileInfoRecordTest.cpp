@@ -33,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // An empty date half: the time alone, on 0/0/1980.
                       DateCase{0x0000A0A5, "0/0/1980, 20:5:10", "0/0/1980,20:5:10"},
                       DateCase{packed(2107, 12, 31, 23, 59, 58), "12/31/2107, 23:59:58",
-                               "12/31/2107,23:59:58"}));
+                               "12/31/2107,23:59:58"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(FileInfoRecordTest, ALastAccessDateShowsMidnight) {
     const quint16 date = quint16(packed(2003, 6, 9, 0, 0, 0) >> 16);
@@ -71,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"FS1\\SYS:APPS\\DATA\\ORDERS.DBF", "FS1", "SYS:APPS\\DATA", "ORDERS.DBF"},
         SplitCase{"FS1\\SYS:APPS\\ORDERS.DBF", "FS1", "SYS:APPS", "ORDERS.DBF"},
         SplitCase{"FS1\\SYS:ORDERS.DBF", "FS1", "SYS", "ORDERS.DBF"},
-        SplitCase{"FS2\\VOL1:Quarterly Report.xls", "FS2", "VOL1", "Quarterly Report.xls"}));
+        SplitCase{"FS2\\VOL1:Quarterly Report.xls", "FS2", "VOL1", "Quarterly Report.xls"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(FileInfoRecordTest, DecodesTheFieldsAtTheirOffsets) {
     ExtendedInfo bytes{};

@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(Patterns, FilePatternTest,
                                            PatternCase{"ORDRS.DBF", "ORD?RS.*", false},
                                            PatternCase{"LEDGER.DAT", "*.dbf;*.dat", true},
                                            PatternCase{"a[1].txt", "a[1].*", true},
-                                           PatternCase{"ORDERS.DBF", "..\\*.*", false}));
+                                           PatternCase{"ORDERS.DBF", "..\\*.*", false}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 class EditorOnTestSite : public ::testing::Test {
 protected:

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPoint>
-#include <initializer_list>
 
 class QWidget;
 
@@ -18,7 +18,7 @@ void CentreWindow(QWidget* window);
 class WindowGestures : public QObject {
 public:
     // Gives the window and the surfaces named the gestures.
-    static WindowGestures* install(QWidget* window, std::initializer_list<QWidget*> surfaces);
+    static WindowGestures* install(QWidget* window, const QList<QWidget*>& surfaces);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

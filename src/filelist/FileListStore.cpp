@@ -130,4 +130,27 @@ QString addFileMessage(AddFileResult result) {
     return QString();
 }
 
+QString fileEntryPath(SettingsStore& store, int number) {
+    return readPath(store, number);
+}
+
+std::optional<AddFileResult> editMonitoredFile(SettingsStore& store, const DriveMap& drives,
+                                               int number, const QString& storedPath,
+                                               const QString& path, const QString& description) {
+    if (storedPath.isEmpty() || readPath(store, number) != storedPath) {
+        return std::nullopt;
+    }
+    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
+    if (type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
+        type == DriveType::NoRootDir || !FileExists(drives, path)) {
+        return AddFileResult::NotOnFileServer;
+    }
+    if (FindDuplicatePath(store, path, number)) {
+        return AddFileResult::Duplicate;
+    }
+    return SaveFileEntry(store, number, path, editorDescription(description))
+               ? AddFileResult::Saved
+               : AddFileResult::WriteFailed;
+}
+
 }  // namespace tavrel

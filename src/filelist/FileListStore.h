@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace tavrel {
 
@@ -48,5 +49,15 @@ AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, con
                                const QString& description);
 // The message the editor shows for a refusal ("" for Saved).
 QString addFileMessage(AddFileResult result);
+
+// The path of entry n ("" when there is none).
+QString fileEntryPath(SettingsStore& store, int number);
+
+// Changing entry n as the file editor does, with the rules of adding. storedPath is what
+// the entry held when the editor read it: when it holds anything else now (another
+// program changed the list), nothing is written and there is no result.
+std::optional<AddFileResult> editMonitoredFile(SettingsStore& store, const DriveMap& drives,
+                                               int number, const QString& storedPath,
+                                               const QString& path, const QString& description);
 
 }  // namespace tavrel

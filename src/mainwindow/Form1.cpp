@@ -27,7 +27,9 @@
 #include "common/SettingsStore.h"
 #include "common/WindowGestures.h"
 #include "external/netware/NetWareClient.h"
+#include "fileinfo/FileInfo.h"
 #include "filelist/FileListStore.h"
+#include "filelist/frmFile.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/KeyTable.h"
 #include "mainwindow/NodeTree.h"
@@ -235,6 +237,9 @@ void Form1::createControls() {
     connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
     connect(cmdShowTreeOptions, &QPushButton::clicked, this, &Form1::cmdShowTreeOptions_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    connect(cmdAddFile, &QPushButton::clicked, this, &Form1::cmdAddFile_Click);
+    connect(cmdEditFile, &QPushButton::clicked, this, &Form1::cmdEditFile_Click);
+    connect(cmdDeleteFile, &QPushButton::clicked, this, &Form1::cmdDeleteFile_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
     connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
@@ -607,6 +612,101 @@ void Form1::ckDatabase_Click() {
     if (!ckDatabase->isChecked() && m_usageLog) {
         m_usageLog->stopStoring();
     }
+}
+
+// ---- Adding, editing and deleting monitored files ----
+
+void Form1::cmdAddFile_Click() {
+    if (m_scan.running()) {
+        return;
+    }
+    m_context.EditMode = false;
+    frmFile::open(m_context, this);
+    if (m_context.FileListChanged) {
+        m_context.FileListChanged = false;
+        cmdScan_Click();
+    }
+}
+
+QTreeWidgetItem* Form1::selectedFileNode() {
+    QTreeWidgetItem* node = TreeView1->currentItem();
+    return node != nullptr && nodeLevel(node) == kFileLevel ? node : nullptr;
+}
+
+// True, after rescanning, when entry number no longer holds the path its file node
+// shows (alone, or with the scan's bracketed suffix): another program changed the list
+// since the tree was built.
+bool Form1::fileListChangedUnder(const QString& nodeText, qint16 number) {
+    const QString stored = fileEntryPath(m_context.settings(), number);
+    if (!stored.isEmpty() &&
+        (nodeText == stored ||
+         (nodeText.startsWith(stored + QLatin1Char('[')) && nodeText.endsWith(QLatin1Char(']'))))) {
+        return false;
+    }
+    if (fileListCount(m_context.settings()) == 0) {
+        showEmptyList();
+    }
+    cmdScan_Click();
+    return true;
+}
+
+void Form1::showEmptyList() {
+    for (QPushButton* b : {cmdScan, cmdExpand, cmdEditFile, cmdDeleteFile, cmdFind, cmdFindNext}) {
+        b->hide();
+    }
+    clearNodes();
+}
+
+void Form1::cmdEditFile_Click() {
+    const QTreeWidgetItem* node = selectedFileNode();
+    if (node == nullptr || m_scan.running()) {
+        return;
+    }
+    m_context.SelectedFileNumber = nodeFileNumber(node);
+    if (fileListChangedUnder(node->text(0), m_context.SelectedFileNumber)) {
+        return;
+    }
+    m_context.EditMode = true;
+    frmFile::open(m_context, this);
+    if (m_context.FileListChanged) {
+        m_context.FileListChanged = false;
+        cmdScan_Click();
+    }
+}
+
+void Form1::cmdDeleteFile_Click() {
+    const QTreeWidgetItem* node = selectedFileNode();
+    if (node == nullptr || m_scan.running()) {
+        return;
+    }
+    const qint16 number = nodeFileNumber(node);
+    const QString text = node->text(0);
+    m_context.SelectedFileNumber = number;
+    if (fileListChangedUnder(text, number)) {
+        return;
+    }
+    SettingsStore& store = m_context.settings();
+    const QString description = fileDescription(store, number);
+    if (!m_context.prompts().askYesNo(QStringLiteral("Are you sure you want to delete '") +
+                                          description + QStringLiteral("'?"),
+                                      QStringLiteral("Delete File Confirmation"),
+                                      MessageIcon::Question, MessageAnswer::No)) {
+        return;
+    }
+    // The list may have changed while the question was open.
+    if (fileListChangedUnder(text, number)) {
+        return;
+    }
+    // The count comes from the store: after a stopped scan the tree holds fewer files.
+    if (!DeleteFileEntry(store, number)) {
+        m_context.prompts().message(
+            QStringLiteral("Unable to delete. The settings could not be written."),
+            MessageIcon::Exclamation);
+    }
+    if (fileListCount(store) == 0) {
+        showEmptyList();
+    }
+    cmdScan_Click();
 }
 
 // ---- ScanView ----
@@ -1044,12 +1144,7 @@ void Form1::mnuPopupDetails_Click() {
     if (m_scan.running() || popupNode() == nullptr) {
         return;
     }
-    openFileInfo();
-}
-
-void Form1::openFileInfo() {
-    m_context.prompts().message(QStringLiteral("Extended File Information is not yet available."),
-                                MessageIcon::Information);
+    FileInfo::open(m_context, this);
 }
 
 // ---- Find ----

@@ -70,6 +70,9 @@ public:
     void cmdExpand_Click();
     void cmdShowTreeOptions_Click();
     void cmdExit_Click();
+    void cmdAddFile_Click();
+    void cmdEditFile_Click();
+    void cmdDeleteFile_Click();
 
     void ckButtonTips_Click();
     void ckPicture_Click();
@@ -226,6 +229,9 @@ private:
     void applyEditButtons(EditButtons rule);
     void showAutoScanState();
     void showFileDescription(const QTreeWidgetItem* node);
+    QTreeWidgetItem* selectedFileNode();
+    bool fileListChangedUnder(const QString& nodeText, qint16 number);
+    void showEmptyList();
     void tickAll(bool ticked);
     void tickFileGroup(bool ticked);
     void attachPendingNodes();
@@ -235,8 +241,6 @@ private:
     // The node the popup menu was opened on, nullptr once a scan has replaced it.
     QTreeWidgetItem* popupNode() const;
     static QList<ActionNode> actionNodes(const std::vector<QTreeWidgetItem*>& nodes);
-    // Extended File Information on the selected file.
-    void openFileInfo();
 
     AppContext& m_context;
     QString m_commandLine;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "common/WindowGestures.h"
 #include "mainwindow/Form1.h"
 
 namespace tavrel {
@@ -56,6 +57,7 @@ frmFind::frmFind(Form1& owner) : QDialog(&owner), m_owner(owner) {
     connect(Option1, &QRadioButton::clicked, this, &frmFind::Option1_Click);
     connect(Option2, &QRadioButton::clicked, this, &frmFind::Option2_Click);
     connect(Text1, &QLineEdit::textChanged, this, &frmFind::Text1_Change);
+    WindowGestures::install(this, {Label1, Label2});
 }
 
 FindSettings frmFind::settings() const {

@@ -3,6 +3,7 @@
 
 #include "ActionCommand.h"
 #include "FilesCommand.h"
+#include "InfoCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
 
@@ -17,6 +18,7 @@ struct CommandGroup {
 
 const CommandGroup kGroups[] = {
     {"files", "list, add and delete the monitored files", tavrel::runFilesCommand},
+    {"info", "show the extended file information of a file", tavrel::runInfoCommand},
     {"scan", "scan the monitored files once and print the tree", tavrel::runScanCommand},
     {"log", "scan once and bring the usage log up to date", tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",

@@ -389,10 +389,22 @@ struct EmulatedNetWare::State {
     // path relative to the handle's directory.
     std::optional<SitePath> pathOn(int server, NWDIR_HANDLE dirHandle, const QString& path,
                                    NWCCODE* code) const {
-        const QString text = StripAtNul(path);
+        QString text = StripAtNul(path);
         if (server < 0) {
             *code = nwcode::kInvalidConnection;
             return std::nullopt;
+        }
+        if (dirHandle == 0 && !text.contains(QLatin1Char(':'))) {
+            // Without a directory handle the first component names the volume, as the
+            // server reads SYS\APPS (or SYS alone) for SYS:APPS (or SYS:).
+            qsizetype separator = text.indexOf(QLatin1Char('\\'));
+            const qsizetype slash = text.indexOf(QLatin1Char('/'));
+            if (separator < 0 || (slash >= 0 && slash < separator)) {
+                separator = slash;
+            }
+            text = separator < 0
+                       ? text + QLatin1Char(':')
+                       : text.left(separator) + QLatin1Char(':') + text.mid(separator + 1);
         }
         if (dirHandle == 0 || text.contains(QLatin1Char(':'))) {
             return index.resolveOn(server, text, code);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 
+#include "about/frmAbout.h"
 #include "common/AppContext.h"
 #include "common/AppFolder.h"
 #include "common/AppTitle.h"
@@ -217,6 +218,7 @@ void Form1::createControls() {
     connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
     connect(cmdShowTreeOptions, &QPushButton::clicked, this, &Form1::cmdShowTreeOptions_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
     connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
@@ -376,6 +378,11 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::cmdExit_Click() {
     close();
+}
+
+void Form1::cmdAbout_Click() {
+    frmAbout about(m_context, this);
+    about.exec();
 }
 
 void Form1::Form_KeyPress(int& KeyAscii) {

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "DetailsCommand.h"
 #include "FilesCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
@@ -20,6 +21,7 @@ const CommandGroup kGroups[] = {
     {"log", "scan once and bring the usage log up to date", tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",
      tavrel::runWatchCommand},
+    {"details", "one day of the usage log with every stay", tavrel::runDetailsCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
 };
 

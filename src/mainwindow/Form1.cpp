@@ -27,6 +27,7 @@
 #include "common/SettingsStore.h"
 #include "external/netware/NetWareClient.h"
 #include "filelist/FileListStore.h"
+#include "logquery/frmDetails.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/NodeTree.h"
 #include "mainwindow/PopupRules.h"
@@ -218,6 +219,7 @@ void Form1::createControls() {
     connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
     connect(cmdShowTreeOptions, &QPushButton::clicked, this, &Form1::cmdShowTreeOptions_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    connect(cmdDetails, &QPushButton::clicked, this, &Form1::cmdDetails_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
@@ -378,6 +380,11 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::cmdExit_Click() {
     close();
+}
+
+void Form1::cmdDetails_Click() {
+    frmDetails details(m_context, this);
+    details.exec();
 }
 
 void Form1::cmdAbout_Click() {

@@ -9,7 +9,7 @@ namespace tavrel {
 namespace {
 
 constexpr int kDaySeconds = 24 * 3600;
-constexpr int kMargin = 6;
+constexpr int kMargin = 14;
 constexpr int kLabelHeight = 14;
 // A bar is never thinner than this, so a one-minute stay can still be found and hovered.
 constexpr int kMinBarWidth = 2;

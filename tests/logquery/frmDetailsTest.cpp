@@ -88,6 +88,12 @@ TEST_F(frmDetailsTest, OpensOnTodayWithTheFirstRowsStaysAndItsTimeline) {
     EXPECT_EQ(listRows(),
               QStringList({"09:00 am|09:45 am|00:45", "01:00 pm|N/A     |01:30", "Total||02:15"}));
     EXPECT_EQ(form->Timeline1->spans().size(), 2);
+    // Hovering the open stay at about 2 pm names it; the early morning has no bar.
+    const StayTimeline& timeline = *form->Timeline1;
+    const int middle = timeline.height() / 3;
+    EXPECT_EQ(timeline.tipAt({timeline.width() * 14 / 24, middle}),
+              "In: 01:00 pm\nOut: N/A\nHrs/Mins: 01:30");
+    EXPECT_EQ(timeline.tipAt({timeline.width() * 4 / 24, middle}), "");
 
     form->Command7->click();
     EXPECT_TRUE(

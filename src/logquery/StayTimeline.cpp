@@ -9,7 +9,8 @@ namespace tavrel {
 namespace {
 
 constexpr int kDaySeconds = 24 * 3600;
-constexpr int kMargin = 14;
+constexpr int kSideMargin = 14;  // room for the end labels
+constexpr int kTopMargin = 4;
 constexpr int kLabelHeight = 14;
 // A bar is never thinner than this, so a one-minute stay can still be found and hovered.
 constexpr int kMinBarWidth = 2;
@@ -34,7 +35,8 @@ QSize StayTimeline::sizeHint() const {
 }
 
 QRect StayTimeline::dayRect() const {
-    return QRect(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin - kLabelHeight);
+    return QRect(kSideMargin, kTopMargin, width() - 2 * kSideMargin,
+                 height() - 2 * kTopMargin - kLabelHeight);
 }
 
 QRect StayTimeline::barRect(const StaySpan& span) const {

@@ -72,7 +72,7 @@ void frmDetails::createControls() {
     Adodc1->setAlignment(Qt::AlignCenter);
 
     lvwDetails = new QTreeWidget(this);
-    lvwDetails->setGeometry(twips(120, 4140, 9360, 2400));
+    lvwDetails->setGeometry(twips(120, 4140, 9360, 2010));
     lvwDetails->setRootIsDecorated(false);
     lvwDetails->setHeaderLabels(
         {QStringLiteral("In"), QStringLiteral("Out"), QStringLiteral("Hrs/Mins")});
@@ -82,7 +82,7 @@ void frmDetails::createControls() {
     }
 
     Timeline1 = new StayTimeline(this);
-    Timeline1->setGeometry(twips(120, 6600, 9360, 840));
+    Timeline1->setGeometry(twips(120, 6210, 9360, 1230));
 
     Command7 = new QPushButton(QStringLiteral("Cl&ipboard"), this);
     Command7->setGeometry(twips(120, 7560, 1215, 375));

@@ -26,6 +26,7 @@
 #include "common/SettingsStore.h"
 #include "external/netware/NetWareClient.h"
 #include "filelist/FileListStore.h"
+#include "logquery/frmData.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/NodeTree.h"
 #include "mainwindow/PopupRules.h"
@@ -217,6 +218,7 @@ void Form1::createControls() {
     connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
     connect(cmdShowTreeOptions, &QPushButton::clicked, this, &Form1::cmdShowTreeOptions_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    connect(cmdDatabase, &QPushButton::clicked, this, &Form1::cmdDatabase_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
     connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
@@ -376,6 +378,10 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::cmdExit_Click() {
     close();
+}
+
+void Form1::cmdDatabase_Click() {
+    frmData::showModal(m_context, this);
 }
 
 void Form1::Form_KeyPress(int& KeyAscii) {

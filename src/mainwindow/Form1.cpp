@@ -27,6 +27,7 @@
 #include "common/SettingsStore.h"
 #include "external/netware/NetWareClient.h"
 #include "filelist/FileListStore.h"
+#include "logquery/frmData.h"
 #include "logquery/frmDetails.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/NodeTree.h"
@@ -219,6 +220,7 @@ void Form1::createControls() {
     connect(cmdExpand, &QPushButton::clicked, this, &Form1::cmdExpand_Click);
     connect(cmdShowTreeOptions, &QPushButton::clicked, this, &Form1::cmdShowTreeOptions_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    connect(cmdDatabase, &QPushButton::clicked, this, &Form1::cmdDatabase_Click);
     connect(cmdDetails, &QPushButton::clicked, this, &Form1::cmdDetails_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
@@ -380,6 +382,10 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::cmdExit_Click() {
     close();
+}
+
+void Form1::cmdDatabase_Click() {
+    frmData::showModal(m_context, this);
 }
 
 void Form1::cmdDetails_Click() {

@@ -60,6 +60,7 @@ public:
     void cmdExpand_Click();
     void cmdShowTreeOptions_Click();
     void cmdExit_Click();
+    void cmdDatabase_Click();
     void cmdDetails_Click();
     void cmdAbout_Click();
 

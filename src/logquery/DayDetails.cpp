@@ -1,6 +1,7 @@
 #include "logquery/DayDetails.h"
 
 #include "common/TimeText.h"
+#include "logquery/ExportText.h"
 
 namespace tavrel {
 
@@ -95,10 +96,6 @@ LogDbResult runDayQuery(LogDb& db, const QDate& day) {
     return db.exec(dayQuery(day));
 }
 
-QString cellText(const QVariant& value) {
-    return value.isNull() ? QString() : value.toString();
-}
-
 QString usageSummaryBody(const QVariantList& row, const QList<InOutRow>& rows) {
     static const struct {
         const char* label;
@@ -111,7 +108,7 @@ QString usageSummaryBody(const QVariantList& row, const QList<InOutRow>& rows) {
     };
     QString text;
     for (const auto& field : kFields) {
-        text += QLatin1String(field.label) + cellText(row.value(field.column)) + kCrLf;
+        text += QLatin1String(field.label) + exporttext::valueText(row.value(field.column)) + kCrLf;
     }
     text += kCrLf;
     text += QStringLiteral("In\t\tOut\t\tHrs/Mins") + kCrLf + kCrLf;

@@ -45,9 +45,6 @@ inline constexpr int File = 0, User = 1, Mins = 2, Opens = 3, AvgMins = 4, First
 // Runs the day query on an open log.
 LogDbResult runDayQuery(LogDb& db, const QDate& day);
 
-// A cell's default text: a null value gives nothing, a number all its digits.
-QString cellText(const QVariant& value);
-
 // The usage summary of one row of the day query, as it goes to the clipboard (lines end
 // in CR LF). dateText is the date box text as typed; rows the stays list with its total.
 QString usageSummary(const QDateTime& now, const QString& dateText, const QVariantList& row,

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTreeWidget>
@@ -16,14 +15,14 @@
 #include "common/Platform.h"
 #include "common/Prompts.h"
 #include "logquery/DayDetails.h"
+#include "logquery/NavigatorBar.h"
+#include "logquery/ResultGrid.h"
 #include "logquery/StayTimeline.h"
 #include "monitor/CreateLogDatabase.h"
 
 namespace tavrel {
 
 namespace {
-
-const QString kSortHint = QStringLiteral("Click on field heading to sort on that field");
 
 // Positions are given in twips, fifteen to a pixel.
 QRect twips(int left, int top, int width, int height) {
@@ -37,7 +36,9 @@ frmDetails::frmDetails(AppContext& context, QWidget* parent) : QDialog(parent), 
     Form_Load();
 }
 
-frmDetails::~frmDetails() = default;
+frmDetails::~frmDetails() {
+    grid->result().close();  // before the connection goes
+}
 
 void frmDetails::createControls() {
     setFixedSize(9600 / 15, 8760 / 15);
@@ -52,24 +53,11 @@ void frmDetails::createControls() {
     cmdGo->setGeometry(twips(2160, 90, 1215, 360));
     cmdGo->setAutoDefault(false);
 
-    Label2 = new QLabel(kSortHint, this);
-    Label2->setGeometry(twips(120, 540, 9360, 255));
-
-    m_model = new QStandardItemModel(this);
-    DataGrid1 = new QTableView(this);
-    DataGrid1->setGeometry(twips(120, 810, 9360, 2895));
-    DataGrid1->setModel(m_model);
-    DataGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DataGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DataGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DataGrid1->verticalHeader()->setDefaultSectionSize(20);
-    DataGrid1->horizontalHeader()->setSectionsClickable(true);
-
-    Adodc1 = new QLabel(this);
-    Adodc1->setGeometry(twips(120, 3720, 9360, 330));
-    Adodc1->setFrameShape(QFrame::Panel);
-    Adodc1->setFrameShadow(QFrame::Sunken);
-    Adodc1->setAlignment(Qt::AlignCenter);
+    grid = new ResultGrid(this);
+    grid->setGeometry(twips(120, 540, 9360, 3510));
+    Label2 = grid->Label2;
+    DataGrid1 = grid->DataGrid1;
+    Adodc1 = grid->Adodc1;
 
     lvwDetails = new QTreeWidget(this);
     lvwDetails->setGeometry(twips(120, 4140, 9360, 2010));
@@ -103,10 +91,7 @@ void frmDetails::createControls() {
     connect(cmdGo, &QPushButton::clicked, this, &frmDetails::cmdGo_Click);
     connect(Command7, &QPushButton::clicked, this, &frmDetails::Command7_Click);
     connect(Command4, &QPushButton::clicked, this, &frmDetails::Command4_Click);
-    connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &frmDetails::DataGrid1_HeadClick);
-    connect(DataGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &frmDetails::DataGrid1_RowColChange);
+    connect(grid, &ResultGrid::currentRecordChanged, this, &frmDetails::FillInOutList);
 }
 
 void frmDetails::setStatus(const QString& text) {
@@ -118,11 +103,11 @@ QString frmDetails::statusText() const {
 }
 
 QString frmDetails::adodcCaption() const {
-    return Adodc1->text();
+    return Adodc1->caption();
 }
 
 int frmDetails::recordCount() const {
-    return m_result.rows.size();
+    return static_cast<int>(grid->result().recordCount());
 }
 
 void frmDetails::Form_Load() {
@@ -133,7 +118,9 @@ void frmDetails::Form_Load() {
                                     MessageIcon::Exclamation);
         return;
     }
-    m_db.open(path);
+    if (m_db.open(path)) {
+        grid->setDatabase(m_db);
+    }
     Text1->setText(dateBoxText(m_context.clock().now().date()));
     cmdGo_Click();
     FillInOutList();
@@ -177,27 +164,13 @@ void frmDetails::cmdGo_Click() {
     lvwDetails->clear();
     Timeline1->setSpans({});
     setStatus(QStringLiteral("Retrieving data..."));
-    LogDbResult result = runDayQuery(m_db, *day);
-    if (!result.ok()) {
+    m_day = *day;
+    // Making the first record current fills the list; the caption is the count after it.
+    if (!m_db.isOpen() || !grid->requery(dayQuery(*day))) {
         return;
     }
-    m_day = *day;
-    m_result = std::move(result);
-    m_model->clear();
-    m_model->setHorizontalHeaderLabels(m_result.columns);
-    for (const QVariantList& row : m_result.rows) {
-        QList<QStandardItem*> items;
-        for (const QVariant& value : row) {
-            items.append(new QStandardItem(cellText(value)));
-        }
-        m_model->appendRow(items);
-    }
-    const int n = recordCount();
-    if (n != 0) {
-        DataGrid1->setCurrentIndex(m_model->index(0, 0));
-    }
-    Adodc1->setText(QString::number(n) + QStringLiteral(" records"));
-    if (n != 0) {
+    grid->showCountCaption();
+    if (recordCount() != 0) {
         setStatus(QStringLiteral("Data retrieved"));
         Command7->show();
     } else {
@@ -206,24 +179,28 @@ void frmDetails::cmdGo_Click() {
     }
 }
 
-void frmDetails::DataGrid1_HeadClick(int) {}
+void frmDetails::DataGrid1_HeadClick(int ColIndex) {
+    grid->DataGrid1_HeadClick(ColIndex);
+}
 
-void frmDetails::DataGrid1_RowColChange() {
-    const int current = DataGrid1->currentIndex().row();
-    if (current >= 0) {
-        Adodc1->setText(QStringLiteral("Record %1 of %2").arg(current + 1).arg(recordCount()));
+QVariantList frmDetails::currentRow() const {
+    QVariantList row;
+    const qint64 record = grid->currentRecord();
+    if (record > 0) {
+        for (int column = 0; column < grid->result().columns().size(); ++column) {
+            row.append(grid->result().value(record - 1, column));
+        }
     }
-    FillInOutList();
+    return row;
 }
 
 void frmDetails::FillInOutList() {
-    const int current = DataGrid1->currentIndex().row();
-    if (m_result.rows.isEmpty() || current < 0) {
+    const QVariantList row = currentRow();
+    if (row.isEmpty()) {
         return;
     }
     BusyPointer busy;
     lvwDetails->clear();
-    const QVariantList& row = m_result.rows[current];
     const InOutList list = tavrel::FillInOutList(
         row.value(daycol::InTimes), row.value(daycol::OutTimes), m_day, m_context.clock().now());
     for (const InOutRow& stay : list.rows) {
@@ -233,8 +210,8 @@ void frmDetails::FillInOutList() {
 }
 
 void frmDetails::Command7_Click() {
-    const int current = DataGrid1->currentIndex().row();
-    if (current < 0 || current >= m_result.rows.size()) {
+    const QVariantList row = currentRow();
+    if (row.isEmpty()) {
         return;
     }
     BusyPointer busy;
@@ -243,8 +220,7 @@ void frmDetails::Command7_Click() {
         const QTreeWidgetItem* item = lvwDetails->topLevelItem(i);
         rows.append({item->text(0), item->text(1), item->text(2)});
     }
-    const QString text =
-        usageSummary(m_context.clock().now(), Text1->text(), m_result.rows[current], rows);
+    const QString text = usageSummary(m_context.clock().now(), Text1->text(), row, rows);
     m_context.platform().setClipboardText(text);
     setStatus(QString::number(text.size()) + QStringLiteral(" characters copied to Clipboard."));
 }

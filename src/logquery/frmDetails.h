@@ -9,7 +9,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QStandardItemModel;
 class QStatusBar;
 class QTableView;
 class QTreeWidget;
@@ -17,6 +16,8 @@ class QTreeWidget;
 namespace tavrel {
 
 class AppContext;
+class NavigatorBar;
+class ResultGrid;
 class StayTimeline;
 
 // One day of the usage log: a grid row per file and user, and for the selected row every
@@ -35,8 +36,8 @@ public:
     void Command4_Click();
     // A typed character in the date box; KeyAscii = 0 swallows it.
     void Text1_KeyPress(int& KeyAscii);
+    // Heading click and row change, as the query window's grid has them.
     void DataGrid1_HeadClick(int ColIndex);
-    void DataGrid1_RowColChange();
 
     // The navigator's caption and the status line.
     QString adodcCaption() const;
@@ -46,9 +47,10 @@ public:
     QLabel* Label1;
     QLineEdit* Text1;
     QPushButton* cmdGo;
+    ResultGrid* grid;  // Label2, DataGrid1 and Adodc1
     QLabel* Label2;
     QTableView* DataGrid1;
-    QLabel* Adodc1;
+    NavigatorBar* Adodc1;
     QTreeWidget* lvwDetails;
     StayTimeline* Timeline1;
     QPushButton* Command7;
@@ -61,12 +63,12 @@ protected:
 
 private:
     void createControls();
+    // The values of the grid's current record; empty when there is none.
+    QVariantList currentRow() const;
     void setStatus(const QString& text);
 
     AppContext& m_context;
     LogDb m_db;
-    QStandardItemModel* m_model;
-    LogDbResult m_result;
     QDate m_day;  // the day last fetched
 };
 

@@ -103,6 +103,15 @@ TEST_F(frmDetailsTest, OpensOnTodayWithTheFirstRowsStaysAndItsTimeline) {
               QString::number(platform.clipboard.size()) + " characters copied to Clipboard.");
 }
 
+TEST_F(frmDetailsTest, HeadingSortsTheDayAndTheListFollowsTheFirstRow) {
+    open();
+    form->DataGrid1_HeadClick(1);  // User, ascending
+    form->DataGrid1_HeadClick(1);  // and descending
+    EXPECT_EQ(form->Label2->text(), "Sorted by 'User' in descending order");
+    EXPECT_EQ(gridUser(0), "MJONES");
+    EXPECT_EQ(listRows().value(0), "09:00 am|09:45 am|00:45");
+}
+
 TEST_F(frmDetailsTest, DateBoxTakesOnlyDateKeys) {
     open();
     form->Text1->clear();

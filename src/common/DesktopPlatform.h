@@ -11,6 +11,8 @@ public:
     bool openDocument(const QString& path) override;
     void setClipboardText(const QString& text) override;
     QString clipboardText() const override;
+    PrintResult print(const PrintJob& job) override;
+    void beep() override;
 };
 
 }  // namespace tavrel

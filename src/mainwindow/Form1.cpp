@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 
+#include "about/frmAbout.h"
 #include "common/AppContext.h"
 #include "common/AppFolder.h"
 #include "common/AppTitle.h"
@@ -30,6 +31,8 @@
 #include "fileinfo/FileInfo.h"
 #include "filelist/FileListStore.h"
 #include "filelist/frmFile.h"
+#include "logquery/frmData.h"
+#include "logquery/frmDetails.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/KeyTable.h"
 #include "mainwindow/NodeTree.h"
@@ -240,6 +243,9 @@ void Form1::createControls() {
     connect(cmdAddFile, &QPushButton::clicked, this, &Form1::cmdAddFile_Click);
     connect(cmdEditFile, &QPushButton::clicked, this, &Form1::cmdEditFile_Click);
     connect(cmdDeleteFile, &QPushButton::clicked, this, &Form1::cmdDeleteFile_Click);
+    connect(cmdDatabase, &QPushButton::clicked, this, &Form1::cmdDatabase_Click);
+    connect(cmdDetails, &QPushButton::clicked, this, &Form1::cmdDetails_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
     // Bound to the value, not the click: code that checks a box runs its behaviour too.
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
     connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
@@ -427,6 +433,20 @@ void Form1::cmdExit_Click() {
 void Form1::closeWithoutQuestion() {
     m_exitConfirmed = true;
     close();
+}
+
+void Form1::cmdDatabase_Click() {
+    frmData::showModal(m_context, this);
+}
+
+void Form1::cmdDetails_Click() {
+    frmDetails details(m_context, this);
+    details.exec();
+}
+
+void Form1::cmdAbout_Click() {
+    frmAbout about(m_context, this);
+    about.exec();
 }
 
 void Form1::Form_KeyPress(int& KeyAscii) {

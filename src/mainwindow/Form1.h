@@ -73,6 +73,9 @@ public:
     void cmdAddFile_Click();
     void cmdEditFile_Click();
     void cmdDeleteFile_Click();
+    void cmdDatabase_Click();
+    void cmdDetails_Click();
+    void cmdAbout_Click();
 
     void ckButtonTips_Click();
     void ckPicture_Click();

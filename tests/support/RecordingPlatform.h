@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 
 #include "common/Platform.h"
@@ -19,12 +20,20 @@ public:
     }
     void setClipboardText(const QString& text) override { clipboard = text; }
     QString clipboardText() const override { return clipboard; }
+    PrintResult print(const PrintJob& job) override {
+        printed.append(job);
+        return printResult;
+    }
+    void beep() override { ++beeps; }
 
     QStringList viewed;
     QStringList opened;
     QString clipboard;
     bool viewerWorks = true;
     bool openerWorks = true;
+    QList<PrintJob> printed;
+    PrintResult printResult{PrintResult::Kind::Printed, QString()};
+    int beeps = 0;
 };
 
 }  // namespace tavrel::test

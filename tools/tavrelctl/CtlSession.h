@@ -39,6 +39,8 @@ private:
         bool openDocument(const QString&) override { return false; }
         void setClipboardText(const QString&) override {}
         QString clipboardText() const override { return QString(); }
+        PrintResult print(const PrintJob&) override { return {}; }
+        void beep() override {}
     };
 
     QTextStream& m_err;

@@ -2,6 +2,7 @@
 #include <QTextStream>
 
 #include "ActionCommand.h"
+#include "DetailsCommand.h"
 #include "FilesCommand.h"
 #include "InfoCommand.h"
 #include "ScanCommand.h"
@@ -28,6 +29,7 @@ const CommandGroup kGroups[] = {
     {"clear", "clear the connections of the users holding a file", tavrel::runClearCommand},
     {"unlock", "clear the locks on a file", tavrel::runUnlockCommand},
     {"unlock-all", "release the file locks this workstation holds", tavrel::runUnlockAllCommand},
+    {"details", "one day of the usage log with every stay", tavrel::runDetailsCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
 };
 

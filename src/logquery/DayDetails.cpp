@@ -1,0 +1,129 @@
+#include "logquery/DayDetails.h"
+
+#include "common/TimeText.h"
+#include "logquery/ExportText.h"
+
+namespace tavrel {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// A part of a date: one to four digits.
+bool isDatePart(const QString& part) {
+    if (part.isEmpty() || part.size() > 4) {
+        return false;
+    }
+    for (const QChar c : part) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A list cell padded on the right to eight characters; a longer cell is taken whole.
+QString summaryCell(const QString& cell) {
+    return cell.leftJustified(8, QLatin1Char(' '), false);
+}
+
+}  // namespace
+
+bool acceptsDateKey(int keyAscii) {
+    return keyAscii == 8 || (keyAscii >= 45 && keyAscii <= 57);
+}
+
+QString normaliseDateText(const QString& text) {
+    QString normal = text;
+    if (normal.contains(QLatin1Char('-'))) {
+        normal.replace(QLatin1Char('-'), QLatin1Char('/'));
+    } else if (normal.contains(QLatin1Char('.'))) {
+        normal.replace(QLatin1Char('.'), QLatin1Char('/'));
+    }
+    return normal;
+}
+
+std::optional<QDate> parseDateBox(const QString& text) {
+    const QStringList parts = normaliseDateText(text.trimmed()).split(QLatin1Char('/'));
+    if (parts.size() != 3) {
+        return std::nullopt;
+    }
+    for (const QString& part : parts) {
+        if (!isDatePart(part)) {
+            return std::nullopt;
+        }
+    }
+    const int a = parts[0].toInt();
+    const int b = parts[1].toInt();
+    const int c = parts[2].toInt();
+    QDate date;
+    if (parts[0].size() == 4) {
+        date = QDate(a, b, c);
+    } else if (parts[2].size() == 4) {
+        date = QDate(c, a, b);
+        if (!date.isValid()) {
+            date = QDate(c, b, a);
+        }
+    }
+    if (!date.isValid()) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+QString dateBoxText(const QDate& day) {
+    return day.toString(QStringLiteral("MM/dd/yyyy"));
+}
+
+QStringList dayQueryColumns() {
+    return {QStringLiteral("File"),     QStringLiteral("User"),     QStringLiteral("Mins"),
+            QStringLiteral("Opens"),    QStringLiteral("Avg Mins"), QStringLiteral("First In"),
+            QStringLiteral("Last Out"), QStringLiteral("In_Times"), QStringLiteral("Out_Times"),
+            QStringLiteral("Opened")};
+}
+
+QString dayQuery(const QDate& day) {
+    // Avg Mins is a real quotient, as the original engine's "/" always gave. The date is
+    // written from a QDate, digits and dashes only.
+    return QStringLiteral(
+               "SELECT File,User,Mins,Opens,CAST(Mins AS REAL)/Opens AS [Avg Mins],"
+               "In_Time AS [First In],Out_Time AS [Last Out],In_Times,Out_Times,Opened "
+               "FROM Log WHERE Date = '") +
+           day.toString(Qt::ISODate) + QLatin1Char('\'');
+}
+
+LogDbResult runDayQuery(LogDb& db, const QDate& day) {
+    return db.exec(dayQuery(day));
+}
+
+QString usageSummaryBody(const QVariantList& row, const QList<InOutRow>& rows) {
+    static const struct {
+        const char* label;
+        int column;
+    } kFields[] = {
+        {"File: ", daycol::File},        {"User: ", daycol::User},
+        {"Mins: ", daycol::Mins},        {"Opens: ", daycol::Opens},
+        {"Avg Mins: ", daycol::AvgMins}, {"First In: ", daycol::FirstIn},
+        {"Last Out: ", daycol::LastOut},
+    };
+    QString text;
+    for (const auto& field : kFields) {
+        text += QLatin1String(field.label) + exporttext::valueText(row.value(field.column)) + kCrLf;
+    }
+    text += kCrLf;
+    text += QStringLiteral("In\t\tOut\t\tHrs/Mins") + kCrLf + kCrLf;
+    for (const InOutRow& line : rows) {
+        text += summaryCell(line.in) + QLatin1Char('\t') + summaryCell(line.out) +
+                QLatin1Char('\t') + summaryCell(line.length) + QLatin1Char('\t') + kCrLf;
+    }
+    return text;
+}
+
+QString usageSummary(const QDateTime& now, const QString& dateText, const QVariantList& row,
+                     const QList<InOutRow>& rows) {
+    return QStringLiteral("File Usage Summary") + QString(10, QLatin1Char(' ')) + momentText(now) +
+           kCrLf + kCrLf + QStringLiteral("Date: ") + dateText + kCrLf +
+           usageSummaryBody(row, rows);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,280 @@
+#include "logquery/JetSql.h"
+
+#include <QDate>
+#include <QStringView>
+#include <optional>
+
+namespace tavrel {
+
+namespace {
+
+using Args = QStringList;
+
+// A function of the old dialect and the SQLite expression it becomes; args are already
+// translated. Each argument is put in parentheses where an operator follows it.
+struct FunctionRule {
+    QLatin1StringView name;
+    int minArgs;
+    int maxArgs;
+    QString (*build)(const Args& args);
+};
+
+const FunctionRule kFunctions[] = {
+    {QLatin1StringView("ISNULL"), 1, 1,
+     [](const Args& a) { return QStringLiteral("(-((%1) IS NULL))").arg(a[0]); }},
+    {QLatin1StringView("DATE"), 0, 0,
+     [](const Args&) { return QStringLiteral("date('now', 'localtime')"); }},
+    {QLatin1StringView("NOW"), 0, 0,
+     [](const Args&) { return QStringLiteral("datetime('now', 'localtime')"); }},
+    {QLatin1StringView("UCASE"), 1, 1,
+     [](const Args& a) { return QStringLiteral("upper(%1)").arg(a[0]); }},
+    {QLatin1StringView("LCASE"), 1, 1,
+     [](const Args& a) { return QStringLiteral("lower(%1)").arg(a[0]); }},
+    {QLatin1StringView("LEN"), 1, 1,
+     [](const Args& a) { return QStringLiteral("length(%1)").arg(a[0]); }},
+    {QLatin1StringView("MID"), 2, 3,
+     [](const Args& a) { return QStringLiteral("substr(%1)").arg(a.join(QStringLiteral(", "))); }},
+    {QLatin1StringView("LEFT"), 2, 2,
+     [](const Args& a) { return QStringLiteral("substr(%1, 1, %2)").arg(a[0], a[1]); }},
+    {QLatin1StringView("RIGHT"), 2, 2,
+     [](const Args& a) {
+         return QStringLiteral("substr(%1, max(length(%1) - (%2) + 1, 1))").arg(a[0], a[1]);
+     }},
+};
+
+bool isWordStart(QChar c) {
+    return c.isLetter() || c == QLatin1Char('_');
+}
+
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+// The end of a quoted text, bracketed name or comment that starts at i, or i itself
+// when none starts there. An unclosed one runs to the end of the statement.
+qsizetype skipVerbatim(QStringView text, qsizetype i) {
+    const qsizetype n = text.size();
+    const QChar c = text[i];
+    if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+        qsizetype j = i + 1;
+        while (j < n) {
+            if (text[j] == c) {
+                if (j + 1 < n && text[j + 1] == c) {  // a doubled quote stays inside
+                    j += 2;
+                    continue;
+                }
+                return j + 1;
+            }
+            ++j;
+        }
+        return n;
+    }
+    if (c == QLatin1Char('[')) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'), i + 1);
+        return close < 0 ? n : close + 1;
+    }
+    if (i + 1 < n && c == QLatin1Char('-') && text[i + 1] == QLatin1Char('-')) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), i);
+        return end < 0 ? n : end;
+    }
+    if (i + 1 < n && c == QLatin1Char('/') && text[i + 1] == QLatin1Char('*')) {
+        const qsizetype end = text.indexOf(QLatin1String("*/"), i + 2);
+        return end < 0 ? n : end + 2;
+    }
+    return i;
+}
+
+// The arguments of the call whose "(" is at open, split at its top-level commas, and
+// the index of its ")"; nothing when the parentheses do not close.
+std::optional<std::pair<QList<QStringView>, qsizetype>> splitCall(QStringView text,
+                                                                  qsizetype open) {
+    QList<QStringView> args;
+    int depth = 0;
+    qsizetype start = open + 1;
+    for (qsizetype i = open + 1; i < text.size();) {
+        const qsizetype end = skipVerbatim(text, i);
+        if (end != i) {
+            i = end;
+            continue;
+        }
+        const QChar c = text[i];
+        if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            if (depth == 0) {
+                const QStringView last = text.sliced(start, i - start);
+                if (!args.isEmpty() || !last.trimmed().isEmpty()) {
+                    args.append(last);
+                }
+                return std::make_pair(args, i);
+            }
+            --depth;
+        } else if (c == QLatin1Char(',') && depth == 0) {
+            args.append(text.sliced(start, i - start));
+            start = i + 1;
+        }
+        ++i;
+    }
+    return std::nullopt;
+}
+
+int parseNumber(QStringView text, bool* ok) {
+    *ok = !text.isEmpty() && text.size() <= 4;
+    for (const QChar c : text) {
+        *ok = *ok && c.isDigit();
+    }
+    return *ok ? text.toInt() : 0;
+}
+
+// The ISO date of a literal's inside: yyyy-mm-dd, or month/day/year (read as day/month
+// when that is no date), the year in two digits meaning 1930 to 2029.
+std::optional<QString> dateLiteral(QStringView inner) {
+    inner = inner.trimmed();
+    const QChar separator = inner.contains(QLatin1Char('/')) ? QLatin1Char('/') : QLatin1Char('-');
+    const QList<QStringView> parts = inner.split(separator);
+    if (parts.size() != 3) {
+        return std::nullopt;
+    }
+    bool ok[3];
+    const int numbers[3] = {parseNumber(parts[0], &ok[0]), parseNumber(parts[1], &ok[1]),
+                            parseNumber(parts[2], &ok[2])};
+    if (!ok[0] || !ok[1] || !ok[2]) {
+        return std::nullopt;
+    }
+    QDate date;
+    if (parts[0].size() == 4) {
+        date = QDate(numbers[0], numbers[1], numbers[2]);
+    } else {
+        int year = numbers[2];
+        if (parts[2].size() <= 2) {
+            year += year < 30 ? 2000 : 1900;
+        }
+        date = QDate(year, numbers[0], numbers[1]);
+        if (!date.isValid()) {
+            date = QDate(year, numbers[1], numbers[0]);
+        }
+    }
+    if (!date.isValid()) {
+        return std::nullopt;
+    }
+    return date.toString(Qt::ISODate);
+}
+
+const FunctionRule* functionRule(QStringView name) {
+    for (const FunctionRule& rule : kFunctions) {
+        if (name.compare(rule.name, Qt::CaseInsensitive) == 0) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+qsizetype skipSpaces(QStringView text, qsizetype i) {
+    while (i < text.size() && text[i].isSpace()) {
+        ++i;
+    }
+    return i;
+}
+
+QString translate(QStringView text) {
+    QString out;
+    out.reserve(text.size() + 16);
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype verbatimEnd = skipVerbatim(text, i);
+        if (verbatimEnd != i) {
+            out += text.sliced(i, verbatimEnd - i);
+            i = verbatimEnd;
+            continue;
+        }
+        const QChar c = text[i];
+        if (c == QLatin1Char('#')) {
+            const qsizetype close = text.indexOf(QLatin1Char('#'), i + 1);
+            if (close > i) {
+                if (const auto date = dateLiteral(text.sliced(i + 1, close - i - 1))) {
+                    out += QLatin1Char('\'') + *date + QLatin1Char('\'');
+                    i = close + 1;
+                    continue;
+                }
+            }
+        } else if (c == QLatin1Char('&')) {
+            out += QLatin1String("||");
+            ++i;
+            continue;
+        } else if (c.isDigit()) {
+            // A number with letters in it (1e5, 0x1F) is one token, not a word.
+            qsizetype end = i;
+            while (end < n && isWordChar(text[end])) {
+                ++end;
+            }
+            out += text.sliced(i, end - i);
+            i = end;
+            continue;
+        } else if (isWordStart(c)) {
+            qsizetype end = i;
+            while (end < n && isWordChar(text[end])) {
+                ++end;
+            }
+            const QStringView word = text.sliced(i, end - i);
+            const bool qualified = i > 0 && text[i - 1] == QLatin1Char('.');
+            const qsizetype next = skipSpaces(text, end);
+            const bool call = next < n && text[next] == QLatin1Char('(');
+            if (!qualified && !call &&
+                (word.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 ||
+                 word.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)) {
+                out += word.size() == 4 ? QLatin1String("-1") : QLatin1String("0");
+                i = end;
+                continue;
+            }
+            if (const FunctionRule* rule = qualified || !call ? nullptr : functionRule(word)) {
+                if (const auto split = splitCall(text, next)) {
+                    const auto& [args, close] = *split;
+                    if (args.size() >= rule->minArgs && args.size() <= rule->maxArgs) {
+                        Args translated;
+                        for (const QStringView arg : args) {
+                            translated.append(translate(arg).trimmed());
+                        }
+                        out += rule->build(translated);
+                        i = close + 1;
+                        continue;
+                    }
+                }
+            }
+            out += word;
+            i = end;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace
+
+const QList<JetTranslationRule>& jetTranslationRules() {
+    static const QList<JetTranslationRule> rules = {
+        {QStringLiteral("#12/1/2003# (month/day/year; day/month when that is no date)"),
+         QStringLiteral("'2003-12-01'")},
+        {QStringLiteral("#2003-12-01#"), QStringLiteral("'2003-12-01'")},
+        {QStringLiteral("True, False"), QStringLiteral("-1, 0")},
+        {QStringLiteral("ISNULL(x)"), QStringLiteral("(-((x) IS NULL))")},
+        {QStringLiteral("a & b"), QStringLiteral("a || b")},
+        {QStringLiteral("Date()"), QStringLiteral("date('now', 'localtime')")},
+        {QStringLiteral("Now()"), QStringLiteral("datetime('now', 'localtime')")},
+        {QStringLiteral("UCase(x), LCase(x)"), QStringLiteral("upper(x), lower(x)")},
+        {QStringLiteral("Len(x)"), QStringLiteral("length(x)")},
+        {QStringLiteral("Mid(x, start[, n])"), QStringLiteral("substr(x, start[, n])")},
+        {QStringLiteral("Left(x, n)"), QStringLiteral("substr(x, 1, n)")},
+        {QStringLiteral("Right(x, n)"), QStringLiteral("substr(x, max(length(x) - (n) + 1, 1))")},
+        {QStringLiteral("IIF(c, a, b)"), QStringLiteral("iif(c, a, b), unchanged")},
+    };
+    return rules;
+}
+
+QString translateJetSql(const QString& statement) {
+    return translate(statement);
+}
+
+}  // namespace tavrel

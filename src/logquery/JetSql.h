@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace tavrel {
+
+// One rule of the Jet-to-SQLite translation, as the README lists it.
+struct JetTranslationRule {
+    QString jet;
+    QString sqlite;
+};
+
+// The rules translateJetSql applies, in the order the README lists them.
+const QList<JetTranslationRule>& jetTranslationRules();
+
+// Rewrites a statement written in the old desktop database's dialect so that SQLite
+// reads it with the same meaning: #m/d/yyyy# and #yyyy-mm-dd# date literals, True and
+// False, ISNULL, & joining texts, Date(), Now(), UCase, LCase, Len, Mid, Left and Right.
+// Quoted texts ('...' and "..."), bracketed and back-quoted names and comments are
+// copied unchanged, and so is everything the rules do not name: an unknown function
+// reaches SQLite, which reports it.
+QString translateJetSql(const QString& statement);
+
+}  // namespace tavrel

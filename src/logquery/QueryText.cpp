@@ -1,0 +1,177 @@
+#include "logquery/QueryText.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <cmath>
+
+namespace tavrel::querytext {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kOrderBy = QStringLiteral(" ORDER BY ");
+
+}  // namespace
+
+QString initialStatement() {
+    return QStringLiteral("SELECT * FROM Log ORDER BY Date,File,User") + kCrLf;
+}
+
+QString trimSpaces(const QString& text) {
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text.at(start) == QLatin1Char(' ')) {
+        ++start;
+    }
+    while (end > start && text.at(end - 1) == QLatin1Char(' ')) {
+        --end;
+    }
+    return text.mid(start, end - start);
+}
+
+bool offersStatementButtons(const QString& text) {
+    return !trimSpaces(text).isEmpty();
+}
+
+QString runStatement(const QString& text) {
+    const QString statement = trimSpaces(text);
+    if (!statement.startsWith(QLatin1Char('\''))) {
+        return statement;
+    }
+    const qsizetype lineFeed = statement.indexOf(QLatin1Char('\n'));
+    if (lineFeed < 0) {
+        return statement;
+    }
+    return statement.mid(lineFeed);
+}
+
+QString joinSqlFileLines(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines) {
+        const QString trimmed = trimSpaces(line);
+        text += trimmed;
+        if (trimmed.startsWith(QLatin1Char('\''))) {
+            text += kCrLf;
+        }
+    }
+    return text;
+}
+
+std::optional<QString> readSqlFile(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        text = QString::fromLatin1(bytes);
+    }
+    text.replace(kCrLf, QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    return joinSqlFileLines(lines);
+}
+
+bool writeSqlFile(const QString& path, const QString& text, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(sqlFileText(text).toUtf8()) < 0 ||
+        !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString sqlFilePath(const QString& path) {
+    return path.right(4).compare(QLatin1String(".sql"), Qt::CaseInsensitive) == 0
+               ? path
+               : path + QStringLiteral(".sql");
+}
+
+QString sqlFileText(const QString& text) {
+    QString lines = text;
+    lines.replace(kCrLf, QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\n'), kCrLf);
+    return lines + kCrLf;
+}
+
+QString sortedStatement(const QString& statement, int column, bool ascending) {
+    QString sorted;
+    const qsizetype at = statement.indexOf(kOrderBy, 0, Qt::CaseInsensitive);
+    if (at >= 0) {
+        sorted = statement.left(at + kOrderBy.size());
+    } else {
+        // A statement closed by ";" would end before the new clause and run unsorted.
+        sorted = statement;
+        while (!sorted.isEmpty() &&
+               (sorted.back().isSpace() || sorted.back() == QLatin1Char(';'))) {
+            sorted.chop(1);
+        }
+        sorted += kOrderBy;
+    }
+    return sorted + QString::number(column) +
+           (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+}
+
+QString runCaption(qint64 records, double seconds) {
+    return QString::number(records) + QStringLiteral(" records in ") +
+           QString::number(static_cast<float>(seconds), 'f', 4) + QStringLiteral(" seconds.");
+}
+
+QString positionCaption(qint64 position, qint64 records) {
+    return QStringLiteral("Record ") + QString::number(position) + QStringLiteral(" of ") +
+           QString::number(records);
+}
+
+QString countCaption(qint64 records) {
+    return QString::number(records) + QStringLiteral(" records");
+}
+
+QString sortLabel(const QString& field, bool ascending) {
+    return QStringLiteral("Sorted by '") + field +
+           (ascending ? QStringLiteral("' in ascending order")
+                      : QStringLiteral("' in descending order"));
+}
+
+std::optional<int> copySpaces(const QString& answer) {
+    const QString trimmed = trimSpaces(answer);
+    if (trimmed.isEmpty()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok) {
+        value = QLocale::system().toDouble(trimmed, &ok);
+    }
+    if (!ok || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    const double rounded = std::nearbyint(value);  // the default mode rounds half to even
+    if (rounded < 0 || rounded > 99) {
+        return std::nullopt;
+    }
+    return static_cast<int>(rounded);
+}
+
+QString csvFileName(const QString& answer) {
+    if (answer.isEmpty() || answer.contains(QLatin1Char('/')) ||
+        answer.contains(QLatin1Char('\\')) || answer.contains(QLatin1String(".."))) {
+        return QString();
+    }
+    QString name = answer.toLower();
+    if (!name.endsWith(QLatin1String(".csv"))) {
+        name += QStringLiteral(".csv");
+    }
+    return name;
+}
+
+}  // namespace tavrel::querytext

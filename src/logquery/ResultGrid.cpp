@@ -1,0 +1,115 @@
+#include "logquery/ResultGrid.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "common/BusyPointer.h"
+#include "logquery/NavigatorBar.h"
+#include "logquery/QueryText.h"
+
+namespace tavrel {
+
+ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
+    Label2 = new QLabel(querytexts::kSortHint, this);
+    DataGrid1 = new QTableView(this);
+    DataGrid1->setModel(&m_result);
+    DataGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DataGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DataGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DataGrid1->setWordWrap(false);
+    // Column widths from the first page only: measuring more would read it all.
+    DataGrid1->horizontalHeader()->setResizeContentsPrecision(ResultSet::kPageRows);
+    DataGrid1->horizontalHeader()->setSectionsClickable(true);
+    DataGrid1->horizontalHeader()->setHighlightSections(false);
+    DataGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 6);
+    Adodc1 = new NavigatorBar(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Label2);
+    layout->addWidget(DataGrid1, 1);
+    layout->addWidget(Adodc1);
+
+    connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &ResultGrid::DataGrid1_HeadClick);
+    connect(DataGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { DataGrid1_RowColChange(); });
+    connect(Adodc1, &NavigatorBar::moveFirst, this, [this] { setCurrentRecord(1); });
+    connect(Adodc1, &NavigatorBar::movePrevious, this,
+            [this] { setCurrentRecord(std::max<qint64>(1, currentRecord() - 1)); });
+    connect(Adodc1, &NavigatorBar::moveNext, this,
+            [this] { setCurrentRecord(std::min(m_result.recordCount(), currentRecord() + 1)); });
+    connect(Adodc1, &NavigatorBar::moveLast, this,
+            [this] { setCurrentRecord(m_result.recordCount()); });
+}
+
+void ResultGrid::setDatabase(const LogDb& db) {
+    m_result.setDatabase(db.database());
+}
+
+bool ResultGrid::requery(const QString& statement) {
+    const QString previous = m_result.statement();
+    const bool previousOnlyRead = m_result.readOnly();
+    m_error = {};
+    bool ok = m_result.run(statement);
+    if (!ok) {
+        m_error = m_result.error();
+        if (previousOnlyRead) {
+            m_result.run(previous, ResultSet::RunMode::OnlyReading);
+        }
+    }
+    DataGrid1->horizontalHeader()->setSortIndicatorShown(false);
+    DataGrid1->resizeColumnsToContents();
+    setCurrentRecord(1);
+    return ok;
+}
+
+qint64 ResultGrid::currentRecord() const {
+    const QModelIndex current = DataGrid1->currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+void ResultGrid::setCurrentRecord(qint64 record) {
+    if (record < 1 || record > m_result.recordCount()) {
+        return;
+    }
+    const int column = std::max(0, DataGrid1->currentIndex().column());
+    DataGrid1->setCurrentIndex(m_result.index(static_cast<int>(record - 1), column));
+}
+
+void ResultGrid::DataGrid1_HeadClick(int ColIndex) {
+    if (m_result.recordCount() == 0) {
+        return;
+    }
+    std::optional<QString> label;
+    {
+        BusyPointer busy;
+        label = sortOnColumn(m_result, m_sort, ColIndex);
+        if (label && *label != querytexts::kCantSort) {
+            DataGrid1->horizontalHeader()->setSortIndicator(
+                ColIndex, m_sort.SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+            DataGrid1->horizontalHeader()->setSortIndicatorShown(true);
+        }
+        setCurrentRecord(1);
+    }
+    if (label) {
+        Label2->setText(*label);
+    }
+}
+
+void ResultGrid::DataGrid1_RowColChange() {
+    const qint64 record = currentRecord();
+    if (record > 0) {
+        Adodc1->setCaption(querytext::positionCaption(record, m_result.recordCount()));
+    }
+    emit currentRecordChanged(record);
+}
+
+void ResultGrid::showCountCaption() {
+    Adodc1->setCaption(querytext::countCaption(m_result.recordCount()));
+}
+
+}  // namespace tavrel

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "logquery/QueryExports.h"
+#include "logquery/QueryLog.h"
+#include "logquery/ResultSet.h"
+#include "support/FakeClock.h"
+#include "support/RecordingPlatform.h"
+#include "support/ScriptedPrompts.h"
+
+namespace tavrel {
+namespace {
+
+using test::ScriptedPrompts;
+
+class QueryExportsTest : public ::testing::Test {
+protected:
+    QueryExportsTest() {
+        result.setDatabase(log.db.database());
+        EXPECT_TRUE(result.run("SELECT File, User, Out_Time FROM Log ORDER BY User"));
+    }
+    QByteArray fileBytes(const QString& name) {
+        QFile file(log.folder() + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    QString lastMessage() { return prompts.messages().value(prompts.messages().size() - 1); }
+
+    test::QueryLog log;
+    ResultSet result;
+    ScriptedPrompts prompts;
+    test::RecordingPlatform platform;
+    test::FakeClock clock;
+    QueryExports exports{prompts, platform, clock, log.folder()};
+};
+
+const char* const kCsvRows =
+    "\"G:\\APPS\\ORDERS.DBF\",\"ALICE\",\"10:00 am\"\r\n"
+    "\"G:\\APPS\\ORDERS.DBF\",\"BOB\",\"\"\r\n"
+    "\"H:\\BUDGET.XLS\",\"CAROL \"\"C\"\"\",\"\"\r\n";
+
+TEST_F(QueryExportsTest, CopyWithCommasQuotesEveryValueAndDoublesQuotes) {
+    prompts.answer(MessageAnswer::Yes);
+    EXPECT_EQ(exports.copyRecords(result), QString::number(QString::fromLatin1(kCsvRows).size()) +
+                                               " characters copied to Clipboard.");
+    EXPECT_EQ(platform.clipboard, QString::fromLatin1(kCsvRows));
+    ASSERT_EQ(prompts.asked().size(), 1);
+    EXPECT_EQ(prompts.asked()[0].message.text,
+              QStringLiteral("Seperate field values with commas?"));
+    EXPECT_EQ(prompts.asked()[0].message.icon, MessageIcon::Question);
+}
+
+TEST_F(QueryExportsTest, CopyWithSpacesPutsThemAfterEveryValue) {
+    prompts.answer(MessageAnswer::No);
+    prompts.answerText(" 3 ");
+    ASSERT_TRUE(exports.copyRecords(result));
+    EXPECT_TRUE(
+        platform.clipboard.startsWith("G:\\APPS\\ORDERS.DBF   ALICE   10:00 am   \r\n"
+                                      "G:\\APPS\\ORDERS.DBF   BOB      \r\n"));
+    EXPECT_EQ(prompts.asked()[1].input.prompt,
+              QStringLiteral("Number of spaces between field values"));
+    EXPECT_EQ(prompts.asked()[1].input.defaultText, QStringLiteral("2"));
+}
+
+TEST_F(QueryExportsTest, ASpacesAnswerThatIsNoSmallNumberCopiesNothing) {
+    for (const char* answer : {"abc", "", "100", "1e9"}) {
+        prompts.answer(MessageAnswer::No);
+        prompts.answerText(answer);
+        EXPECT_EQ(exports.copyRecords(result), std::nullopt) << answer;
+    }
+    EXPECT_TRUE(platform.clipboard.isEmpty());
+}
+
+TEST_F(QueryExportsTest, SavedCsvHasAQuotedHeadingAndLandsInTheProgramFolder) {
+    for (const auto& [answer, file] :
+         {std::pair{"Results", "results.csv"}, std::pair{"report.CSV", "report.csv"}}) {
+        prompts.answerText(answer);
+        EXPECT_EQ(exports.saveCsv(result), log.folder() + file);
+        EXPECT_EQ(fileBytes(file),
+                  QByteArray("\"File\",\"User\",\"Out_Time\"\r\n") + QByteArray(kCsvRows));
+    }
+    const InputBoxRequest& asked = prompts.asked()[0].input;
+    EXPECT_EQ(asked.prompt, QStringLiteral("Enter file name"));
+    EXPECT_EQ(asked.title, QStringLiteral("Create a Comma Seperated Values (CSV) File"));
+    EXPECT_EQ(asked.defaultText, QStringLiteral("results.csv"));
+}
+
+TEST_F(QueryExportsTest, OpeningTheSavedFileIsOfferedAndItsFailureTold) {
+    const QString path = log.folder() + "results.csv";
+    prompts.answer(MessageAnswer::Yes);
+    platform.openerWorks = false;
+    exports.offerToOpen(path);
+    EXPECT_EQ(prompts.messages(),
+              QStringList({"File " + path + " has been created.\r\nDo you want to open the file?",
+                           "Can't open file."}));
+    EXPECT_EQ(platform.opened, QStringList{path});
+    EXPECT_EQ(platform.beeps, 1);
+}
+
+TEST_F(QueryExportsTest, ANameThatIsAPathIsRefusedAndNothingIsWritten) {
+    prompts.answerText("../escape");
+    EXPECT_EQ(exports.saveCsv(result), std::nullopt);
+    EXPECT_EQ(lastMessage(), QStringLiteral("Error 52 : Bad file name or number"));
+    EXPECT_EQ(prompts.asked().last().message.title, QStringLiteral("Error Message"));
+    EXPECT_EQ(prompts.asked().last().message.icon, MessageIcon::Exclamation);
+    EXPECT_FALSE(QFile::exists(log.dir.path() + "/../escape.csv"));
+    EXPECT_EQ(platform.beeps, 1);
+}
+
+TEST_F(QueryExportsTest, AFileThatCannotBeOpenedForWritingIsTheOnlyOneAlreadyOpen) {
+    ASSERT_TRUE(QDir(log.folder()).mkdir("folder.csv"));
+    prompts.answerText("folder");
+    EXPECT_EQ(exports.saveCsv(result), std::nullopt);
+    EXPECT_TRUE(lastMessage().startsWith("Error 75 : ")) << lastMessage().toStdString();
+    EXPECT_FALSE(lastMessage().contains("File is already open."));
+
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes a read-only file, so permission is never denied";
+    }
+    QFile locked(log.folder() + "results.csv");
+    ASSERT_TRUE(locked.open(QIODevice::WriteOnly));
+    locked.write("kept");
+    locked.close();
+    locked.setPermissions(QFileDevice::ReadOwner);
+    prompts.answerText("results");
+    EXPECT_EQ(exports.saveCsv(result), std::nullopt);
+    EXPECT_EQ(lastMessage(),
+              QStringLiteral("Error 70 : Permission denied\r\nFile is already open."));
+    EXPECT_EQ(fileBytes("results.csv"), QByteArray("kept"));
+}
+
+TEST_F(QueryExportsTest, PrintingListsTheStatementTheRowsAndTheCount) {
+    EXPECT_EQ(exports.printRecords(result, "SELECT File, User, Out_Time\nFROM Log"),
+              QStringLiteral("Records sent to printer"));
+    ASSERT_EQ(platform.printed.size(), 1);
+    const PrintJob& job = platform.printed[0];
+    EXPECT_EQ(job.fontFamily, QStringLiteral("Courier New"));
+    EXPECT_EQ(job.headingLines, QStringList({"  SELECT File, User, Out_Time", "FROM Log"}));
+    EXPECT_EQ(job.lines, QStringList({"", "", "  G:\\APPS\\ORDERS.DBF  ALICE  10:00 am  ",
+                                      "  G:\\APPS\\ORDERS.DBF  BOB    ",
+                                      "  H:\\BUDGET.XLS  CAROL \"C\"    ", " ", "  3 records"}));
+
+    platform.printResult = {PrintResult::Kind::SavedAsPdf, log.folder() + "records.pdf"};
+    EXPECT_EQ(exports.printRecords(result, "x"),
+              "No printer: records saved to " + log.folder() + "records.pdf");
+    EXPECT_TRUE(platform.printed[1].pdfPath.startsWith(log.folder()));
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+
+#include "common/AppContext.h"
+#include "external/netware/EmulatedNetWare.h"
+#include "logquery/NavigatorBar.h"
+#include "logquery/QueryLog.h"
+#include "logquery/ResultGrid.h"
+#include "logquery/frmData.h"
+#include "support/FakeClock.h"
+#include "support/MemorySettingsStore.h"
+#include "support/RecordingPlatform.h"
+#include "support/ScriptedPrompts.h"
+
+namespace tavrel {
+namespace {
+
+class frmDataTest : public ::testing::Test {
+protected:
+    frmData& load(const QString& folder) {
+        context.AppFolder = folder;
+        form = std::make_unique<frmData>(context);
+        form->Form_Load();
+        return *form;
+    }
+    bool shown(const QWidget* w) const { return w->isVisibleTo(form.get()); }
+    bool exportsShown() const {
+        return shown(form->Command6) && shown(form->Command7) && shown(form->Command8);
+    }
+    void run(const QString& text) {
+        form->Text1->setPlainText(text);
+        form->Command3_Click();
+    }
+
+    test::QueryLog log;
+    test::MemorySettingsStore settings;
+    test::FakeClock clock;
+    test::ScriptedPrompts prompts;
+    test::RecordingPlatform platform;
+    EmulatedNetWare netware{NetWareSite{}};
+    AppContext context{settings, clock, prompts, platform, netware, netware};
+    std::unique_ptr<frmData> form;
+};
+
+TEST_F(frmDataTest, OpensOnTheWholeLogOrderedByDateFileAndUser) {
+    frmData& w = load(log.folder());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Query Log Table"));
+    EXPECT_EQ(w.Text1->toPlainText(),
+              QStringLiteral("SELECT * FROM Log ORDER BY Date,File,User\n"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("Data retrieved"));
+    EXPECT_TRUE(exportsShown());
+    EXPECT_TRUE(shown(w.Command1) && shown(w.Command4));
+    EXPECT_EQ(w.DataGrid1->model()->rowCount(), 3);
+    EXPECT_EQ(w.DataGrid1->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("User"));
+    EXPECT_EQ(w.DataGrid1->model()->index(0, 2).data().toString(), QStringLiteral("ALICE"));
+    EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("Record 1 of 3"));
+    w.Form_Paint();
+    EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("3 records"));
+    w.grid->setCurrentRecord(2);
+    EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("Record 2 of 3"));
+}
+
+TEST_F(frmDataTest, OpensOnAMissingLogByCreatingItAndFindsNoData) {
+    QTemporaryDir empty;
+    frmData& w = load(empty.path() + "/");
+    EXPECT_TRUE(LogDb::LogExists(empty.path() + "/tavrel.mdb"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("No data found"));
+    EXPECT_FALSE(shown(w.Command6) || shown(w.Command7) || shown(w.Command8));
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(frmDataTest, ALogThatCannotBeCreatedIsToldAndTheWindowStaysEmpty) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir("tavrel.mdb"));
+    frmData& w = load(folder.path() + "/");
+    EXPECT_EQ(prompts.messages().last(), "Unable to create " + folder.path() + "/tavrel.mdb");
+    EXPECT_EQ(prompts.asked().last().message.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(w.DataGrid1->model()->rowCount(), 0);
+}
+
+TEST_F(frmDataTest, StatementButtonsShowExactlyWhileTheTextHasMoreThanSpaces) {
+    frmData& w = load(log.folder());
+    w.Text1->setPlainText("    ");
+    EXPECT_FALSE(shown(w.Command2) || shown(w.Command3) || shown(w.Command5));
+    w.Text1->setPlainText(" SELECT 1");
+    EXPECT_TRUE(shown(w.Command2) && shown(w.Command3) && shown(w.Command5));
+    w.Command5_Click();
+    EXPECT_EQ(w.Text1->toPlainText(), QString());
+    EXPECT_EQ(w.statusText(), QStringLiteral("SQL cleared"));
+    EXPECT_FALSE(shown(w.Command3));
+}
+
+TEST_F(frmDataTest, RunningAnActionAfterACommentLineSucceedsAndHidesTheExports) {
+    frmData& w = load(log.folder());
+    run("'BOB has left\nDELETE FROM Log WHERE User = 'BOB'");
+    EXPECT_EQ(w.statusText(), QStringLiteral("SQL statement processed successfully"));
+    EXPECT_EQ(log.rows(), 2);
+    EXPECT_FALSE(exportsShown());
+    EXPECT_TRUE(w.Adodc1->caption().startsWith("0 records in 0."))
+        << w.Adodc1->caption().toStdString();
+
+    run("SELECT User FROM Log WHERE Opened = True");
+    EXPECT_TRUE(exportsShown());
+    EXPECT_TRUE(w.Adodc1->caption().startsWith("1 records in "));
+}
+
+TEST_F(frmDataTest, AFailingStatementIsReportedAndTheGridKeepsItsRows) {
+    frmData& w = load(log.folder());
+    w.Label2->setText("Sorted by 'User' in ascending order");
+    run("SELECT * FROM Nowhere");
+    EXPECT_EQ(w.statusText(),
+              QStringLiteral("Unable to process SQL statement: no such table: Nowhere"));
+    EXPECT_EQ(w.DataGrid1->model()->rowCount(), 3);
+    EXPECT_TRUE(exportsShown());
+    EXPECT_EQ(w.Label2->text(), QStringLiteral("Sorted by 'User' in ascending order"));
+}
+
+TEST_F(frmDataTest, AHeadingClickSortsAndLabelsTheGrid) {
+    frmData& w = load(log.folder());
+    w.DataGrid1->horizontalHeader()->sectionClicked(2);
+    EXPECT_EQ(w.Label2->text(), QStringLiteral("Sorted by 'User' in ascending order"));
+    w.DataGrid1->horizontalHeader()->sectionClicked(2);
+    EXPECT_EQ(w.Label2->text(), QStringLiteral("Sorted by 'User' in descending order"));
+    EXPECT_EQ(w.DataGrid1->model()->index(0, 2).data().toString(), QStringLiteral("CAROL \"C\""));
+    EXPECT_EQ(w.Text1->toPlainText(),
+              QStringLiteral("SELECT * FROM Log ORDER BY Date,File,User\n"));
+}
+
+TEST_F(frmDataTest, PrintAndCopyKeepTheCurrentRowAndSaveMakesTheFirstCurrent) {
+    frmData& w = load(log.folder());
+    w.grid->setCurrentRecord(3);
+    w.Command6_Click();
+    EXPECT_EQ(w.statusText(), QStringLiteral("Records sent to printer"));
+    EXPECT_EQ(w.grid->currentRecord(), 3);
+    prompts.answer(MessageAnswer::Yes);
+    w.Command7_Click();
+    EXPECT_TRUE(w.statusText().endsWith(" characters copied to Clipboard."));
+    EXPECT_EQ(w.grid->currentRecord(), 3);
+    prompts.answerText("Results");
+    prompts.answer(MessageAnswer::No);
+    w.Command8_Click();
+    EXPECT_EQ(w.statusText(), QStringLiteral("File created"));
+    EXPECT_EQ(w.grid->currentRecord(), 1);
+    EXPECT_TRUE(QFile::exists(log.folder() + "results.csv"));
+}
+
+TEST_F(frmDataTest, SqlFilesAreSavedWithTheirExtensionAndOpenedAndRun) {
+    frmData& w = load(log.folder());
+    w.Text1->setPlainText("'open rows\nSELECT User\nFROM Log WHERE Opened");
+    prompts.answerText(log.folder() + "open");
+    w.Command2_Click();
+    EXPECT_EQ(w.statusText(), QStringLiteral("File saved"));
+    EXPECT_EQ(prompts.asked().last().file.filter, QStringLiteral("SQL Files (*.sql)|*.sql"));
+
+    w.Text1->clear();
+    prompts.answerText(log.folder() + "open.sql");
+    w.Command1_Click();
+    EXPECT_EQ(w.Text1->toPlainText(),
+              QStringLiteral("'open rows\nSELECT UserFROM Log WHERE Opened"));
+    EXPECT_TRUE(w.statusText().startsWith("Unable to process SQL statement"));
+
+    w.Text1->setPlainText("kept");
+    prompts.answerText(log.folder() + "missing.sql");
+    w.Command1_Click();
+    EXPECT_EQ(w.Text1->toPlainText(), QStringLiteral("kept"));
+    EXPECT_TRUE(w.statusText().startsWith("Unable to open ")) << w.statusText().toStdString();
+
+    prompts.answerText(log.folder() + "no/such/folder/x");
+    w.Command2_Click();
+    EXPECT_TRUE(w.statusText().startsWith("Unable to save ")) << w.statusText().toStdString();
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <memory>
+
+#include "common/AppContext.h"
+#include "external/logdb/LogDb.h"
+#include "external/netware/EmulatedNetWare.h"
+#include "logquery/StayTimeline.h"
+#include "logquery/frmDetails.h"
+#include "support/FakeClock.h"
+#include "support/MemorySettingsStore.h"
+#include "support/RecordingPlatform.h"
+#include "support/ScriptedPrompts.h"
+
+namespace tavrel {
+namespace {
+
+// The window over a log of three days; "now" is 1 December 2003, 2:30 pm.
+class frmDetailsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        context.AppFolder = m_dir.path() + QLatin1Char('/');
+        LogDb db;
+        ASSERT_TRUE(db.create(context.AppFolder + "tavrel.mdb"));
+        const char* rows[][4] = {
+            {"2003-12-01", "MJONES", "09:00 am,01:00 pm,", "09:45 am,"},
+            {"2003-12-01", "ALICE", "08:00 am,", "08:20 am,"},
+            {"2003-01-12", "BWAYNE", "10:00 am,", "10:30 am,"},
+        };
+        for (const auto& row : rows) {
+            db.exec(
+                "INSERT INTO Log (Date, File, User, In_Times, Out_Times, Mins, Opens, "
+                "Opened) VALUES (?, 'G:\\APPS\\ORDERS.DBF', ?, ?, ?, 30, 1, 0)",
+                {row[0], row[1], row[2], row[3]});
+        }
+    }
+    frmDetails& open() {
+        form = std::make_unique<frmDetails>(context);
+        return *form;
+    }
+    QString gridUser(int row) const {
+        return form->DataGrid1->model()->index(row, 1).data().toString();
+    }
+    QStringList listRows() const {
+        QStringList rows;
+        for (int i = 0; i < form->lvwDetails->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = form->lvwDetails->topLevelItem(i);
+            rows.append(item->text(0) + "|" + item->text(1) + "|" + item->text(2));
+        }
+        return rows;
+    }
+    void fetch(const QString& date) {
+        form->Text1->setText(date);
+        form->cmdGo->click();
+    }
+
+    QTemporaryDir m_dir;
+    test::MemorySettingsStore settings;
+    test::FakeClock clock{QDateTime(QDate(2003, 12, 1), QTime(14, 30))};
+    test::ScriptedPrompts prompts;
+    test::RecordingPlatform platform;
+    EmulatedNetWare netware{NetWareSite{}};
+    AppContext context{settings, clock, prompts, platform, netware, netware};
+    std::unique_ptr<frmDetails> form;
+};
+
+TEST_F(frmDetailsTest, OpensOnTodayWithTheFirstRowsStaysAndItsTimeline) {
+    open();
+    EXPECT_EQ(form->windowTitle(), "Log Table Details");
+    EXPECT_EQ(form->Text1->text(), "12/01/2003");
+    EXPECT_EQ(form->statusText(), "Data retrieved");
+    EXPECT_EQ(form->adodcCaption(), "2 records");
+    EXPECT_FALSE(form->Command7->isHidden());
+    EXPECT_EQ(gridUser(0), "ALICE");
+    EXPECT_EQ(listRows(), QStringList({"08:00 am|08:20 am|00:20", "Total||00:20"}));
+
+    // Another row: its own stays, and the record position.
+    form->DataGrid1->setCurrentIndex(form->DataGrid1->model()->index(1, 0));
+    EXPECT_EQ(form->adodcCaption(), "Record 2 of 2");
+    EXPECT_EQ(listRows(),
+              QStringList({"09:00 am|09:45 am|00:45", "01:00 pm|N/A     |01:30", "Total||02:15"}));
+    EXPECT_EQ(form->Timeline1->spans().size(), 2);
+    // Hovering the open stay at about 2 pm names it; the early morning has no bar.
+    const StayTimeline& timeline = *form->Timeline1;
+    const int middle = timeline.height() / 3;
+    EXPECT_EQ(timeline.tipAt({timeline.width() * 14 / 24, middle}),
+              "In: 01:00 pm\nOut: N/A\nHrs/Mins: 01:30");
+    EXPECT_EQ(timeline.tipAt({timeline.width() * 4 / 24, middle}), "");
+
+    form->Command7->click();
+    EXPECT_TRUE(
+        platform.clipboard.startsWith("File Usage Summary          12/01/2003 02:30 pm\r\n"));
+    EXPECT_TRUE(platform.clipboard.contains("User: MJONES\r\n"));
+    EXPECT_EQ(form->statusText(),
+              QString::number(platform.clipboard.size()) + " characters copied to Clipboard.");
+}
+
+TEST_F(frmDetailsTest, HeadingSortsTheDayAndTheListFollowsTheFirstRow) {
+    open();
+    form->DataGrid1_HeadClick(1);  // User, ascending
+    form->DataGrid1_HeadClick(1);  // and descending
+    EXPECT_EQ(form->Label2->text(), "Sorted by 'User' in descending order");
+    EXPECT_EQ(gridUser(0), "MJONES");
+    EXPECT_EQ(listRows().value(0), "09:00 am|09:45 am|00:45");
+}
+
+TEST_F(frmDetailsTest, DateBoxTakesOnlyDateKeys) {
+    open();
+    form->Text1->clear();
+    const std::pair<Qt::Key, const char*> keys[] = {
+        {Qt::Key_1, "1"},     {Qt::Key_A, "a"},       {Qt::Key_2, "2"},
+        {Qt::Key_Minus, "-"}, {Qt::Key_Period, "."},  {Qt::Key_Slash, "/"},
+        {Qt::Key_Space, " "}, {Qt::Key_Return, "\r"}, {Qt::Key_Backspace, "\b"},
+        {Qt::Key_3, "3"},
+    };
+    for (const auto& [key, text] : keys) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(form->Text1, &press);
+    }
+    EXPECT_EQ(form->Text1->text(), "12-.3");
+    EXPECT_EQ(form->statusText(), "Data retrieved");  // Enter fetched nothing
+    EXPECT_EQ(form->Text1->maxLength(), 10);
+}
+
+TEST_F(frmDetailsTest, ReadsTheDateMonthFirstWhenItCan) {
+    open();
+    fetch("1.12.2003");  // 12 January
+    EXPECT_EQ(form->statusText(), "Data retrieved");
+    ASSERT_EQ(form->recordCount(), 1);
+    EXPECT_EQ(gridUser(0), "BWAYNE");
+    fetch("12-01-2003");  // 1 December
+    EXPECT_EQ(form->recordCount(), 2);
+    EXPECT_EQ(gridUser(1), "MJONES");
+
+    fetch("31/31/2003");
+    EXPECT_EQ(form->statusText(), "Invalid date");
+    EXPECT_EQ(form->recordCount(), 2);  // nothing fetched
+}
+
+TEST_F(frmDetailsTest, AnEmptyDayHidesTheClipboardButton) {
+    open();
+    fetch("12/02/2003");
+    EXPECT_EQ(form->statusText(), "No data found");
+    EXPECT_EQ(form->adodcCaption(), "0 records");
+    EXPECT_TRUE(form->Command7->isHidden());
+    EXPECT_EQ(form->lvwDetails->topLevelItemCount(), 0);
+    EXPECT_TRUE(form->Timeline1->spans().isEmpty());
+}
+
+}  // namespace
+}  // namespace tavrel

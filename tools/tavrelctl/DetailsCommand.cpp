@@ -1,0 +1,125 @@
+#include "DetailsCommand.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "CommandArgs.h"
+#include "common/AppFolder.h"
+#include "external/logdb/LogDb.h"
+#include "logquery/DayDetails.h"
+
+namespace tavrel {
+
+namespace {
+
+const char* const kDetailsUsage =
+    "Usage: tavrelctl details DATE [--json]\n"
+    "\n"
+    "Prints one day of the usage log as the details window shows it: each file and user\n"
+    "of the day with its values, every stay (in, out, length) and the total, in the\n"
+    "layout of the window's clipboard summary. DATE is read as the window reads it:\n"
+    "month/day/year when that is a date, else day/month/year, with \"/\", \"-\" or \".\"\n"
+    "and a four-digit year (12/01/2003, 1.12.2003), or year-month-day (2003-12-01).\n"
+    "--json prints {\"date\", \"rows\": [{\"file\", \"user\", \"mins\", \"opens\", \"avgMins\",\n"
+    "\"firstIn\", \"lastOut\", \"opened\", \"stays\": [{\"in\", \"out\", \"minutes\", \"open\"}],\n"
+    "\"totalMinutes\"}]} with ISO times; \"out\" is null for a stay still open today.\n"
+    "Exit status 0 when the day has rows, 1 when it has none or there is no log.\n";
+
+constexpr int kNoData = 1;
+constexpr int kBadUsage = 2;
+
+QJsonValue jsonOf(const QVariant& value) {
+    return value.isNull() ? QJsonValue() : QJsonValue::fromVariant(value);
+}
+
+QJsonObject rowJson(const QVariantList& row, const QDate& day, const QDateTime& now) {
+    const InOutList list = FillInOutList(row[daycol::InTimes], row[daycol::OutTimes], day, now);
+    QJsonArray stays;
+    const QDateTime midnight(day, QTime(0, 0));
+    for (const StaySpan& span : list.spans) {
+        const QDateTime in = midnight.addSecs(span.fromSeconds);
+        const bool stillOpen = span.open && day == now.date();
+        stays.append(QJsonObject{
+            {QStringLiteral("in"), in.toString(Qt::ISODate)},
+            {QStringLiteral("out"),
+             stillOpen ? QJsonValue()
+                       : QJsonValue(in.addSecs(span.lengthSeconds).toString(Qt::ISODate))},
+            {QStringLiteral("minutes"), span.lengthSeconds / 60},
+            {QStringLiteral("open"), span.open}});
+    }
+    return QJsonObject{{QStringLiteral("file"), jsonOf(row[daycol::File])},
+                       {QStringLiteral("user"), jsonOf(row[daycol::User])},
+                       {QStringLiteral("mins"), jsonOf(row[daycol::Mins])},
+                       {QStringLiteral("opens"), jsonOf(row[daycol::Opens])},
+                       {QStringLiteral("avgMins"), jsonOf(row[daycol::AvgMins])},
+                       {QStringLiteral("firstIn"), jsonOf(row[daycol::FirstIn])},
+                       {QStringLiteral("lastOut"), jsonOf(row[daycol::LastOut])},
+                       {QStringLiteral("opened"), row[daycol::Opened].toInt() != 0},
+                       {QStringLiteral("stays"), stays},
+                       {QStringLiteral("totalMinutes"), list.totalSeconds / 60}};
+}
+
+}  // namespace
+
+int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+        out << kDetailsUsage;
+        return 0;
+    }
+    const CommandArgs parsed(args, {QStringLiteral("json")}, {});
+    if (!parsed.ok() || parsed.positional().size() != 1) {
+        err << "tavrelctl details: "
+            << (!parsed.ok() ? parsed.error()
+                : parsed.positional().isEmpty()
+                    ? QStringLiteral("a date is needed")
+                    : QStringLiteral("unexpected argument ") + parsed.positional().value(1))
+            << "\n\n"
+            << kDetailsUsage;
+        return kBadUsage;
+    }
+    const QString dateText = parsed.positional().first();
+    const std::optional<QDate> day = parseDateBox(dateText);
+    if (!day) {
+        err << "tavrelctl details: Invalid date " << dateText << "\n";
+        return kBadUsage;
+    }
+    const QString path =
+        resolveAppFolder(QCoreApplication::applicationDirPath()) + QStringLiteral("tavrel.mdb");
+    LogDb db;
+    if (!LogDb::LogExists(path) || !db.open(path)) {
+        err << "tavrelctl details: No usage log in " << path << "\n";
+        return kNoData;
+    }
+    const LogDbResult result = runDayQuery(db, *day);
+    if (!result.ok()) {
+        err << "tavrelctl details: " << result.error.description << "\n";
+        return kNoData;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    if (parsed.has(QStringLiteral("json"))) {
+        QJsonArray rows;
+        for (const QVariantList& row : result.rows) {
+            rows.append(rowJson(row, *day, now));
+        }
+        out << QJsonDocument(QJsonObject{{QStringLiteral("date"), day->toString(Qt::ISODate)},
+                                         {QStringLiteral("rows"), rows}})
+                   .toJson(QJsonDocument::Indented);
+    } else if (result.rows.isEmpty()) {
+        out << "No data found\n";
+    } else {
+        QString text;
+        for (qsizetype i = 0; i < result.rows.size(); ++i) {
+            const QVariantList& row = result.rows[i];
+            const InOutList list =
+                FillInOutList(row[daycol::InTimes], row[daycol::OutTimes], *day, now);
+            text += i == 0 ? usageSummary(now, dateText, row, list.rows)
+                           : QStringLiteral("\r\n") + usageSummaryBody(row, list.rows);
+        }
+        out << text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    }
+    return result.rows.isEmpty() ? kNoData : 0;
+}
+
+}  // namespace tavrel

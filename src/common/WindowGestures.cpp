@@ -20,7 +20,7 @@ void CentreWindow(QWidget* window) {
 
 WindowGestures::WindowGestures(QWidget* window) : QObject(window), m_window(window) {}
 
-WindowGestures* WindowGestures::install(QWidget* window, std::initializer_list<QWidget*> surfaces) {
+WindowGestures* WindowGestures::install(QWidget* window, const QList<QWidget*>& surfaces) {
     auto* gestures = new WindowGestures(window);
     window->installEventFilter(gestures);
     for (QWidget* surface : surfaces) {

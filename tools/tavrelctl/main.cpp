@@ -2,6 +2,7 @@
 #include <QTextStream>
 
 #include "FilesCommand.h"
+#include "QueryCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
 
@@ -21,6 +22,7 @@ const CommandGroup kGroups[] = {
     {"watch", "auto scan without a window, optionally storing the results",
      tavrel::runWatchCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
+    {"query", "run an SQL statement on the usage log and print its rows", tavrel::runQueryCommand},
 };
 
 void printUsage(QTextStream& stream) {

@@ -277,4 +277,53 @@ QString translateJetSql(const QString& statement) {
     return translate(statement);
 }
 
+QString withoutOrderBy(const QString& statement) {
+    const QStringView text(statement);
+    qsizetype orderBy = -1;
+    qsizetype limit = text.size();
+    int depth = 0;
+    QList<std::pair<QStringView, qsizetype>> words;  // top-level words and where they start
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype end = skipVerbatim(text, i);
+        if (end != i) {
+            i = end;
+            continue;
+        }
+        const QChar c = text[i];
+        if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (isWordStart(c) || c.isDigit()) {
+            qsizetype wordEnd = i;
+            while (wordEnd < text.size() && isWordChar(text[wordEnd])) {
+                ++wordEnd;
+            }
+            if (depth == 0) {
+                words.append({text.sliced(i, wordEnd - i), i});
+            }
+            i = wordEnd;
+            continue;
+        }
+        ++i;
+    }
+    for (qsizetype w = 0; w + 1 < words.size(); ++w) {
+        if (words[w].first.compare(QLatin1String("ORDER"), Qt::CaseInsensitive) == 0 &&
+            words[w + 1].first.compare(QLatin1String("BY"), Qt::CaseInsensitive) == 0) {
+            orderBy = words[w].second;
+            limit = text.size();
+            for (qsizetype l = w + 2; l < words.size(); ++l) {
+                if (words[l].first.compare(QLatin1String("LIMIT"), Qt::CaseInsensitive) == 0) {
+                    limit = words[l].second;
+                    break;
+                }
+            }
+        }
+    }
+    if (orderBy < 0) {
+        return statement;
+    }
+    return statement.left(orderBy) + QLatin1Char('\n') + statement.mid(limit);
+}
+
 }  // namespace tavrel

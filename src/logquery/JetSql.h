@@ -22,4 +22,8 @@ const QList<JetTranslationRule>& jetTranslationRules();
 // reaches SQLite, which reports it.
 QString translateJetSql(const QString& statement);
 
+// An SQLite statement without its outermost ORDER BY clause (up to a LIMIT that follows
+// it, which stays): the same rows in any order, for counting them without sorting.
+QString withoutOrderBy(const QString& statement);
+
 }  // namespace tavrel

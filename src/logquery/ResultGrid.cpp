@@ -62,9 +62,24 @@ bool ResultGrid::requery(const QString& statement) {
         }
     }
     DataGrid1->horizontalHeader()->setSortIndicatorShown(false);
-    DataGrid1->resizeColumnsToContents();
+    fitColumns();
     setCurrentRecord(1);
     return ok;
+}
+
+void ResultGrid::fitColumns() {
+    // A hidden grid has no rows in view to measure: fitted when it shows.
+    m_fitPending = !DataGrid1->isVisible();
+    if (!m_fitPending) {
+        DataGrid1->resizeColumnsToContents();
+    }
+}
+
+void ResultGrid::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_fitPending) {
+        fitColumns();
+    }
 }
 
 qint64 ResultGrid::currentRecord() const {
@@ -93,6 +108,7 @@ void ResultGrid::DataGrid1_HeadClick(int ColIndex) {
                 ColIndex, m_sort.SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
             DataGrid1->horizontalHeader()->setSortIndicatorShown(true);
         }
+        fitColumns();
         setCurrentRecord(1);
     }
     if (label) {

@@ -50,7 +50,13 @@ public:
 signals:
     void currentRecordChanged(qint64 record);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fitColumns();
+
+    bool m_fitPending = false;
     ResultSet m_result;
     SortState m_sort;
     LogDbError m_error;

@@ -73,8 +73,9 @@ void ResultSet::fail(const LogDbError& error) {
     m_error = error;
 }
 
-QString ResultSet::wrapped(const QString& head, const QString& tail) const {
-    QString inner = m_sqlite;
+QString ResultSet::wrapped(const QString& statement, const QString& head,
+                           const QString& tail) const {
+    QString inner = statement;
     while (!inner.isEmpty() && (inner.back().isSpace() || inner.back() == QLatin1Char(';'))) {
         inner.chop(1);
     }
@@ -115,24 +116,43 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     }
 
     if (m_readOnly) {
+        for (int c = 0; c < sqlite3_column_count(handle); ++c) {
+            m_columns.append(QString::fromUtf8(sqlite3_column_name(handle, c)));
+        }
+        query.reset();  // the pages read it, a page at a time
         // Fails only when the operator has a transaction open; the result then reads
         // without a snapshot of its own.
         m_inTransaction = db.transaction();
         QSqlQuery count(db);
         count.setForwardOnly(true);
-        if (count.exec(wrapped(QStringLiteral("SELECT COUNT(*) FROM "), QString())) &&
+        // The order changes no count: counted unsorted.
+        if (count.exec(wrapped(withoutOrderBy(m_sqlite), QStringLiteral("SELECT COUNT(*) FROM "),
+                               QString())) &&
             count.next()) {
             m_count = count.value(0).toLongLong();
         } else {
             // A statement SQLite cannot nest (PRAGMA): small, counted by stepping it.
             count.finish();
             m_count = 0;
-            if (count.exec(m_sqlite)) {
-                while (count.next()) {
-                    ++m_count;
-                }
+            if (!count.exec(m_sqlite)) {
+                const LogDbError error = LogDb::errorOf(count.lastError());
+                endResetModel();
+                fail(error);
+                return false;
+            }
+            while (count.next()) {
+                ++m_count;
             }
         }
+        endResetModel();
+        // The first page now, so that an error SQLite finds only while stepping shows here.
+        page(0);
+        if (!m_error.description.isEmpty()) {
+            const LogDbError error = m_error;
+            fail(error);
+            return false;
+        }
+        return true;
     }
     if (!query->exec()) {
         const LogDbError error = LogDb::errorOf(query->lastError());
@@ -144,19 +164,6 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     const QSqlRecord record = query->record();
     for (int c = 0; c < record.count(); ++c) {
         m_columns.append(record.fieldName(c));
-    }
-    if (m_readOnly) {
-        m_cursor = std::move(query);
-        m_cursorRow = 0;
-        endResetModel();
-        // The first page now, so that an error SQLite finds only while stepping shows here.
-        page(0);
-        if (!m_error.description.isEmpty()) {
-            const LogDbError error = m_error;
-            fail(error);
-            return false;
-        }
-        return true;
     }
     while (query->isSelect() && query->next()) {
         m_rows.append(currentRow(*query, m_columns.size()));
@@ -178,7 +185,7 @@ bool ResultSet::openCursorAt(qint64 row) {
     m_cursor = std::make_unique<QSqlQuery>(db);
     m_cursor->setForwardOnly(true);
     m_cursorRow = row;
-    if (row == 0 || !m_cursor->exec(wrapped(QStringLiteral("SELECT * FROM "),
+    if (row == 0 || !m_cursor->exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "),
                                             QStringLiteral(" LIMIT -1 OFFSET %1").arg(row)))) {
         // From the top, stepping over the rows before the wanted one.
         m_cursor->finish();
@@ -207,6 +214,23 @@ const QList<QVariantList>* ResultSet::page(qint64 index) {
     if (!m_readOnly || first >= m_count) {
         return nullptr;
     }
+    if (index == 0 && !(m_cursor && m_cursorRow == 0)) {
+        // The first rows alone: SQLite keeps only them while it sorts. Not kept as the
+        // cursor, which must go on past them.
+        QSqlQuery firstRows(QSqlDatabase::database(m_connection, false));
+        firstRows.setForwardOnly(true);
+        if (firstRows.exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "),
+                                   QStringLiteral(" LIMIT %1").arg(kPageRows)))) {
+            QList<QVariantList> rows;
+            while (firstRows.next()) {
+                rows.append(currentRow(firstRows, m_columns.size()));
+            }
+            if (firstRows.lastError().isValid()) {
+                m_error = LogDb::errorOf(firstRows.lastError());
+            }
+            return keepPage(index, std::move(rows));
+        }
+    }
     if (!m_cursor || m_cursorRow != first) {
         if (!openCursorAt(first)) {
             return nullptr;
@@ -224,6 +248,10 @@ const QList<QVariantList>* ResultSet::page(qint64 index) {
     if (rows.size() < kPageRows) {
         m_cursor.reset();  // at the end: nothing more to read from it
     }
+    return keepPage(index, std::move(rows));
+}
+
+const QList<QVariantList>* ResultSet::keepPage(qint64 index, QList<QVariantList> rows) {
     if (m_recentPages.size() >= kCachedPages) {
         m_pages.remove(m_recentPages.takeFirst());
     }

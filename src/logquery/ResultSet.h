@@ -69,8 +69,9 @@ public:
 
 private:
     const QList<QVariantList>* page(qint64 index);
+    const QList<QVariantList>* keepPage(qint64 index, QList<QVariantList> rows);
     bool openCursorAt(qint64 row);
-    QString wrapped(const QString& head, const QString& tail) const;
+    QString wrapped(const QString& statement, const QString& head, const QString& tail) const;
     void fail(const LogDbError& error);
     void releaseQueries();
 

@@ -13,6 +13,7 @@
 #include "common/AppContext.h"
 #include "common/Module1.h"
 #include "common/Prompts.h"
+#include "common/WindowGestures.h"
 #include "logquery/NavigatorBar.h"
 #include "logquery/QueryText.h"
 #include "logquery/ResultGrid.h"
@@ -105,6 +106,7 @@ frmData::frmData(AppContext& context, QWidget* parent)
     connect(Command6, &QPushButton::clicked, this, &frmData::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &frmData::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &frmData::Command8_Click);
+    WindowGestures::install(this, {Label2, sbStatus});
 }
 
 frmData::~frmData() {

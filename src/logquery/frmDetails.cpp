@@ -14,6 +14,7 @@
 #include "common/Clock.h"
 #include "common/Platform.h"
 #include "common/Prompts.h"
+#include "common/WindowGestures.h"
 #include "logquery/DayDetails.h"
 #include "logquery/NavigatorBar.h"
 #include "logquery/ResultGrid.h"
@@ -33,6 +34,7 @@ QRect twips(int left, int top, int width, int height) {
 
 frmDetails::frmDetails(AppContext& context, QWidget* parent) : QDialog(parent), m_context(context) {
     createControls();
+    WindowGestures::install(this, {Label1, Label2, Label3, sbStatus});
     Form_Load();
 }
 

@@ -42,6 +42,25 @@ TEST_F(ResultSetTest, CountsExactlyAndReadsAnyRowOfAResultSpanningManyPages) {
     EXPECT_EQ(result.data(result.index(2, 1)).toString(), QStringLiteral("3"));
 }
 
+TEST_F(ResultSetTest, CountsMatchTheRowsWhateverTheClausesAfterTheOrder) {
+    const std::pair<const char*, qint64> cases[] = {
+        {"SELECT User FROM Log ORDER BY User LIMIT 2", 2},
+        {"SELECT 'ORDER BY' AS x FROM Log ORDER BY 1;", 3},
+        {"SELECT File, count(*) OVER (ORDER BY File) FROM Log ORDER BY 1 LIMIT 5 OFFSET 1", 2},
+        {"SELECT User FROM Log -- ORDER BY\n", 3},
+        {"PRAGMA table_info(Log)", 10},
+    };
+    for (const auto& [statement, count] : cases) {
+        ASSERT_TRUE(result.run(statement)) << statement << result.error().description.toStdString();
+        EXPECT_EQ(result.recordCount(), count) << statement;
+        int rows = 0;
+        result.forEachRow([&](const QVariantList&) { return ++rows, true; });
+        EXPECT_EQ(rows, count) << statement;
+    }
+    ASSERT_TRUE(result.run("SELECT File, File FROM Log"));
+    EXPECT_EQ(result.columns(), QStringList({"File", "File"}));
+}
+
 TEST_F(ResultSetTest, ARowsetStaysTheSameSnapshotWhileTheLogChanges) {
     ASSERT_TRUE(result.run("SELECT User FROM Log ORDER BY User"));
     LogDb writer;

@@ -5,6 +5,7 @@
 #include "DetailsCommand.h"
 #include "FilesCommand.h"
 #include "InfoCommand.h"
+#include "QueryCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
 
@@ -31,6 +32,7 @@ const CommandGroup kGroups[] = {
     {"unlock-all", "release the file locks this workstation holds", tavrel::runUnlockAllCommand},
     {"details", "one day of the usage log with every stay", tavrel::runDetailsCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
+    {"query", "run an SQL statement on the usage log and print its rows", tavrel::runQueryCommand},
 };
 
 void printUsage(QTextStream& stream) {

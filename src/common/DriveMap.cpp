@@ -51,6 +51,15 @@ bool splitDosPath(const QString& dosPath, QChar* letter, QStringList* components
     return true;
 }
 
+QString normalDosPath(const QString& dosPath) {
+    QChar letter;
+    QStringList components;
+    if (!splitDosPath(dosPath, &letter, &components)) {
+        return dosPath;
+    }
+    return QString(letter) + QStringLiteral(":\\") + components.join(QLatin1Char('\\'));
+}
+
 QList<MappedDrive> DriveMap::drives() const {
     return m_drives;
 }

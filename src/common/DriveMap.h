@@ -61,6 +61,12 @@ private:
 // and "." components and taking ".." back out. False when ".." climbs above the root.
 bool splitPathComponents(QStringView text, QStringList* components);
 
+// The one spelling of a drive-letter path: the letter in upper case, then ":\" and the
+// components joined by "\", with no "." or ".." or empty components (g:/APPS//./A.DBF gives
+// G:\APPS\A.DBF). A text not in drive-letter form, or climbing above its root, comes back
+// as it is.
+QString normalDosPath(const QString& dosPath);
+
 // Splits a drive-letter path into its letter and its components below the root.
 // Returns false for a text that is not in drive-letter form or that climbs above the
 // root with "..".

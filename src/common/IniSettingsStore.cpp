@@ -1,5 +1,8 @@
 #include "common/IniSettingsStore.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include "common/AppTitle.h"
@@ -10,6 +13,28 @@ namespace {
 
 QString settingsKey(const QString& section, const QString& key) {
     return section + QLatin1Char('/') + key;
+}
+
+// True when every line of an INI text is one QSettings reads as written: empty, a
+// comment, a [section] or a key=value (a value may go on over lines ending in "\").
+// QSettings itself skips a line it cannot read, and would then write the file without it.
+bool isIniText(const QByteArray& text) {
+    if (text.contains('\0')) {
+        return false;
+    }
+    bool continued = false;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        const bool wasContinued = continued;
+        continued = line.endsWith('\\');
+        if (wasContinued || line.isEmpty() || line.startsWith(';') || line.startsWith('#')) {
+            continue;
+        }
+        if (line.startsWith('[') ? !line.endsWith(']') : !line.contains('=')) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -40,6 +65,51 @@ QString IniSettingsStore::fileName(const QString& app) {
     return settingsFor(app).fileName();
 }
 
+// QSettings reads the file again only when its size or its modification time (to the
+// millisecond) differs from what it noted at its last read, and it notes them after
+// reading: a read that overlaps another program's write can note the new file with the
+// old contents, and then trusts them. Moving the modification time on makes every
+// QSettings read the file afresh at its next sync.
+void IniSettingsStore::markChanged(const QString& app) {
+    const QString path = settingsFor(app).fileName();
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadWrite)) {
+        return;
+    }
+    QDateTime stamp = QDateTime::currentDateTime();
+    const QDateTime modified = info.lastModified();
+    if (stamp <= modified) {
+        stamp = modified.addMSecs(1);
+    }
+    file.setFileTime(stamp, QFileDevice::FileModificationTime);
+}
+
+void IniSettingsStore::refresh(const QString& app) {
+    markChanged(app);
+}
+
+QString IniSettingsStore::location(const QString& app) {
+    return fileName(app);
+}
+
+bool IniSettingsStore::isReadable(const QString& app) {
+    const QString path = settingsFor(app).fileName();
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return !info.isSymLink();  // no file yet: an empty store
+    }
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly) || !isIniText(file.readAll())) {
+        return false;
+    }
+    if (settingsFor(app).status() != QSettings::NoError) {
+        // QSettings keeps the first error it met, also once the file has been mended.
+        m_files.erase(app);
+    }
+    return true;
+}
+
 QString IniSettingsStore::GetSetting(const QString& app, const QString& section, const QString& key,
                                      const QString& defaultValue) {
     QSettings& settings = settingsFor(app);
@@ -55,31 +125,56 @@ QString IniSettingsStore::GetSetting(const QString& app, const QString& section,
     return value.toString();
 }
 
-bool IniSettingsStore::commit(QSettings& settings) {
-    settings.sync();
-    return settings.status() == QSettings::NoError;
-}
-
 bool IniSettingsStore::SaveSetting(const QString& app, const QString& section, const QString& key,
                                    const QString& value) {
-    QSettings& settings = settingsFor(app);
-    settings.sync();
-    if (settings.status() == QSettings::FormatError) {
-        return false;  // writing would replace a file we could not read
-    }
-    settings.setValue(settingsKey(section, key), value);
-    return commit(settings);
+    return SaveSettings(app, section, {{key, value}});
 }
 
 bool IniSettingsStore::DeleteSetting(const QString& app, const QString& section,
                                      const QString& key) {
-    QSettings& settings = settingsFor(app);
-    settings.sync();
-    if (settings.status() == QSettings::FormatError) {
-        return false;
+    return SaveSettings(app, section, {{key, std::nullopt}});
+}
+
+bool IniSettingsStore::SaveSettings(const QString& app, const QString& section,
+                                    const QList<SettingChange>& changes) {
+    if (!isReadable(app)) {
+        return false;  // writing would replace a file we could not read
     }
-    settings.remove(settingsKey(section, key));
-    return commit(settings);
+    // What the file holds now is merged with the changes, not what an overlapping read
+    // left noted.
+    markChanged(app);
+    QSettings& settings = settingsFor(app);
+    struct Undo {
+        QString key;
+        QVariant old;
+    };
+    QList<Undo> undo;
+    for (const SettingChange& change : changes) {
+        const QString key = settingsKey(section, change.key);
+        undo.prepend({key, settings.value(key)});
+        if (change.value) {
+            settings.setValue(key, *change.value);
+        } else {
+            settings.remove(key);
+        }
+    }
+    // One sync writes the whole file anew (a temporary file renamed over it), so all the
+    // changes land or none does.
+    settings.sync();
+    if (settings.status() == QSettings::NoError) {
+        return true;
+    }
+    // Take the changes back in memory, or a later sync that works would write them; a
+    // fresh QSettings then starts without the error, which QSettings keeps for good.
+    for (const Undo& change : undo) {
+        if (change.old.isValid()) {
+            settings.setValue(change.key, change.old);
+        } else {
+            settings.remove(change.key);
+        }
+    }
+    m_files.erase(app);
+    return false;
 }
 
 }  // namespace tavrel

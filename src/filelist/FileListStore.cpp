@@ -5,7 +5,9 @@
 #include "common/AppTitle.h"
 #include "common/DriveMap.h"
 #include "common/Module1.h"
+#include "common/PrintableText.h"
 #include "common/SettingsStore.h"
+#include "filelist/FileListLock.h"
 
 namespace tavrel {
 
@@ -23,6 +25,24 @@ QString descriptionKey(int n) {
 
 QString readPath(SettingsStore& store, int n) {
     return store.GetSetting(kAppTitle, kSection, pathKey(n), QString());
+}
+
+// The writes that put an entry under number n. The description goes first, so that a
+// store writing the keys one at a time never shows the path without it.
+QList<SettingChange> entryChanges(int n, const QString& path, const QString& description) {
+    return {{descriptionKey(n), description}, {pathKey(n), path}};
+}
+
+// Writes entry n within a held list lock; the number, the path and the description are
+// checked against the list as it now is.
+bool saveLocked(SettingsStore& store, int number, const QString& path, const QString& description) {
+    if (!store.isReadable(kAppTitle) || number < 1 || number > kMaxNumber ||
+        number > fileListCount(store) + 1 || path.isEmpty() || hasControlCharacters(description) ||
+        FindDuplicatePath(store, path, number)) {
+        return false;
+    }
+    return store.SaveSettings(kAppTitle, kSection,
+                              entryChanges(number, normalDosPath(path), description));
 }
 
 }  // namespace
@@ -52,6 +72,7 @@ QString fileDescription(SettingsStore& store, int number) {
 }
 
 bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber) {
+    const QString wanted = normalDosPath(path);
     for (int n = 1; n <= kMaxNumber; ++n) {
         if (n == exceptNumber) {
             continue;
@@ -60,7 +81,7 @@ bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumb
         if (stored.isEmpty()) {
             return false;
         }
-        if (stored.compare(path, Qt::CaseInsensitive) == 0) {
+        if (normalDosPath(stored).compare(wanted, Qt::CaseInsensitive) == 0) {
             return true;
         }
     }
@@ -69,49 +90,72 @@ bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumb
 
 bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
                    const QString& description) {
-    if (number < 1 || number > kMaxNumber || number > fileListCount(store) + 1 || path.isEmpty()) {
-        return false;
-    }
-    return store.SaveSetting(kAppTitle, kSection, pathKey(number), path) &&
-           store.SaveSetting(kAppTitle, kSection, descriptionKey(number), description);
+    const FileListLock lock(store);
+    return lock.isLocked() && saveLocked(store, number, path, description);
 }
 
 bool DeleteFileEntry(SettingsStore& store, int number) {
+    const FileListLock lock(store);
+    if (!lock.isLocked() || !store.isReadable(kAppTitle)) {
+        return false;
+    }
     const int count = fileListCount(store);
     if (number < 1 || number > count) {
         return false;
     }
-    bool ok = true;
     // Entries before the deleted one keep their numbers; those after it move down one.
+    // All of it is one change, so a failure leaves the list as it was.
+    QList<SettingChange> changes;
     for (int i = number + 1; i <= count; ++i) {
-        const QString path = readPath(store, i);
-        const QString description = fileDescription(store, i);
-        ok = store.SaveSetting(kAppTitle, kSection, pathKey(i - 1), path) &&
-             store.SaveSetting(kAppTitle, kSection, descriptionKey(i - 1), description) && ok;
+        changes += entryChanges(i - 1, readPath(store, i), fileDescription(store, i));
     }
-    if (!ok) {
-        return false;  // keep the last entry rather than lose one that failed to move
-    }
-    return store.DeleteSetting(kAppTitle, kSection, pathKey(count)) &&
-           store.DeleteSetting(kAppTitle, kSection, descriptionKey(count));
+    changes.append({pathKey(count), std::nullopt});
+    changes.append({descriptionKey(count), std::nullopt});
+    return store.SaveSettings(kAppTitle, kSection, changes);
 }
 
 QString editorDescription(const QString& text) {
     return text.left(kMaxDescriptionLength).trimmed();
 }
 
-AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
-                               const QString& description) {
+namespace {
+
+// What the editor refuses before it looks at the list: a file that is not on a network
+// drive, or a description that could not be shown on one line.
+std::optional<AddFileResult> entryRefusal(const DriveMap& drives, const QString& path,
+                                          const QString& description) {
     const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
     if (type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
         type == DriveType::NoRootDir || !FileExists(drives, path)) {
         return AddFileResult::NotOnFileServer;
     }
+    if (hasControlCharacters(description)) {
+        return AddFileResult::ControlCharacters;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
+                               const QString& description) {
+    if (const std::optional<AddFileResult> refused = entryRefusal(drives, path, description)) {
+        return *refused;
+    }
+    // The number, the duplicate check and the write all see the list as it is under the
+    // lock, so two programs adding at once never take the same number.
+    const FileListLock lock(store);
+    if (!lock.isLocked()) {
+        return AddFileResult::ListLocked;
+    }
+    if (!store.isReadable(kAppTitle)) {
+        return AddFileResult::WriteFailed;
+    }
     const int number = fileListCount(store) + 1;
     if (FindDuplicatePath(store, path, number)) {
         return AddFileResult::Duplicate;
     }
-    return SaveFileEntry(store, number, path, editorDescription(description))
+    return saveLocked(store, number, path, editorDescription(description))
                ? AddFileResult::Saved
                : AddFileResult::WriteFailed;
 }
@@ -126,6 +170,13 @@ QString addFileMessage(AddFileResult result) {
             return QStringLiteral("Unable to save. This item already exists.");
         case AddFileResult::WriteFailed:
             return QStringLiteral("Unable to save. The settings could not be written.");
+        case AddFileResult::ControlCharacters:
+            return QStringLiteral(
+                "Unable to save. A description cannot hold control characters (tabs, line "
+                "breaks, escape codes).");
+        case AddFileResult::ListLocked:
+            return QStringLiteral(
+                "Unable to save. Another program is changing the list of files; try again.");
     }
     return QString();
 }
@@ -137,13 +188,16 @@ QString fileEntryPath(SettingsStore& store, int number) {
 std::optional<AddFileResult> editMonitoredFile(SettingsStore& store, const DriveMap& drives,
                                                int number, const QString& storedPath,
                                                const QString& path, const QString& description) {
+    if (const std::optional<AddFileResult> refused = entryRefusal(drives, path, description)) {
+        return *refused;
+    }
+    // The check that the entry is still the one read and the write see the same list.
+    const FileListLock lock(store);
+    if (!lock.isLocked()) {
+        return AddFileResult::ListLocked;
+    }
     if (storedPath.isEmpty() || readPath(store, number) != storedPath) {
         return std::nullopt;
-    }
-    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
-    if (type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
-        type == DriveType::NoRootDir || !FileExists(drives, path)) {
-        return AddFileResult::NotOnFileServer;
     }
     if (FindDuplicatePath(store, path, number)) {
         return AddFileResult::Duplicate;

@@ -19,6 +19,11 @@ struct FileListEntry {
 // The list of monitored files, kept in the settings store (application "Tavrel", section
 // "File") under the keys "File_" & n and "Desc_" & n. There is no count: the first n
 // whose path is empty or missing ends the list. Every call reads the store afresh.
+//
+// Every change reads the list and writes it under the list's lock (FileListLock), as one
+// write of the store: another program changing the list at the same time waits, and a
+// failed write leaves the list as it was. A caller that decides on a change from several
+// reads (a count, a duplicate check) holds a FileListLock around them too.
 
 // The entries in order.
 QList<FileListEntry> LoadFileList(SettingsStore& store);
@@ -27,15 +32,20 @@ int fileListCount(SettingsStore& store);
 // The description of entry n ("" when there is none).
 QString fileDescription(SettingsStore& store, int number);
 // True when an entry other than exceptNumber holds the path, compared without regard to
-// letter case. exceptNumber is skipped without being read.
+// letter case as normal drive paths (normalDosPath: "/" for "\", "." and ".." taken out).
+// exceptNumber is skipped without being read.
 bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber);
-// Writes entry n (path, then description). n is an existing entry (editing) or the count
-// + 1 (adding); any other number is refused, as is a failed write. The caller checks for
-// duplicates first.
+// Writes entry n: the path in its normal spelling and the description, both or neither.
+// n is an existing entry (editing) or the count + 1, as the list is under the lock; any
+// other number is refused, as are a path another entry has, a description with control
+// characters, unreadable settings and a failed write. The caller checks for duplicates
+// first to tell the user. Adding goes through addMonitoredFile, which takes the number
+// under the lock: a number found earlier may have been taken by another program since.
 bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
                    const QString& description);
-// Removes entry k: later entries move down one number and the last keys are removed.
-// The count is read from the store; a number outside 1..count is refused.
+// Removes entry k: later entries move down one number and the last keys are removed,
+// all in one write. The count is read from the store under the lock; a number outside
+// 1..count is refused.
 bool DeleteFileEntry(SettingsStore& store, int number);
 
 // The description as the file editor keeps it: at most 55 characters, then trimmed.
@@ -43,8 +53,17 @@ QString editorDescription(const QString& text);
 inline constexpr int kMaxDescriptionLength = 55;
 
 // Adding a file as the file editor does: it must be a file on a network drive, its
-// description is kept as the editor keeps it, and a path already listed is refused.
-enum class AddFileResult { Saved, NotOnFileServer, Duplicate, WriteFailed };
+// description is kept as the editor keeps it (and may hold no control characters), and a
+// path already listed in any spelling is refused. The entry takes the number after the
+// last one as the list is under its lock.
+enum class AddFileResult {
+    Saved,
+    NotOnFileServer,
+    Duplicate,
+    WriteFailed,
+    ControlCharacters,
+    ListLocked
+};
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description);
 // The message the editor shows for a refusal ("" for Saved).

@@ -316,6 +316,11 @@ bool Form1::Form_Load() {
     m_scan.setLogUpdate(
         [this](const ScanFileTable& scanFiles) { return m_usageLog->UpdateUsageLog(scanFiles); });
 
+    if (!m_context.settings().isReadable(kAppTitle)) {
+        // Read as empty, it would pass for a first run; it is never written over.
+        m_context.prompts().message(unreadableSettingsMessage(m_context.settings(), kAppTitle),
+                                    MessageIcon::Exclamation);
+    }
     const TreeOptions options = loadTreeOptions(m_context.settings());
     ckButtonTips->setChecked(options.ButTips != 0);
     applyButtonTips();

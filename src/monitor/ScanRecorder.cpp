@@ -2,6 +2,8 @@
 
 #include <QJsonObject>
 
+#include "common/PrintableText.h"
+
 namespace tavrel {
 
 void ScanRecorder::clearNodes() {
@@ -49,7 +51,8 @@ void ScanRecorder::yield() {
 QString ScanRecorder::treeText() const {
     QString text;
     const std::function<void(int, int)> write = [&](int index, int depth) {
-        text += QString(2 * depth, QLatin1Char(' ')) + node(index).text + QLatin1Char('\n');
+        text += QString(2 * depth, QLatin1Char(' ')) + printableText(node(index).text) +
+                QLatin1Char('\n');
         for (int child : node(index).children) {
             write(child, depth + 1);
         }

@@ -38,7 +38,8 @@ public:
 
     // Node index (1-based, in the order added).
     const Node& node(int index) const { return nodes.at(index - 1); }
-    // One node a line in tree order, indented two spaces a level below the top.
+    // One node a line in tree order, indented two spaces a level below the top; control
+    // characters in a text are shown escaped, so a line stays one node.
     QString treeText() const;
     // The nodes as {"text", "tag", "image", "children": [...]} objects.
     QJsonArray treeJson() const;

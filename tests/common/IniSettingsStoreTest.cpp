@@ -64,8 +64,29 @@ TEST_F(IniSettingsStoreTest, UnwritableFolderFailsTheWriteWithoutCrashing) {
     blocker.close();
     IniSettingsStore store(m_dir.path());
     EXPECT_FALSE(store.SaveSetting(kApp, "Tree", "Pictures", "1"));
-    EXPECT_FALSE(store.DeleteSetting(kApp, "Tree", "Pictures"));
+    EXPECT_FALSE(store.SaveSettings(kApp, "File", {{"Desc_1", "a"}, {"File_1", "G:\\A"}}));
+    EXPECT_FALSE(store.SaveSetting(kApp, "Tree", "Pictures", "1"));
+    // The failed writes are not kept for a later write to carry out; removing a key that
+    // is not there has nothing to write.
+    EXPECT_TRUE(store.DeleteSetting(kApp, "Tree", "Pictures"));
     EXPECT_EQ(store.GetSetting(kApp, "Tree", "Pictures", "d"), QStringLiteral("d"));
+}
+
+TEST_F(IniSettingsStoreTest, AFailedWriteIsNotCarriedOutByALaterOne) {
+    IniSettingsStore store(m_dir.path());
+    ASSERT_TRUE(store.SaveSetting(kApp, "File", "File_1", "G:\\A.DBF"));
+    const QString folder = m_dir.path() + "/Tavrel";
+    QFile::rename(folder, folder + ".away");
+    QFile blocker(folder);  // a plain file where the folder was: writes fail
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_FALSE(store.SaveSettings(kApp, "File", {{"Desc_2", "b"}, {"File_2", "G:\\B.DBF"}}));
+    QFile::remove(folder);
+    QFile::rename(folder + ".away", folder);
+    ASSERT_TRUE(store.SaveSetting(kApp, "Tree", "Pictures", "0"));
+    IniSettingsStore fresh(m_dir.path());
+    EXPECT_EQ(fresh.GetSetting(kApp, "File", "File_1"), QStringLiteral("G:\\A.DBF"));
+    EXPECT_EQ(fresh.GetSetting(kApp, "File", "File_2", "none"), QStringLiteral("none"));
 }
 
 TEST_F(IniSettingsStoreTest, CorruptFileIsNeverWrittenOver) {

@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
+#include <functional>
+#include <limits>
 
 #include "common/DriveMap.h"
 #include "common/IniSettingsStore.h"
+#include "filelist/FileListLock.h"
 #include "filelist/FileListStore.h"
 #include "support/MemorySettingsStore.h"
 
@@ -134,6 +138,25 @@ TEST_F(FileListStoreTest, EditingOverwritesTheEntrysOwnNumber) {
     EXPECT_EQ(fileListCount(m_store), 3);
 }
 
+TEST_F(FileListStoreTest, TheListLockKeepsOthersOutAndNestsWithinOneProgram) {
+    const QString lockPath = m_store.location(kApp) + QStringLiteral(".list.lock");
+    {
+        const FileListLock outer(m_store);
+        ASSERT_TRUE(outer.isLocked());
+        EXPECT_EQ(outer.path(), lockPath);
+        EXPECT_TRUE(FileListLock(m_store, 0).isLocked());
+        EXPECT_TRUE(SaveFileEntry(m_store, 1, path(1), QString()));  // takes it again inside
+        EXPECT_TRUE(QFile::exists(lockPath));
+    }
+    EXPECT_FALSE(QFile::exists(lockPath));
+
+    QLockFile other(lockPath);  // another program holding the list
+    ASSERT_TRUE(other.tryLock(0));
+    EXPECT_FALSE(FileListLock(m_store, 50).isLocked());
+    other.unlock();
+    EXPECT_TRUE(FileListLock(m_store, 0).isLocked());
+}
+
 TEST(FileListStoreFailures, FailedWritesAreReportedAndDeleteKeepsTheLastEntry) {
     test::MemorySettingsStore store;
     ASSERT_TRUE(SaveFileEntry(store, 1, "G:\\A", "a"));
@@ -143,6 +166,77 @@ TEST(FileListStoreFailures, FailedWritesAreReportedAndDeleteKeepsTheLastEntry) {
     EXPECT_FALSE(DeleteFileEntry(store, 1));
     EXPECT_EQ(fileListCount(store), 2);
 }
+
+// The list as it reads, descriptions included: "n path|description" per entry.
+QStringList listed(SettingsStore& store) {
+    QStringList result;
+    for (const FileListEntry& e : LoadFileList(store)) {
+        result.append(
+            QStringLiteral("%1 %2|%3").arg(e.number).arg(e.path, fileDescription(store, e.number)));
+    }
+    return result;
+}
+
+void fillMemory(test::MemorySettingsStore& store, int count) {
+    for (int n = 1; n <= count; ++n) {
+        store.SaveSetting(kApp, kSection, QStringLiteral("File_%1").arg(n),
+                          QStringLiteral("G:\\F%1").arg(n));
+        store.SaveSetting(kApp, kSection, QStringLiteral("Desc_%1").arg(n),
+                          QStringLiteral("d%1").arg(n));
+    }
+}
+
+struct PartWay {
+    bool onlyThatWrite;  // false: every write from the k-th on fails
+    bool atomicBatches;  // a change of several keys is one write, as in the INI file
+    int deleted;         // of four entries
+};
+
+class FailingPartWay : public ::testing::TestWithParam<PartWay> {};
+
+// Whichever write fails, a delete or a save leaves the list as it was or as it should
+// become; never an entry twice or a path without its description.
+TEST_P(FailingPartWay, DeleteAndSaveLeaveTheOldListOrTheNew) {
+    const PartWay param = GetParam();
+    const auto run = [&](const std::function<bool(SettingsStore&)>& change) {
+        test::MemorySettingsStore reference;
+        fillMemory(reference, 4);
+        const QStringList before = listed(reference);
+        ASSERT_TRUE(change(reference));
+        const QStringList after = listed(reference);
+        for (int k = 1;; ++k) {
+            test::MemorySettingsStore store;
+            fillMemory(store, 4);
+            store.setAtomicBatches(param.atomicBatches);
+            const QMap<QString, QString> untouched = store.values();
+            store.failWrites(k, param.onlyThatWrite ? k : std::numeric_limits<int>::max());
+            const bool ok = change(store);
+            if (store.writes() < k) {
+                EXPECT_TRUE(ok);
+                EXPECT_EQ(listed(store), after);
+                break;
+            }
+            EXPECT_FALSE(ok) << "write " << k;
+            EXPECT_EQ(listed(store), before) << "write " << k;
+            EXPECT_EQ(store.values(), untouched) << "write " << k;
+        }
+    };
+    run([&](SettingsStore& s) { return DeleteFileEntry(s, param.deleted); });
+    run([](SettingsStore& s) { return SaveFileEntry(s, 5, "G:\\NEW", "new"); });
+    run([](SettingsStore& s) { return SaveFileEntry(s, 2, "G:\\CHANGED", "changed"); });
+}
+
+// Written key by key, only a failure that passes lets the written keys be put back; a
+// store that keeps failing must write the change at once.
+INSTANTIATE_TEST_SUITE_P(EachWrite, FailingPartWay,
+                         ::testing::Values(PartWay{true, false, 1}, PartWay{true, false, 2},
+                                           PartWay{true, false, 4}, PartWay{false, true, 1},
+                                           PartWay{false, true, 3}),
+                         [](const ::testing::TestParamInfo<PartWay>& info) {
+                             return std::string(info.param.onlyThatWrite ? "Once" : "FromThenOn") +
+                                    (info.param.atomicBatches ? "AtOnce" : "KeyByKey") +
+                                    "Deleting" + std::to_string(info.param.deleted);
+                         });
 
 TEST(editorDescription, CutTo55ThenTrimmed) {
     EXPECT_EQ(editorDescription(QStringLiteral("  Orders  ")), QStringLiteral("Orders"));
@@ -160,7 +254,8 @@ namespace {
 class AddMonitoredFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"net/apps/ORDERS.DBF", "net/apps/Stock.dbf", "local/notes.txt"}) {
+        for (const char* name : {"net/apps/ORDERS.DBF", "net/apps/Stock.dbf", "local/notes.txt",
+                                 "cd/SETUP.DBF", "stick/COPY.DBF"}) {
             const QString path = m_dir.path() + QLatin1Char('/') + QLatin1String(name);
             QDir().mkpath(QFileInfo(path).path());
             QFile file(path);
@@ -168,7 +263,9 @@ protected:
         }
         MappedDrive g{QLatin1Char('G'), DriveType::Remote, "FS1", "SYS", "", m_dir.path() + "/net"};
         MappedDrive d{QLatin1Char('D'), DriveType::Fixed, "", "", "", m_dir.path() + "/local"};
-        m_drives.setDrives({g, d});
+        MappedDrive e{QLatin1Char('E'), DriveType::CdRom, "", "", "", m_dir.path() + "/cd"};
+        MappedDrive f{QLatin1Char('F'), DriveType::Removable, "", "", "", m_dir.path() + "/stick"};
+        m_drives.setDrives({g, d, e, f});
     }
 
     QTemporaryDir m_dir;
@@ -186,6 +283,8 @@ TEST_F(AddMonitoredFileTest, RefusalsWriteNothing) {
         {"g:\\apps\\orders.dbf", AddFileResult::Duplicate},
         {"G:\\APPS\\MISSING.DBF", AddFileResult::NotOnFileServer},
         {"D:\\notes.txt", AddFileResult::NotOnFileServer},
+        {"E:\\SETUP.DBF", AddFileResult::NotOnFileServer},
+        {"F:\\COPY.DBF", AddFileResult::NotOnFileServer},
         {"Q:\\APPS\\ORDERS.DBF", AddFileResult::NotOnFileServer},
         {"not a path", AddFileResult::NotOnFileServer},
     };
@@ -199,6 +298,38 @@ TEST_F(AddMonitoredFileTest, RefusalsWriteNothing) {
     EXPECT_EQ(addMonitoredFile(m_store, m_drives, "G:\\APPS\\STOCK.DBF", "x"),
               AddFileResult::WriteFailed);
     EXPECT_EQ(m_store.keys(), before);
+}
+
+TEST_F(AddMonitoredFileTest, OtherSpellingsOfAListedPathAreDuplicates) {
+    ASSERT_EQ(addMonitoredFile(m_store, m_drives, "G:/APPS//Stock.dbf", "Stock"),
+              AddFileResult::Saved);
+    EXPECT_EQ(LoadFileList(m_store).value(0).path, QStringLiteral("G:\\APPS\\Stock.dbf"));
+    ASSERT_EQ(addMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF", "x"),
+              AddFileResult::Saved);
+    const QStringList before = m_store.keys();
+    for (const char* path :
+         {"G:/APPS/ORDERS.DBF", "g:\\apps\\.\\orders.dbf", "G:\\APPS\\SUB\\..\\ORDERS.DBF",
+          "G:\\\\APPS\\\\ORDERS.DBF", "G:\\.\\APPS\\STOCK.DBF"}) {
+        EXPECT_EQ(addMonitoredFile(m_store, m_drives, QString::fromLatin1(path), "x"),
+                  AddFileResult::Duplicate)
+            << path;
+    }
+    EXPECT_EQ(m_store.keys(), before);
+    // An entry written by hand in another spelling still counts.
+    m_store.SaveSetting(kApp, kSection, "File_2", "G:/APPS/./ORDERS.DBF");
+    EXPECT_TRUE(FindDuplicatePath(m_store, "G:\\APPS\\ORDERS.DBF", 3));
+}
+
+TEST_F(AddMonitoredFileTest, ControlCharactersInADescriptionAreRefused) {
+    for (const char* description : {"Orders\nfile", "a\tb", "\x1b[31mred", "bell\a"}) {
+        EXPECT_NE(addMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF",
+                                   QString::fromLatin1(description)),
+                  AddFileResult::Saved)
+            << description;
+    }
+    EXPECT_TRUE(m_store.keys().isEmpty());
+    EXPECT_EQ(addMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF", "Orders \u00e9 file"),
+              AddFileResult::Saved);
 }
 
 TEST(addFileMessage, TheEditorsOwnWords) {

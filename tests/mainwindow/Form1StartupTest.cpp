@@ -1,4 +1,6 @@
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -347,6 +349,31 @@ TEST_F(Form1Test, TreeOptionBoxesChangeTheTree) {
     EXPECT_EQ(treeWrites(), QStringList({"Tree/ButTips=1", "Tree/Pictures=1", "Tree/PlusMinus=0",
                                          "Tree/UserDetails=0", "Tree/HotTracking=1",
                                          "Tree/FullRowSelect=1", "Tree/ExpandItem=1"}));
+}
+
+}  // namespace
+}  // namespace tavrel::test
+
+namespace tavrel::test {
+namespace {
+
+TEST_F(Form1Test, UnreadableSettingsAreNamedAtStartUpAndNeverWrittenOver) {
+    QDir().mkpath(dir.filePath("Tavrel"));
+    const QString path = dir.filePath("Tavrel/Tavrel.ini");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray broken = "[File]\nFile_1=G:\\\\APPS\\\\ORDERS.DBF\nthis line is broken\n";
+    file.write(broken);
+    file.close();
+
+    Form1& f = load();
+    ASSERT_EQ(prompts.asked().size(), 1);
+    EXPECT_EQ(prompts.asked().at(0).message.text,
+              QStringLiteral("The settings file ") + path +
+                  QStringLiteral(" cannot be read. Tavrel leaves it as it is; mend or remove it."));
+    f.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), broken);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ QString MemorySettingsStore::GetSetting(const QString& app, const QString& secti
 
 bool MemorySettingsStore::SaveSetting(const QString& app, const QString& section,
                                       const QString& key, const QString& value) {
-    if (m_failWrites) {
+    if (writeFails()) {
         return false;
     }
     m_values.insert(fullKey(app, section, key), value);
@@ -24,11 +24,34 @@ bool MemorySettingsStore::SaveSetting(const QString& app, const QString& section
 
 bool MemorySettingsStore::DeleteSetting(const QString& app, const QString& section,
                                         const QString& key) {
-    if (m_failWrites) {
+    if (writeFails()) {
         return false;
     }
     m_values.remove(fullKey(app, section, key));
     return true;
+}
+
+bool MemorySettingsStore::SaveSettings(const QString& app, const QString& section,
+                                       const QList<SettingChange>& changes) {
+    if (!m_atomicBatches) {
+        return SettingsStore::SaveSettings(app, section, changes);
+    }
+    if (writeFails()) {
+        return false;
+    }
+    for (const SettingChange& change : changes) {
+        if (change.value) {
+            m_values.insert(fullKey(app, section, change.key), *change.value);
+        } else {
+            m_values.remove(fullKey(app, section, change.key));
+        }
+    }
+    return true;
+}
+
+bool MemorySettingsStore::writeFails() {
+    ++m_writes;
+    return m_failWrites || (m_writes >= m_failFirst && m_writes <= m_failLast);
 }
 
 bool MemorySettingsStore::contains(const QString& app, const QString& section,

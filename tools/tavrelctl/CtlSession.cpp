@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "common/AppFolder.h"
+#include "common/AppTitle.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
 
@@ -34,6 +35,11 @@ CtlSession::CtlSession(QTextStream& err) : m_err(err), m_prompts(err) {}
 CtlSession::~CtlSession() = default;
 
 bool CtlSession::start() {
+    if (!m_settings.isReadable(kAppTitle)) {
+        // Read as empty, the settings would pass for a first run; say so and stop.
+        m_err << "tavrelctl: " << unreadableSettingsMessage(m_settings, kAppTitle) << "\n";
+        return false;
+    }
     m_netware = std::make_unique<EmulatedNetWare>(resolveSitePath(QString(), m_err));
     m_netware->setClock(m_clock);
     m_context = std::make_unique<AppContext>(m_settings, m_clock, m_prompts, m_platform, *m_netware,

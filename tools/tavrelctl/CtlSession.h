@@ -25,7 +25,8 @@ public:
     explicit CtlSession(QTextStream& err);
     ~CtlSession();
 
-    // Reads the site; false (with the reason on err) when the network cannot be used.
+    // Reads the site; false (with the reason on err) when the network cannot be used or
+    // the settings cannot be read.
     bool start();
 
     AppContext& context() { return *m_context; }

@@ -2,7 +2,9 @@
 
 #include "CtlSession.h"
 #include "common/AppTitle.h"
+#include "common/PrintableText.h"
 #include "external/netware/EmulatedNetWare.h"
+#include "filelist/FileListLock.h"
 #include "filelist/FileListStore.h"
 
 namespace tavrel {
@@ -16,9 +18,12 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  list                      one file a line: number, TAB, path, TAB, description\n"
+    "                            (control characters shown as \\n, \\t, \\x1b ...)\n"
     "  add PATH [DESCRIPTION]    adds a file on a network drive (G:\\APPS\\ORDERS.DBF);\n"
     "                            the description is cut to 55 characters\n"
-    "  delete N                  removes file number N; later files move up\n";
+    "  delete N                  removes file number N; later files move up\n"
+    "\n"
+    "Exit status 0 done, 1 refused (nothing written), 2 bad usage or unreadable settings.\n";
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
@@ -26,8 +31,8 @@ constexpr int kBadUsage = 2;
 
 int list(SettingsStore& store, QTextStream& out) {
     for (const FileListEntry& entry : LoadFileList(store)) {
-        out << entry.number << '\t' << entry.path << '\t' << fileDescription(store, entry.number)
-            << '\n';
+        out << entry.number << '\t' << printableText(entry.path) << '\t'
+            << printableText(fileDescription(store, entry.number)) << '\n';
     }
     return kDone;
 }
@@ -48,6 +53,13 @@ int add(const QStringList& words, QTextStream& err) {
 }
 
 int remove(SettingsStore& store, const QString& word, QTextStream& err) {
+    // The number is checked against the list as it is under the lock.
+    const FileListLock lock(store);
+    if (!lock.isLocked()) {
+        err << "tavrelctl files delete: another program keeps the list of files locked ("
+            << lock.path() << ")\n";
+        return kRefused;
+    }
     bool numeric = false;
     const int number = word.toInt(&numeric);
     const int count = fileListCount(store);
@@ -69,6 +81,13 @@ int runFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     const QString command = args.value(0);
     const QStringList words = args.mid(1);
     IniSettingsStore store;
+    const bool known = (command == QLatin1String("list") && words.isEmpty()) ||
+                       (command == QLatin1String("add") && !words.isEmpty()) ||
+                       (command == QLatin1String("delete") && words.size() == 1);
+    if (known && !store.isReadable(kAppTitle)) {
+        err << "tavrelctl files: " << unreadableSettingsMessage(store, kAppTitle) << '\n';
+        return kBadUsage;
+    }
     if (command == QLatin1String("list") && words.isEmpty()) {
         return list(store, out);
     }

@@ -11,6 +11,7 @@
 #include "CtlSession.h"
 #include "common/AppTitle.h"
 #include "common/Clock.h"
+#include "common/PrintableText.h"
 #include "common/TimeText.h"
 #include "mainwindow/TreeOptions.h"
 #include "monitor/AutoScan.h"
@@ -29,6 +30,7 @@ const char* const kScanUsage =
     "tree: a node a line, indented two spaces a level, then \"Status: \" and the final\n"
     "status. --no-details leaves out the detail lines; --json prints\n"
     "{\"status\": ..., \"nodes\": [{\"text\", \"tag\", \"image\", \"children\"}]}.\n"
+    "Control characters in the text are shown as \\n, \\t, \\x1b ...; --json keeps them.\n"
     "Exit status 0 when the scan ended normally, 1 otherwise, 2 when the site or the\n"
     "settings cannot be read (the reason is printed).\n";
 
@@ -146,7 +148,7 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
                                    {QStringLiteral("nodes"), scan.view.treeJson()}};
         out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     } else {
-        out << scan.view.treeText() << "Status: " << finalStatus(scan.view) << '\n';
+        out << scan.view.treeText() << "Status: " << printableText(finalStatus(scan.view)) << '\n';
     }
     return outcome == ScanOutcome::Completed ? 0 : kScanNotCompleted;
 }

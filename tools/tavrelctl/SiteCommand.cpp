@@ -13,6 +13,7 @@
 #include "CtlSession.h"
 #include "common/AppFolder.h"
 #include "common/DriveMap.h"
+#include "common/PrintableText.h"
 #include "common/TimeText.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/NetWareCallNames.h"
@@ -344,16 +345,18 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
     }
     const NetWareSite& site = *load.site;
     const SiteIndex index(site);
-    out << "Site file: " << file.path() << "\n";
+    out << "Site file: " << printableText(file.path()) << "\n";
     for (int s = 0; s < site.servers.size(); ++s) {
         const SiteServer& server = site.servers.at(s);
         out << "\n"
-            << server.name << " (NetWare " << server.version << ", "
+            << printableText(server.name) << " (NetWare " << server.version << ", "
             << (server.version > 3 ? "directory service" : "bindery") << ")\n";
         for (int v = 0; v < server.volumes.size(); ++v) {
             const QString root = index.server(s).volumeRoots.at(v);
-            out << "  volume " << server.volumes.at(v).name << " (" << server.volumes.at(v).number
-                << ")" << (root.isEmpty() ? QString() : QStringLiteral(" in ") + root) << "\n";
+            out << "  volume " << printableText(server.volumes.at(v).name) << " ("
+                << server.volumes.at(v).number << ")"
+                << (root.isEmpty() ? QString() : QStringLiteral(" in ") + printableText(root))
+                << "\n";
         }
         const int own = index.server(s).workstationConnection;
         out << "  connections:\n";
@@ -361,7 +364,7 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
             const SiteConnection& connection = server.connections.at(c);
             out << QStringLiteral("    %1  %2  %3  %4")
                        .arg(connection.number, 5)
-                       .arg(objectName(server, connection.object), -12)
+                       .arg(printableText(objectName(server, connection.object)), -12)
                        .arg(connection.loginTime.isValid()
                                 ? connection.loginTime.toString(
                                       QStringLiteral("yyyy-MM-dd HH:mm:ss"))
@@ -380,9 +383,9 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
         for (const SiteOpenFile& open : server.openFiles) {
             const SiteConnection* connection = connectionOf(server, open.connection);
             out << QStringLiteral("    %1  connection %2 (%3) task %4  %5%6%7\n")
-                       .arg(open.path)
+                       .arg(printableText(open.path))
                        .arg(open.connection)
-                       .arg(connection ? objectName(server, connection->object)
+                       .arg(connection ? printableText(objectName(server, connection->object))
                                        : QStringLiteral("?"))
                        .arg(open.task)
                        .arg(modeText(open.accessControl))
@@ -395,10 +398,10 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
     out << "\nDrives:\n";
     for (const MappedDrive& drive : index.drives()) {
         if (drive.isNetwork()) {
-            out << "  " << drive.letter << ": " << drive.server << "\\" << drive.volume << ":"
-                << drive.path << "\n";
+            out << "  " << drive.letter << ": " << printableText(drive.server) << "\\"
+                << printableText(drive.volume) << ":" << printableText(drive.path) << "\n";
         } else {
-            out << "  " << drive.letter << ": local " << drive.localRoot << "\n";
+            out << "  " << drive.letter << ": local " << printableText(drive.localRoot) << "\n";
         }
     }
     out << "\nFaults:" << (site.faults.isEmpty() ? " none" : "") << "\n";
@@ -406,13 +409,13 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
         out << "  " << fault.call << " fails with "
             << (fault.code > 0 ? hex(quint32(fault.code), 4) : QString::number(fault.code));
         if (!fault.path.isEmpty()) {
-            out << " for " << fault.path;
+            out << " for " << printableText(fault.path);
         }
         if (fault.connection) {
             out << " for connection " << *fault.connection;
         }
         if (!fault.server.isEmpty()) {
-            out << " on " << fault.server;
+            out << " on " << printableText(fault.server);
         }
         out << "\n";
     }

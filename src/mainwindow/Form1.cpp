@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 
+#include "about/AboutText.h"
 #include "about/frmAbout.h"
 #include "common/AppContext.h"
 #include "common/AppFolder.h"
@@ -310,6 +311,7 @@ bool Form1::Form_Load() {
         m_context.AppFolder = resolveAppFolder(QCoreApplication::applicationDirPath());
     }
     m_context.InfoCallerForm = QStringLiteral("Form1");
+    ensureFaqFile(m_context.AppFolder);  // the help key and the about box open it
     m_usageLog =
         std::make_unique<UsageLog>(UsageLog::databasePathIn(m_context.AppFolder), m_context.clock(),
                                    m_context.prompts(), m_autoScan.LastScanDate);
@@ -476,7 +478,7 @@ void Form1::Form_KeyDown(int KeyCode, int Shift) {
             clickIfShown(cmdDeleteFile);
             break;
         case KeyCommand::Help:
-            m_context.platform().openTextViewer(m_context.AppFolder + QStringLiteral("faq.fil"));
+            m_context.platform().openTextViewer(faqPath(m_context.AppFolder));
             break;
         case KeyCommand::ScanOrStop:
             clickIfShown(cmdScan->isVisibleTo(this) ? cmdScan : cmdStop);

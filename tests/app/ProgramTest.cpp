@@ -11,6 +11,7 @@
 #include "external/netware/SiteFile.h"
 #include "filelist/FileListStore.h"
 #include "monitor/LogWriterLock.h"
+#include "support/TestEnvironment.h"
 #include "support/TestSite.h"
 
 namespace tavrel {
@@ -21,11 +22,7 @@ class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_environment.insert("TAVREL_HOME", m_dir.filePath("app"));
-        m_environment.insert("TAVREL_SITE", m_dir.filePath("site.json"));
-        m_environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        m_environment.insert("HOME", m_dir.filePath("home"));
-        QDir().mkpath(m_dir.filePath("app"));
+        m_environment = test::programEnvironment(m_dir);
         ASSERT_EQ(SiteFile(m_dir.filePath("site.json")).save(test::makeTestSite(m_dir.path())),
                   QString());
     }
@@ -44,7 +41,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment m_environment;
     QProcess m_process;
 };
 

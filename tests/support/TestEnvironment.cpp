@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <string>
 
@@ -38,6 +39,16 @@ void isolateEnvironment() {
 
 QString isolatedRoot() {
     return g_root;
+}
+
+QProcessEnvironment programEnvironment(const QTemporaryDir& dir) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TAVREL_HOME"), dir.filePath(QStringLiteral("app")));
+    environment.insert(QStringLiteral("TAVREL_SITE"), dir.filePath(QStringLiteral("site.json")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    QDir().mkpath(dir.filePath(QStringLiteral("app")));
+    return environment;
 }
 
 }  // namespace tavrel::test

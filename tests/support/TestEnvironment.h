@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
+
+class QTemporaryDir;
 
 namespace tavrel::test {
 
@@ -11,5 +14,9 @@ void isolateEnvironment();
 
 // The private folder isolateEnvironment made.
 QString isolatedRoot();
+
+// The environment of a program run as a separate process on a program folder
+// (TAVREL_HOME, created), a site file (TAVREL_SITE) and settings of its own, all in dir.
+QProcessEnvironment programEnvironment(const QTemporaryDir& dir);
 
 }  // namespace tavrel::test

@@ -12,6 +12,7 @@
 #include "common/IniSettingsStore.h"
 #include "external/netware/SiteFile.h"
 #include "filelist/FileListStore.h"
+#include "support/TestEnvironment.h"
 #include "support/TestSite.h"
 #include "tools/CtlRun.h"
 
@@ -26,11 +27,7 @@ class FilesCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_environment.insert("TAVREL_HOME", m_dir.filePath("app"));
-        m_environment.insert("TAVREL_SITE", m_dir.filePath("site.json"));
-        m_environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        m_environment.insert("HOME", m_dir.filePath("home"));
-        QDir().mkpath(m_dir.filePath("app"));
+        m_environment = test::programEnvironment(m_dir);
         m_site = test::makeTestSite(m_dir.path());
         saveSite();
     }
@@ -96,7 +93,7 @@ protected:
 
     QTemporaryDir m_dir;
     NetWareSite m_site;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment m_environment;
 };
 
 TEST_F(FilesCommandTest, UnreadableSettingsAreReportedAndLeftAsTheyAre) {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "external/netware/SiteFile.h"
+#include "support/TestEnvironment.h"
 #include "support/TestSite.h"
 #include "tools/CtlRun.h"
 
@@ -18,11 +19,7 @@ class InfoCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_environment.insert("TAVREL_HOME", m_dir.filePath("app"));
-        m_environment.insert("TAVREL_SITE", m_dir.filePath("site.json"));
-        m_environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        m_environment.insert("HOME", m_dir.filePath("home"));
-        QDir().mkpath(m_dir.filePath("app"));
+        m_environment = test::programEnvironment(m_dir);
         NetWareSite site = test::makeTestSite(m_dir.path());
         SiteFileRecord orders;
         orders.path = "SYS:APPS\\ORDERS.DBF";
@@ -39,7 +36,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment m_environment;
 };
 
 TEST_F(InfoCommandTest, PrintsTheCopyTextOrEveryFieldAsJson) {

@@ -19,6 +19,7 @@
 #include "filelist/FileListStore.h"
 #include "monitor/LogWriterLock.h"
 #include "support/BigSite.h"
+#include "support/TestEnvironment.h"
 #include "support/TestSite.h"
 #include "tools/CtlRun.h"
 
@@ -31,11 +32,7 @@ class CtlCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_environment.insert("TAVREL_HOME", m_dir.filePath("app"));
-        m_environment.insert("TAVREL_SITE", m_dir.filePath("site.json"));
-        m_environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        m_environment.insert("HOME", m_dir.filePath("home"));
-        QDir().mkpath(m_dir.filePath("app"));
+        m_environment = test::programEnvironment(m_dir);
         saveSite(test::makeTestSite(m_dir.path()));
     }
 
@@ -92,7 +89,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment m_environment;
 };
 
 TEST_F(CtlCommandTest, FilesFollowTheEditorsRules) {

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <functional>
 #include <optional>
 
 #include "CommandArgs.h"
@@ -168,6 +169,27 @@ QString targetLine(EmulatedNetWare& netware, const UserConnection& target) {
         .arg(target.number);
 }
 
+// Acts on every ticked user and reports each, a line or (json) an entry of the list
+// returned. act says what became of the user and whether that failed.
+struct TargetResult {
+    QString text;
+    bool failed = false;
+};
+QJsonArray actOnTicked(const ScannedTree& tree, EmulatedNetWare& netware, bool json,
+                       QTextStream& out, int* failed,
+                       const std::function<TargetResult(const UserConnection&)>& act) {
+    QJsonArray results;
+    for (const UserConnection& target : tickedUserConnections(tree.nodes)) {
+        const TargetResult result = act(target);
+        *failed += result.failed ? 1 : 0;
+        results.append(targetJson(netware, target, result.text));
+        if (!json) {
+            out << targetLine(netware, target) << ": " << result.text << "\n";
+        }
+    }
+    return results;
+}
+
 void printJson(QTextStream& out, const QJsonObject& object) {
     out << QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
@@ -214,18 +236,14 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
         return kBadUsage;
     }
     tickUsers(tree, path, QString());
-    QJsonArray results;
-    int sent = 0;
     int failed = 0;
-    for (const UserConnection& target : tickedUserConnections(tree.nodes)) {
-        const bool ok = SendBroadcast(context.netware(), target.number, text, target.conn);
-        (ok ? sent : failed) += 1;
-        const QString result = ok ? QStringLiteral("sent") : QStringLiteral("failed");
-        results.append(targetJson(session.netware(), target, result));
-        if (!parsed.has(kJson)) {
-            out << targetLine(session.netware(), target) << ": " << result << "\n";
-        }
-    }
+    const QJsonArray results = actOnTicked(
+        tree, session.netware(), parsed.has(kJson), out, &failed,
+        [&](const UserConnection& target) {
+            const bool ok = SendBroadcast(context.netware(), target.number, text, target.conn);
+            return TargetResult{ok ? QStringLiteral("sent") : QStringLiteral("failed"), !ok};
+        });
+    const int sent = int(results.size()) - failed;
     if (parsed.has(kJson)) {
         printJson(out, {{QStringLiteral("users"), results},
                         {QStringLiteral("sent"), sent},
@@ -269,20 +287,17 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     const QString user = words.value(1);
     tickUsers(tree, path, user);
-    QJsonArray results;
     int failed = 0;
-    for (const UserConnection& target : tickedUserConnections(tree.nodes)) {
-        QString result = QStringLiteral("would clear");
-        if (yes) {
-            const bool ok = clearUserConnection(context.netware(), target);
-            failed += ok ? 0 : 1;
-            result = ok ? QStringLiteral("cleared") : QStringLiteral("not cleared");
-        }
-        results.append(targetJson(session.netware(), target, result));
-        if (!parsed.has(kJson)) {
-            out << targetLine(session.netware(), target) << ": " << result << "\n";
-        }
-    }
+    const QJsonArray results =
+        actOnTicked(tree, session.netware(), parsed.has(kJson), out, &failed,
+                    [&](const UserConnection& target) {
+                        if (!yes) {
+                            return TargetResult{QStringLiteral("would clear")};
+                        }
+                        const bool ok = clearUserConnection(context.netware(), target);
+                        return TargetResult{
+                            ok ? QStringLiteral("cleared") : QStringLiteral("not cleared"), !ok};
+                    });
     if (parsed.has(kJson)) {
         printJson(out, {{QStringLiteral("users"), results},
                         {QStringLiteral("changed"), yes},

@@ -80,7 +80,9 @@ SiteLoad SiteFile::loadFrom(const FileStamp& stamp) const {
         ::close(fd);
         return fail(file.errorString());
     }
-    const QByteArray text = file.read(kMaxSizeBytes + 1);
+    // A regular file of a checked size: read whole (a buffer of the limit would cost
+    // every reload its size in memory).
+    const QByteArray text = file.readAll();
     if (text.size() > kMaxSizeBytes) {
         return fail(QStringLiteral("larger than %1 MB").arg(kMaxSizeBytes / (1024 * 1024)));
     }

@@ -464,45 +464,29 @@ void Form1::Form_KeyPress(int& KeyAscii) {
 }
 
 void Form1::Form_KeyDown(int KeyCode, int Shift) {
-    // A command whose button is hidden cannot be reached from the keyboard either.
-    const auto clickIfShown = [this](QPushButton* button) {
-        if (button->isVisibleTo(this)) {
+    const KeyCommand command = keyCommandFor(KeyCode, Shift);
+    if (command == KeyCommand::Help) {
+        m_context.platform().openTextViewer(faqPath(m_context.AppFolder));
+        return;
+    }
+    // The button of each command; a command whose button is hidden cannot be reached from
+    // the keyboard either, except the two windows of the usage log, which are always there.
+    const std::pair<KeyCommand, QPushButton*> buttons[] = {
+        {KeyCommand::AddFile, cmdAddFile},
+        {KeyCommand::DeleteFile, cmdDeleteFile},
+        {KeyCommand::ScanOrStop, cmdScan->isVisibleTo(this) ? cmdScan : cmdStop},
+        {KeyCommand::Expand, cmdExpand},
+        {KeyCommand::EditFile, cmdEditFile},
+        {KeyCommand::Find, cmdFind},
+        {KeyCommand::FindNext, cmdFindNext},
+        {KeyCommand::Database, cmdDatabase},
+        {KeyCommand::Details, cmdDetails},
+    };
+    for (const auto& [which, button] : buttons) {
+        const bool always = which == KeyCommand::Database || which == KeyCommand::Details;
+        if (which == command && (always || button->isVisibleTo(this))) {
             button->click();
         }
-    };
-    switch (keyCommandFor(KeyCode, Shift)) {
-        case KeyCommand::AddFile:
-            clickIfShown(cmdAddFile);
-            break;
-        case KeyCommand::DeleteFile:
-            clickIfShown(cmdDeleteFile);
-            break;
-        case KeyCommand::Help:
-            m_context.platform().openTextViewer(faqPath(m_context.AppFolder));
-            break;
-        case KeyCommand::ScanOrStop:
-            clickIfShown(cmdScan->isVisibleTo(this) ? cmdScan : cmdStop);
-            break;
-        case KeyCommand::Expand:
-            clickIfShown(cmdExpand);
-            break;
-        case KeyCommand::EditFile:
-            clickIfShown(cmdEditFile);
-            break;
-        case KeyCommand::Find:
-            clickIfShown(cmdFind);
-            break;
-        case KeyCommand::FindNext:
-            clickIfShown(cmdFindNext);
-            break;
-        case KeyCommand::Database:
-            cmdDatabase->click();
-            break;
-        case KeyCommand::Details:
-            cmdDetails->click();
-            break;
-        case KeyCommand::None:
-            break;
     }
 }
 

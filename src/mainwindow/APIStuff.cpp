@@ -45,6 +45,10 @@ void APIStuff::TrayIconDelete() {
     TrayMenu = nullptr;
 }
 
+bool APIStuff::TrayMessage(const QString& title, const QString& text) {
+    return m_shown && m_port->available() && m_port->showMessage(title, text);
+}
+
 void APIStuff::restoreWindow() {
     if (!TrayForm) {
         return;

@@ -29,6 +29,8 @@ public:
     void TrayIconTip(const QString& text);
     // Removes the icon and stops watching the form.
     void TrayIconDelete();
+    // Shows a message from the icon; false when no icon is there to show it.
+    bool TrayMessage(const QString& title, const QString& text);
 
     // The restore request: a window hidden in the tray is shown again (and the tray
     // menu's Restore disabled), then restored from its minimised state.

@@ -7,9 +7,11 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidgetItemIterator>
@@ -120,7 +122,8 @@ Form1::Form1(AppContext& context, QString commandLine, std::unique_ptr<TrayPort>
       m_commandLine(std::move(commandLine)),
       m_autoScan(context.clock()),
       m_scan(context, *this),
-      m_tray(orSystemTray(std::move(tray))) {
+      m_tray(orSystemTray(std::move(tray))),
+      m_release(context.clock()) {
     ImageList1.add(imagekey::kUser, QIcon(QStringLiteral(":/images/user.png")));
     ImageList1.add(imagekey::kScan, QIcon(QStringLiteral(":/images/scan.png")));
     ImageList1.add(imagekey::kVigil, QIcon(QStringLiteral(":/images/vigil.png")));
@@ -199,6 +202,19 @@ void Form1::createControls() {
         makeCheckBox(QStringLiteral("Hot Tracking"), Frame1, twips(2040, 240, 1335, 255));
     ckFullRowSelect =
         makeCheckBox(QStringLiteral("Full Row Select"), Frame1, twips(2040, 480, 1455, 255));
+    // The held-too-long alert shares the last free row of the frame.
+    auto* heldLabel = new QLabel(QStringLiteral("Alert"), Frame1);
+    heldLabel->setGeometry(twips(2070, 720, 450, 255));
+    txtHeldLimit = new QSpinBox(Frame1);
+    txtHeldLimit->setGeometry(twips(2520, 690, 1020, 285));
+    txtHeldLimit->setRange(0, 99999);
+    txtHeldLimit->setSuffix(QStringLiteral(" min"));
+    txtHeldLimit->setSpecialValueText(QStringLiteral("off"));
+    const QString heldTip = QStringLiteral(
+        "Alert when a file is held longer than N minutes "
+        "(0: off)");
+    heldLabel->setToolTip(heldTip);
+    txtHeldLimit->setToolTip(heldTip);
     Frame1->setAutoFillBackground(true);  // it lies over the tree
     Frame1->raise();
 
@@ -222,6 +238,8 @@ void Form1::createControls() {
     mnuPopupClearSel = mnuPopup->addAction(QStringLiteral("Clear connection of selected users"));
     mnuPopupUnlock = mnuPopup->addAction(QStringLiteral("Unlock file"));
     mnuPopupUnlockAll = mnuPopup->addAction(QStringLiteral("Unlock all locked files"));
+    mnuPopupNotify = mnuPopup->addAction(QStringLiteral("Notify When Free"));
+    mnuPopupNotify->setCheckable(true);
 
     mnuTray = new QMenu(this);
     mnuTrayRestore = mnuTray->addAction(QStringLiteral("Restore"));
@@ -272,6 +290,11 @@ void Form1::createControls() {
     connect(mnuPopupClearSel, &QAction::triggered, this, &Form1::mnuPopupClearSel_Click);
     connect(mnuPopupUnlock, &QAction::triggered, this, &Form1::mnuPopupUnlock_Click);
     connect(mnuPopupUnlockAll, &QAction::triggered, this, &Form1::mnuPopupUnlockAll_Click);
+    connect(mnuPopupNotify, &QAction::triggered, this, &Form1::mnuPopupNotify_Click);
+    connect(txtHeldLimit, &QSpinBox::valueChanged, this,
+            [this](int minutes) { m_release.setHeldLimitMinutes(minutes); });
+    m_scan.setFinished(
+        [this](const ScanFileTable& scanFiles) { m_notices += m_release.scanned(scanFiles); });
     connect(cmdFind, &QPushButton::clicked, this, &Form1::cmdFind_Click);
     connect(cmdFindNext, &QPushButton::clicked, this, &Form1::cmdFindNext_Click);
     connect(mnuTrayRestore, &QAction::triggered, this, &Form1::mnuTrayRestore_Click);
@@ -338,6 +361,7 @@ bool Form1::Form_Load() {
     ckFullRowSelect->setChecked(FullRowSelectOption != 0);
     ExpandItemOption = options.ExpandItem;
     ckExpandItem->setChecked(ExpandItemOption != 0);
+    txtHeldLimit->setValue(loadHeldLimitMinutes(m_context.settings()));
 
     applyTreeStyle();
     TreeView1->setSingleExpand(ExpandItemOption != 0);
@@ -400,6 +424,7 @@ void Form1::Form_Unload(int& Cancel) {
     options.FullRowSelect = FullRowSelectOption;
     options.ExpandItem = ExpandItemOption;
     saveTreeOptions(m_context.settings(), options);
+    saveHeldLimitMinutes(m_context.settings(), txtHeldLimit->value());
     m_tray.TrayIconDelete();
     if (m_usageLog) {
         m_usageLog->stopStoring();
@@ -561,9 +586,22 @@ void Form1::cmdScan_Click() {
     options.storeChecked = ckDatabase->isChecked();
     m_scan.cmdScan_Click(options);
     attachPendingNodes();
+    showReleaseNotices();
     if (m_closeAfterScan) {
         m_closeAfterScan = false;
         close();
+    }
+}
+
+void Form1::showReleaseNotices() {
+    if (m_notices.isEmpty()) {
+        return;
+    }
+    const auto [title, text] = noticeMessage(m_notices);
+    m_notices.clear();
+    if (!m_tray.TrayMessage(title, text)) {
+        setStatusText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        m_context.platform().beep();
     }
 }
 
@@ -942,6 +980,8 @@ void Form1::TreeView1_NodeClick(QTreeWidgetItem* Node) {
     mnuPopupClearSel->setVisible(items->ClearSel);
     mnuPopupUnlock->setVisible(items->Unlock);
     mnuPopupUnlockAll->setVisible(items->UnlockAll);
+    mnuPopupNotify->setVisible(items->Notify);
+    mnuPopupNotify->setChecked(items->Notify && m_release.armed(nodePath(Node->text(0))));
     busy.reset();
     m_popupNode = TreeView1->placeOf(Node);
     mnuPopup->popup(QCursor::pos());
@@ -1149,6 +1189,16 @@ void Form1::mnuPopupUnlockAll_Click() {
     const NWCCODE code =
         unlockAll(m_context.netware(), fileNode >= 0 ? &list.at(fileNode) : nullptr);
     setStatusText(unlockAllStatus(code));
+}
+
+void Form1::mnuPopupNotify_Click(bool checked) {
+    QTreeWidgetItem* clicked = popupNode();
+    if (clicked == nullptr || nodeLevel(clicked) != kFileLevel) {
+        return;
+    }
+    const QString path = nodePath(clicked->text(0));
+    m_release.setArmed(path, checked);
+    setStatusText(checked ? armedText(path, ckAutoScan->isChecked()) : kIdleText);
 }
 
 void Form1::mnuPopupDetails_Click() {

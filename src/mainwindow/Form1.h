@@ -12,6 +12,7 @@
 #include "mainwindow/FindRules.h"
 #include "mainwindow/ImageList.h"
 #include "monitor/AutoScan.h"
+#include "monitor/ReleaseWatch.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanView.h"
 #include "monitor/UsageLog.h"
@@ -22,6 +23,7 @@ class QGroupBox;
 class QKeyEvent;
 class QMenu;
 class QPushButton;
+class QSpinBox;
 class QStatusBar;
 class QTimer;
 class QTreeWidgetItem;
@@ -103,6 +105,8 @@ public:
     void mnuPopupClearSel_Click();
     void mnuPopupUnlock_Click();
     void mnuPopupUnlockAll_Click();
+    // Arms or disarms the release notice of the file the menu was opened on.
+    void mnuPopupNotify_Click(bool checked);
 
     // Find: opens the find window modally (created on first use, then kept hidden).
     void cmdFind_Click();
@@ -147,6 +151,7 @@ public:
 
     const AutoScan& autoScan() const { return m_autoScan; }
     ScanCycle& scanCycle() { return m_scan; }
+    ReleaseWatch& releaseWatch() { return m_release; }
     // The usage log scans store into; there from start-up on.
     UsageLog* usageLog() const { return m_usageLog.get(); }
     APIStuff& trayIcon() { return m_tray; }
@@ -182,6 +187,7 @@ public:
     QCheckBox* ckExpandItem;
     QCheckBox* ckHotTracking;
     QCheckBox* ckFullRowSelect;
+    QSpinBox* txtHeldLimit;  // "Alert when a file is held longer than N minutes"
     QStatusBar* sbStatus;
     QTimer* Timer1;
     ImageList ImageList1;
@@ -197,6 +203,7 @@ public:
     QAction* mnuPopupClearSel;
     QAction* mnuPopupUnlock;
     QAction* mnuPopupUnlockAll;
+    QAction* mnuPopupNotify;
     QMenu* mnuTray;
     QAction* mnuTrayRestore;
     QAction* mnuTrayExit;
@@ -238,6 +245,9 @@ private:
     void tickAll(bool ticked);
     void tickFileGroup(bool ticked);
     void attachPendingNodes();
+    // Tells the operator what the last scan noticed: from the tray icon where there is
+    // one, else on the status line with a beep.
+    void showReleaseNotices();
     bool previewKey(const QKeyEvent& event);
     bool blockedDuringScan(const QWidget* receiver) const;
     QPushButton* button(ScanButton which) const;
@@ -251,6 +261,8 @@ private:
     ScanCycle m_scan;
     APIStuff m_tray;
     std::unique_ptr<UsageLog> m_usageLog;
+    ReleaseWatch m_release;
+    QList<ReleaseNotice> m_notices;  // of the scan in progress
 
     // Nodes by ScanView index (1-based). During a scan (busy), children of a top-level
     // node wait in m_pending, unattached, until the scan yields or ends.

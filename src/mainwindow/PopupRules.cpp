@@ -20,6 +20,7 @@ std::optional<PopupItems> popupItemsFor(int level, bool fileExists) {
         items.File = true;
         items.FileNone = true;
         items.Unlock = true;
+        items.Notify = true;
     } else if (level == kUserLevel) {
         items.Send = true;
         items.Clear = true;

@@ -17,6 +17,7 @@ struct PopupItems {
     bool ClearSel = false;   // mnuPopupClearSel
     bool Unlock = false;     // mnuPopupUnlock
     bool UnlockAll = false;  // mnuPopupUnlockAll
+    bool Notify = false;     // mnuPopupNotify ("Notify When Free")
 
     bool operator==(const PopupItems&) const = default;
 };

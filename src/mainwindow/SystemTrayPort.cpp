@@ -32,6 +32,14 @@ void SystemTrayPort::hideIcon() {
     }
 }
 
+bool SystemTrayPort::showMessage(const QString& title, const QString& text) {
+    if (!m_icon || !m_icon->isVisible()) {
+        return false;
+    }
+    m_icon->showMessage(title, text, QSystemTrayIcon::Information);
+    return true;
+}
+
 void SystemTrayPort::activated(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
         case QSystemTrayIcon::Trigger:

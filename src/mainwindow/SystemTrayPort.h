@@ -18,6 +18,7 @@ public:
     void showIcon(const QIcon& icon) override;
     void setTip(const QString& tip) override;
     void hideIcon() override;
+    bool showMessage(const QString& title, const QString& text) override;
 
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);

@@ -18,6 +18,8 @@ public:
     virtual void showIcon(const QIcon& icon) = 0;
     virtual void setTip(const QString& tip) = 0;
     virtual void hideIcon() = 0;
+    // A message balloon from the shown icon; false when there is no icon to show it from.
+    virtual bool showMessage(const QString& title, const QString& text) = 0;
 
 signals:
     void clicked(Qt::MouseButton button);

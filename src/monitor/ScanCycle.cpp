@@ -93,6 +93,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
             m_view.setNodeTag(node, QStringLiteral("2,0,") + QString::number(ordinal));
             entry.Users = QStringList{QString()};
             entry.UsersComplete = true;
+            entry.Found = false;
             continue;
         }
 
@@ -233,6 +234,9 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
     QString logFailure;
     if (options.autoScanChecked && options.storeChecked && m_logUpdate) {
         logFailure = m_logUpdate(m_scanFiles);
+    }
+    if (m_finished) {
+        m_finished(m_scanFiles);
     }
     m_scanFiles.clear();
     m_view.setExpandCaption(kExpandAllCaption);

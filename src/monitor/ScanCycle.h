@@ -52,6 +52,10 @@ public:
     // The table of the last scan; erased at a normal end, kept after an abort.
     const ScanFileTable& ScanFiles() const { return m_scanFiles; }
     void setLogUpdate(LogUpdate update) { m_logUpdate = std::move(update); }
+    // Runs with the table of every scan that ends normally, after the log update and
+    // before the final status.
+    using Finished = std::function<void(const ScanFileTable& scanFiles)>;
+    void setFinished(Finished finished) { m_finished = std::move(finished); }
 
     static constexpr qint64 kTimeLimitMs = 120 * 1000;
 
@@ -61,6 +65,7 @@ private:
     AppContext& m_context;
     ScanView& m_view;
     LogUpdate m_logUpdate;
+    Finished m_finished;
     ScanFileTable m_scanFiles;
     bool m_stopRequested = false;
     bool m_running = false;

@@ -16,10 +16,13 @@ namespace tavrel {
 // connections could not be named. The users listed were seen all the same; of anyone
 // else the scan says nothing, so the log neither closes nor counts them. A file that was
 // not found is complete: nobody can hold a file that is not there.
+//
+// Found is false for a file the scan did not find ("[N/A]").
 struct ScanFileEntry {
     QString Path;
     QStringList Users;
     bool UsersComplete = true;
+    bool Found = true;
 };
 
 // The per-scan table: element k belongs to the settings key "File_" & (k + 1).

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "Form1Fixture.h"
@@ -382,6 +383,56 @@ TEST_F(Form1ActionsTest, BeforeAnyScanUsersAreNotFoundAndFilesAreEveryNodeButThe
     f.TreeView1->setCurrentItem(file(1));
     f.cmdFindNext_Click();
     EXPECT_EQ(f.TreeView1->currentItem(), file(2));
+}
+
+// Notify When Free: armed from a file's popup, told once when a scan finds it free, from
+// the tray icon where there is one, else on the status line with a beep.
+TEST_F(Form1ActionsTest, NotifyWhenFreeTellsOnceAndDisarms) {
+    loadScanned();
+    choose(file(1), form->mnuPopupNotify);
+    EXPECT_EQ(form->statusText(),
+              "Tavrel will tell you when G:\\APPS\\ORDERS.DBF is free. Auto Scan is off: "
+              "nothing is noticed until the next scan.");
+    form->cmdScan_Click();  // still held
+    NetWareSite site = netware.site();
+    site.servers[0].openFiles.clear();
+    ASSERT_EQ(netware.setSite(site), "");
+    form->cmdScan_Click();
+    form->cmdScan_Click();
+    EXPECT_EQ(tray->messages,
+              QStringList("File free: G:\\APPS\\ORDERS.DBF is free: nobody holds it any more."));
+    EXPECT_EQ(platform.beeps, 0);
+    form->TreeView1->expandAll();
+    clickNode(file(1), Qt::RightButton);
+    EXPECT_FALSE(form->mnuPopupNotify->isChecked());
+    form->mnuPopup->hide();
+}
+
+TEST_F(Form1ActionsTest, TheStoredHeldLimitAlertsOnceFromTheTrayAndIsSavedAtExit) {
+    settings.SaveSetting("Tavrel", "Alerts", "HeldLongerThan", "30");
+    loadScanned();
+    EXPECT_EQ(form->txtHeldLimit->value(), 30);
+    clock.advanceSeconds(30 * 60);
+    form->cmdScan_Click();
+    form->cmdScan_Click();
+    ASSERT_EQ(tray->messages.size(), 1);
+    EXPECT_TRUE(tray->messages[0].startsWith(
+        "File held too long: G:\\APPS\\ORDERS.DBF has been held by ADMIN for 30 minutes.\n"));
+    form->txtHeldLimit->setValue(45);
+    form->close();
+    EXPECT_EQ(settings.GetSetting("Tavrel", "Alerts", "HeldLongerThan"), "45");
+}
+
+TEST_F(Form1ActionsTest, NoTrayNoticeShowsOnTheStatusLine) {
+    hasTray = false;
+    loadScanned();
+    choose(file(1), form->mnuPopupNotify);
+    NetWareSite site = netware.site();
+    site.servers[0].openFiles.clear();
+    ASSERT_EQ(netware.setSite(site), "");
+    form->cmdScan_Click();
+    EXPECT_EQ(form->statusText(), "G:\\APPS\\ORDERS.DBF is free: nobody holds it any more.");
+    EXPECT_EQ(platform.beeps, 1);
 }
 
 }  // namespace

@@ -52,12 +52,17 @@ public:
     }
     void setTip(const QString& text) override { tip = text; }
     void hideIcon() override { shown = false; }
+    bool showMessage(const QString& title, const QString& text) override {
+        messages.append(title + ": " + text);
+        return shown;
+    }
     void click(Qt::MouseButton button) { emit clicked(button); }
 
     bool hasTray = true;
     bool shown = false;
     QString tip;
     QIcon icon;
+    QStringList messages;
 };
 
 // Settings in a temporary folder that also keep the order of the writes.

@@ -102,7 +102,7 @@ TEST_F(Form1TreeTest, RightClickOpensThePopupWithTheItemsOfTheLevel) {
               QStringList({"Select all users", "Unselect all users", "Select all users of file",
                            "Unselect all users of file", "Send message to selected users",
                            "Clear connection of selected users", "Unlock file",
-                           "Unlock all locked files"}));
+                           "Unlock all locked files", "Notify When Free"}));
     EXPECT_EQ(f.statusText(), "Desc 2");
     EXPECT_EQ(context.SelectedFileNumber, 2);
     EXPECT_TRUE(shown(f.cmdEditFile));

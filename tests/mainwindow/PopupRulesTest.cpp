@@ -6,18 +6,19 @@ namespace tavrel {
 namespace {
 
 // Items in menu order: Details, All, None, File, FileNone, Send, SendSel, Clear,
-// ClearSel, Unlock, UnlockAll.
+// ClearSel, Unlock, UnlockAll, Notify.
 PopupItems items(const char* shown) {
     const auto on = [&](int i) { return shown[i] == 'Y'; };
-    return PopupItems{on(0), on(1), on(2), on(3), on(4), on(5), on(6), on(7), on(8), on(9), on(10)};
+    return PopupItems{on(0), on(1), on(2), on(3), on(4),  on(5),
+                      on(6), on(7), on(8), on(9), on(10), on(11)};
 }
 
 TEST(PopupItems, FollowTheLevelOfTheNode) {
-    EXPECT_EQ(popupItemsFor(1, true), items("-YY---Y-Y-Y"));
-    EXPECT_EQ(popupItemsFor(2, true), items("YYYYY-Y-YYY"));
-    EXPECT_EQ(popupItemsFor(2, false), items("-YYYY-Y-YYY"));
-    EXPECT_EQ(popupItemsFor(3, true), items("-YY--YYYY-Y"));
-    EXPECT_EQ(popupItemsFor(4, true), items("-YY---Y-Y-Y"));
+    EXPECT_EQ(popupItemsFor(1, true), items("-YY---Y-Y-Y-"));
+    EXPECT_EQ(popupItemsFor(2, true), items("YYYYY-Y-YYYY"));
+    EXPECT_EQ(popupItemsFor(2, false), items("-YYYY-Y-YYYY"));
+    EXPECT_EQ(popupItemsFor(3, true), items("-YY--YYYY-Y-"));
+    EXPECT_EQ(popupItemsFor(4, true), items("-YY---Y-Y-Y-"));
 }
 
 TEST(PopupItems, NoMenuForANodeOfNoLevel) {

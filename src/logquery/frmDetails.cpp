@@ -138,6 +138,9 @@ bool frmDetails::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1 && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         int KeyAscii = 0;
+        if (key->key() == Qt::Key_Escape) {
+            return QDialog::eventFilter(watched, event);  // the window's key: it closes
+        }
         if (key->key() == Qt::Key_Backspace) {
             KeyAscii = 8;
         } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <memory>
@@ -40,6 +41,22 @@ inline void postKey(Form1& form, Qt::Key key, const QString& text) {
     QWidget* focus = QApplication::focusWidget();
     QApplication::postEvent(focus != nullptr ? focus : &form,
                             new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+}
+
+// A double-click of the left button on a window's surface.
+inline void doubleClick(QWidget* surface) {
+    const QPoint at(2, 2);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, surface->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &dbl);
+}
+
+// The window is centred across its screen and 0.45 of the free height from the top.
+inline void expectCentred(const QWidget& window) {
+    const QRect screen = window.screen()->geometry();
+    const QRect frame = window.frameGeometry();
+    EXPECT_LE(std::abs((frame.left() - screen.left()) - (screen.right() - frame.right())), 1);
+    EXPECT_NEAR(frame.top() - screen.top(), 0.45 * (screen.height() - frame.height()), 1.0);
 }
 
 // A notification area the test clicks on; it exists unless told otherwise.

@@ -105,19 +105,10 @@ TEST_F(Form1KeysTest, F2StopsWhenStopIsShownAndModifiedKeysDoNothing) {
 
 TEST_F(Form1KeysTest, ADoubleClickOnTheBodyOrStatusBarCentresTheWindow) {
     Form1& f = loadShown();
-    const QRect screen = f.screen()->geometry();
     for (QWidget* surface : {static_cast<QWidget*>(&f), static_cast<QWidget*>(f.sbStatus)}) {
         f.move(3, 7);
-        const QPoint at(2, 2);
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, surface->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(surface, &dbl);
-        const QRect frame = f.frameGeometry();
-        const int left = frame.left() - screen.left();
-        const int right = screen.right() - frame.right();
-        EXPECT_LE(std::abs(left - right), 1);
-        const int freeHeight = screen.height() - frame.height();
-        EXPECT_NEAR(frame.top() - screen.top(), 0.45 * freeHeight, 1.0);
+        doubleClick(surface);
+        expectCentred(f);
     }
     // A right-button press does not start a drag.
     const QPoint before = f.pos();

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "common/AppContext.h"
 #include "common/IniSettingsStore.h"
@@ -155,6 +156,35 @@ TEST_F(ActionCommandTest, UnlockAndUnlockAll) {
     EXPECT_TRUE(site().servers[1].openFiles[1].locked);
     EXPECT_EQ(run({"unlock-all"}).exitCode, 0);
     EXPECT_FALSE(site().servers[1].openFiles[1].locked);
+}
+
+TEST_F(ActionCommandTest, WaitEndsWhenTheFileIsFreeOrAtTheTimeout) {
+    for (const QStringList& bad : {QStringList{"wait"}, QStringList{"wait", "9"},
+                                   QStringList{"wait", "1", "--interval", "0"}}) {
+        EXPECT_EQ(run(bad).exitCode, 2) << bad.join(' ').toStdString();
+    }
+    test::CommandRun r = run({"wait", "1", "--timeout", "1", "--interval", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "tavrelctl wait: G:\\APPS\\ORDERS.DBF is still held by ALICE, BOB, ADMIN\n");
+
+    QProcess waiting;
+    QProcess interrupted;
+    for (QProcess* process : {&waiting, &interrupted}) {
+        process->setProcessEnvironment(m_environment);
+        process->start(TAVRELCTL_PATH, {"wait", "G:\\apps\\orders.dbf", "--interval", "1"});
+        ASSERT_TRUE(process->waitForStarted());
+    }
+    EXPECT_FALSE(waiting.waitForFinished(2500));  // still held
+    ::kill(pid_t(interrupted.processId()), SIGINT);
+    ASSERT_TRUE(interrupted.waitForFinished(10000));
+    EXPECT_EQ(interrupted.exitCode(), 1);
+    EXPECT_TRUE(interrupted.readAllStandardError().contains("still held by ALICE"));
+    NetWareSite freed = site();
+    freed.servers[0].openFiles.clear();
+    ASSERT_EQ(SiteFile(sitePath()).save(freed), QString());
+    ASSERT_TRUE(waiting.waitForFinished(20000));
+    EXPECT_EQ(waiting.exitCode(), 0) << waiting.readAllStandardError().toStdString();
+    EXPECT_EQ(waiting.readAllStandardOutput(), "G:\\APPS\\ORDERS.DBF is free.\n");
 }
 
 }  // namespace

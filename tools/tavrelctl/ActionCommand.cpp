@@ -68,39 +68,6 @@ int badUsage(const char* command, const QString& problem, const char* usage, QTe
     return kBadUsage;
 }
 
-// A file given as a number in the monitored list, or as a path. With monitoredOnly, a
-// path must be in the list too. The path, or "" with the reason in *problem.
-QString resolveFile(SettingsStore& settings, const QString& word, bool monitoredOnly,
-                    QString* problem) {
-    const QList<FileListEntry> files = LoadFileList(settings);
-    bool numeric = false;
-    const int number = word.toInt(&numeric);
-    if (numeric) {
-        for (const FileListEntry& entry : files) {
-            if (entry.number == number) {
-                return entry.path;
-            }
-        }
-        *problem = QStringLiteral("there is no file number %1 (the list has %2 %3)")
-                       .arg(word)
-                       .arg(files.size())
-                       .arg(files.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"));
-        return QString();
-    }
-    for (const FileListEntry& entry : files) {
-        if (entry.path.compare(word, Qt::CaseInsensitive) == 0) {
-            return entry.path;
-        }
-    }
-    if (monitoredOnly) {
-        *problem =
-            QStringLiteral("%1 is not a monitored file (\"tavrelctl files list\" shows them)")
-                .arg(word);
-        return QString();
-    }
-    return word;
-}
-
 // The users a scan of the monitored files finds, as the tree would hold them.
 struct ScannedTree {
     QList<ActionNode> nodes;

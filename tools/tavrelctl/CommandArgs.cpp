@@ -1,5 +1,7 @@
 #include "CommandArgs.h"
 
+#include "filelist/FileListStore.h"
+
 namespace tavrel {
 
 CommandArgs::CommandArgs(const QStringList& args, const QStringList& flags,
@@ -34,6 +36,37 @@ CommandArgs::CommandArgs(const QStringList& args, const QStringList& flags,
             return;
         }
     }
+}
+
+QString resolveFile(SettingsStore& settings, const QString& word, bool monitoredOnly,
+                    QString* problem) {
+    const QList<FileListEntry> files = LoadFileList(settings);
+    bool numeric = false;
+    const int number = word.toInt(&numeric);
+    if (numeric) {
+        for (const FileListEntry& entry : files) {
+            if (entry.number == number) {
+                return entry.path;
+            }
+        }
+        *problem = QStringLiteral("there is no file number %1 (the list has %2 %3)")
+                       .arg(word)
+                       .arg(files.size())
+                       .arg(files.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+        return QString();
+    }
+    for (const FileListEntry& entry : files) {
+        if (entry.path.compare(word, Qt::CaseInsensitive) == 0) {
+            return entry.path;
+        }
+    }
+    if (monitoredOnly) {
+        *problem =
+            QStringLiteral("%1 is not a monitored file (\"tavrelctl files list\" shows them)")
+                .arg(word);
+        return QString();
+    }
+    return word;
 }
 
 }  // namespace tavrel

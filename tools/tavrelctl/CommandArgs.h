@@ -6,6 +6,13 @@
 
 namespace tavrel {
 
+class SettingsStore;
+
+// A file given as a number in the monitored list, or as a path. With monitoredOnly, a
+// path must be in the list too. The path, or "" with the reason in *problem.
+QString resolveFile(SettingsStore& settings, const QString& word, bool monitoredOnly,
+                    QString* problem);
+
 // The arguments of one command: positional words, flags (--locked) and options with a
 // value (--conn 3 or --conn=3). An unknown option or a missing value is an error.
 class CommandArgs {

@@ -15,6 +15,7 @@
 #include "common/TimeText.h"
 #include "mainwindow/TreeOptions.h"
 #include "monitor/AutoScan.h"
+#include "monitor/ReleaseWatch.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanRecorder.h"
 #include "monitor/UsageLog.h"
@@ -51,6 +52,15 @@ const char* const kWatchUsage =
     "Results\" does; it takes an interval of 60 or more, as the log counts minutes.\n"
     "SIGINT or SIGTERM ends it between scans, or stops the running scan; a log update is\n"
     "always finished.\n";
+
+const char* const kWaitUsage =
+    "Usage: tavrelctl wait FILE [--timeout SECONDS] [--interval SECONDS]\n"
+    "\n"
+    "Scans the monitored files every SECONDS (10 unless given) until no user holds FILE\n"
+    "(a monitored path, or its number in \"tavrelctl files list\"). A scan that failed for\n"
+    "the file, or did not find it, never counts as free. Exit status 0 when the file is\n"
+    "free, 1 when --timeout SECONDS passed first or SIGINT/SIGTERM ended the wait (the\n"
+    "users still holding it are printed), 2 on bad usage or an error.\n";
 
 constexpr int kScanNotCompleted = 1;
 constexpr int kBadUsage = 2;
@@ -124,6 +134,23 @@ struct HeadlessScan {
     ScanCycle cycle;
 };
 
+// A whole number of seconds from an option, at least least; *seconds keeps its value when
+// the option is absent. False (with the reason on err) when it is not such a number.
+bool secondsOption(const CommandArgs& parsed, const char* command, const char* name, int least,
+                   int* seconds, QTextStream& err) {
+    if (!parsed.has(QLatin1String(name))) {
+        return true;
+    }
+    bool numeric = false;
+    *seconds = parsed.value(QLatin1String(name)).toInt(&numeric);
+    if (!numeric || *seconds < least) {
+        err << "tavrelctl " << command << ": --" << name << " must be a whole number of seconds, "
+            << least << " or more\n";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -195,13 +222,8 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
         return status;
     }
     int interval = 60;
-    if (parsed->has(QStringLiteral("interval"))) {
-        bool numeric = false;
-        interval = parsed->value(QStringLiteral("interval")).toInt(&numeric);
-        if (!numeric || interval < 1) {
-            err << "tavrelctl watch: the interval must be a whole number of seconds, 1 or more\n";
-            return kBadUsage;
-        }
+    if (!secondsOption(*parsed, "watch", "interval", 1, &interval, err)) {
+        return kBadUsage;
     }
     const bool store = parsed->has(QStringLiteral("store"));
     if (store && interval < kShortestStoredInterval) {
@@ -261,6 +283,84 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     autoScan.switchOff();
     usageLog.stopStoring();
     return status;
+}
+
+int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+        out << kWaitUsage;
+        return 0;
+    }
+    const CommandArgs parsed(args, {}, {QStringLiteral("timeout"), QStringLiteral("interval")});
+    if (!parsed.ok() || parsed.positional().size() != 1) {
+        err << "tavrelctl wait: "
+            << (parsed.ok() ? QStringLiteral("give one FILE") : parsed.error()) << "\n\n"
+            << kWaitUsage;
+        return kBadUsage;
+    }
+    int interval = 10;
+    int timeout = -1;  // none: wait for as long as it takes
+    if (!secondsOption(parsed, "wait", "interval", 1, &interval, err) ||
+        !secondsOption(parsed, "wait", "timeout", 0, &timeout, err)) {
+        return kBadUsage;
+    }
+    CtlSession session(err);
+    if (!session.start()) {
+        return kBadUsage;
+    }
+    AppContext& context = session.context();
+    QString problem;
+    const QString path = resolveFile(context.settings(), parsed.positional().at(0), true, &problem);
+    if (path.isEmpty()) {
+        err << "tavrelctl wait: " << problem << '\n';
+        return kBadUsage;
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    Clock& clock = context.clock();
+    HeadlessScan scan(context);
+    std::optional<ScanFileEntry> seen;  // the file in the last scan that ended normally
+    scan.cycle.setFinished([&](const ScanFileTable& files) {
+        for (const ScanFileEntry& entry : files) {
+            if (entry.Path == path) {
+                seen = entry;
+            }
+        }
+    });
+    const qint64 deadline = timeout < 0 ? -1 : clock.monotonicMs() + qint64(timeout) * 1000;
+    const qint64 intervalMs = qint64(interval) * 1000;
+    for (;;) {
+        const qint64 started = clock.monotonicMs();
+        const ScanOutcome outcome = scan.run({false, false, false, false});
+        if (outcome == ScanOutcome::ParseFailed || outcome == ScanOutcome::EmptyList) {
+            err << "tavrelctl wait: " << finalStatus(scan.view) << '\n';
+            return kBadUsage;
+        }
+        if (seen && fileIsFree(*seen)) {
+            out << path << " is free.\n";
+            return 0;
+        }
+        if (g_interrupted || (deadline >= 0 && clock.monotonicMs() >= deadline)) {
+            break;
+        }
+        const qint64 next =
+            deadline < 0 ? started + intervalMs : std::min(started + intervalMs, deadline);
+        while (!g_interrupted && clock.monotonicMs() < next) {
+            QThread::msleep(std::min<qint64>(100, next - clock.monotonicMs()));
+        }
+    }
+    if (!seen) {
+        err << "tavrelctl wait: " << path << ": " << finalStatus(scan.view) << '\n';
+    } else if (!seen->Found) {
+        err << "tavrelctl wait: " << path << " cannot be found\n";
+    } else {
+        const QStringList users = holdersOf(*seen);
+        err << "tavrelctl wait: " << path << " is still held"
+            << (users.isEmpty() ? QStringLiteral(" (the server did not say by whom)")
+                                : QStringLiteral(" by ") + users.join(QStringLiteral(", ")))
+            << '\n';
+    }
+    return kScanNotCompleted;
 }
 
 }  // namespace tavrel

@@ -18,4 +18,8 @@ int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // auto scan), 2 bad usage or no network.
 int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// tavrelctl wait FILE [--timeout SECONDS] [--interval SECONDS]: scans until no user holds
+// FILE. 0 free, 1 timed out or interrupted (the holders on err), 2 bad usage or an error.
+int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 }  // namespace tavrel

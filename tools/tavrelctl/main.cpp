@@ -25,6 +25,7 @@ const CommandGroup kGroups[] = {
     {"log", "scan once and bring the usage log up to date", tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",
      tavrel::runWatchCommand},
+    {"wait", "wait until no user holds a monitored file", tavrel::runWaitCommand},
     {"message", "send a broadcast message to the users holding a file, or to all",
      tavrel::runMessageCommand},
     {"clear", "clear the connections of the users holding a file", tavrel::runClearCommand},

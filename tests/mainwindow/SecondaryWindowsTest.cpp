@@ -16,6 +16,7 @@ namespace {
 // Every window the main window opens: a double-click on its background or on any of its
 // plain surfaces centres it, and Esc closes it from the control that has the focus.
 TEST_F(Form1Test, SecondaryWindowsCentreOnADoubleClickAndCloseOnEsc) {
+    context.AppFolder = dir.path() + "/";  // the log windows create their log here
     Form1& f = load();
     frmFind find(f);
     frmFile file(context);

@@ -17,7 +17,10 @@ class Prompts;
 //
 // Each update runs in one transaction: it is stored whole or not at all, so a crash, a
 // kill or an error part-way leaves the log as it was before that scan. Only one writer
-// stores into a log at a time (LogWriterLock).
+// stores into an SQLite log at a time (LogWriterLock). A shared log (PostgreSQL) takes
+// every station's scans at once; each station keeps its own rows (column Station) and
+// its own last stored minute, so two stations watching one file never add two minutes
+// to one row.
 class UsageLog {
 public:
     // The log database's file name in the program's folder.
@@ -36,22 +39,28 @@ public:
     QString UpdateUsageLog(const ScanFileTable& scanFiles);
 
     // Claims the log for this writer ahead of the first update; "" or why not.
-    QString startStoring() { return m_writerLock.acquire(); }
+    QString startStoring();
     // Lets another writer store: call when storing stops (auto scan or "Store Scan
     // Results" switched off, the program or tavrelctl ending).
-    void stopStoring() { m_writerLock.release(); }
-    bool storing() const { return m_writerLock.held(); }
+    void stopStoring();
+    bool storing() const;
 
     const QString& databasePath() const { return m_databasePath; }
+    // The name this station's rows carry in a shared log: the host name unless set.
+    const QString& station() const { return m_station; }
+    void setStation(const QString& station) { m_station = station; }
 
 private:
     QString update(LogDb& db, const ScanFileTable& scanFiles);
+    bool shared() const;
 
     QString m_databasePath;
     Clock& m_clock;
     Prompts& m_prompts;
     QDate& m_lastScanDate;
     int m_busyTimeoutMs;
+    QString m_station;
+    bool m_storingShared = false;
     LogWriterLock m_writerLock;
 };
 

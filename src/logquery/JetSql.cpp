@@ -22,7 +22,8 @@ struct FunctionRule {
 // The functions whose PostgreSQL form differs from SQLite's.
 const FunctionRule kPostgresFunctions[] = {
     {QLatin1StringView("ISNULL"), 1, 1,
-     [](const Args& a) { return QStringLiteral("(-CAST((%1) IS NULL AS INTEGER))").arg(a[0]); }},
+     // A condition, as in WHERE ISNULL(x): PostgreSQL takes no number for one.
+     [](const Args& a) { return QStringLiteral("((%1) IS NULL)").arg(a[0]); }},
     {QLatin1StringView("DATE"), 0, 0, [](const Args&) { return QStringLiteral("CURRENT_DATE"); }},
     {QLatin1StringView("NOW"), 0, 0,
      [](const Args&) { return QStringLiteral("LOCALTIMESTAMP(0)"); }},
@@ -341,7 +342,7 @@ const QList<JetTranslationRule>& jetTranslationRules() {
          QStringLiteral("DATE '2003-12-01'")},
         {QStringLiteral("True, False"), QStringLiteral("-1, 0"), QStringLiteral("-1, 0")},
         {QStringLiteral("ISNULL(x)"), QStringLiteral("(-((x) IS NULL))"),
-         QStringLiteral("(-CAST((x) IS NULL AS INTEGER))")},
+         QStringLiteral("((x) IS NULL)")},
         {QStringLiteral("a & b"), QStringLiteral("a || b"), QStringLiteral("a || b")},
         {QStringLiteral("Date()"), QStringLiteral("date('now', 'localtime')"),
          QStringLiteral("CURRENT_DATE")},

@@ -365,6 +365,8 @@ QString UsageLog::databasePathIn(const QString& appFolder) {
     return appFolder + QStringLiteral("tavrel.mdb");
 }
 
+UsageLog::~UsageLog() = default;
+
 UsageLog::UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& lastScanDate,
                    int busyTimeoutMs)
     : m_databasePath(std::move(databasePath)),
@@ -386,6 +388,7 @@ QString UsageLog::startStoring() {
 void UsageLog::stopStoring() {
     m_storingShared = false;
     m_writerLock.release();
+    m_sharedDb.reset();
 }
 
 bool UsageLog::storing() const {
@@ -406,7 +409,40 @@ QString UsageLog::UpdateUsageLog(const ScanFileTable& scanFiles) {
         !CreateLogDatabase(m_prompts, m_databasePath)) {
         return kNotCreated;
     }
+    if (shared()) {
+        return updateShared(scanFiles);
+    }
     LogDb db(m_busyTimeoutMs);
+    const QString notOpened = openLog(db);
+    return notOpened.isEmpty() ? update(db, scanFiles) : notOpened;
+}
+
+QString UsageLog::updateShared(const ScanFileTable& scanFiles) {
+    // The connection to a server is kept from one update to the next. One that has died
+    // (the server restarted since) is found out by the update, which then runs once more
+    // on a new one: it was rolled back whole.
+    for (;;) {
+        const bool fresh = !m_sharedDb;
+        if (fresh) {
+            m_sharedDb = std::make_unique<LogDb>(m_busyTimeoutMs);
+            const QString reason = openLog(*m_sharedDb);
+            if (!reason.isEmpty()) {
+                m_sharedDb.reset();
+                return reason;
+            }
+        }
+        const QString reason = update(*m_sharedDb, scanFiles);
+        if (reason.isEmpty()) {
+            return reason;
+        }
+        m_sharedDb.reset();
+        if (fresh) {
+            return reason;
+        }
+    }
+}
+
+QString UsageLog::openLog(LogDb& db) {
     if (!db.open(m_databasePath)) {
         return reasonOf(db, db.lastError());
     }
@@ -423,7 +459,7 @@ QString UsageLog::UpdateUsageLog(const ScanFileTable& scanFiles) {
             return reasonOf(db, db.lastError());
         }
     }
-    return update(db, scanFiles);
+    return QString();
 }
 
 QString UsageLog::update(LogDb& db, const ScanFileTable& scanFiles) {

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <memory>
 
 #include "external/logdb/LogDb.h"
 #include "monitor/LogWriterLock.h"
@@ -30,6 +31,7 @@ public:
     // (AutoScan::LastScanDate, or a value a command-line run keeps between runs).
     UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& lastScanDate,
              int busyTimeoutMs = LogDb::kDefaultBusyTimeoutMs);
+    ~UsageLog();
     UsageLog(const UsageLog&) = delete;
     UsageLog& operator=(const UsageLog&) = delete;
 
@@ -52,6 +54,9 @@ public:
 
 private:
     QString update(LogDb& db, const ScanFileTable& scanFiles);
+    QString updateShared(const ScanFileTable& scanFiles);
+    // Opens the log, giving it table Log when it has none; "" or why not.
+    QString openLog(LogDb& db);
     bool shared() const;
 
     QString m_databasePath;
@@ -62,6 +67,8 @@ private:
     QString m_station;
     bool m_storingShared = false;
     LogWriterLock m_writerLock;
+    // A shared log's connection, kept between updates (used from the creating thread).
+    std::unique_ptr<LogDb> m_sharedDb;
 };
 
 }  // namespace tavrel

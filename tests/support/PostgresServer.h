@@ -13,7 +13,9 @@ namespace tavrel::test {
 class PostgresServer {
 public:
     // The process's server, started at the first call; see running() and reason().
-    static PostgresServer& shared();
+    // durable (asked for at that first call): fsync and synchronous commit left on, as a
+    // real server runs, for figures; the tests trade them for speed.
+    static PostgresServer& shared(bool durable = false);
     // Stops the shared server when one was started (the test program's main calls it).
     static void stopShared();
 
@@ -33,13 +35,16 @@ public:
     bool start();
 
 private:
-    PostgresServer();
+    explicit PostgresServer(bool durable);
     bool run(const QStringList& command, QString* output = nullptr);
+    // A freshly made cluster to copy, "" (and why on output) when none can be made.
+    QString templateCluster(QString* output);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_bin;
     QString m_data;
     bool m_asPostgres = false;
+    bool m_durable = false;
     bool m_running = false;
     int m_port = 0;
     int m_databases = 0;

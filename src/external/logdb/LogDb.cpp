@@ -266,7 +266,8 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     }
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) {
-        result.columns.append(record.fieldName(i));
+        result.columns.append(m_engine == Engine::PostgreSQL ? columnTitle(record.fieldName(i))
+                                                             : record.fieldName(i));
     }
     while (query.next()) {
         QVariantList row;

@@ -294,7 +294,11 @@ LogDbError LogDb::errorOf(const QSqlError& error) {
         text = error.driverText();
     }
     // libpq explains a failed connection over several lines; the first says what failed.
+    // Its "ERROR:" before a statement's error says nothing a caller's message does not.
     text = text.trimmed();
+    if (text.startsWith(QLatin1String("ERROR:"))) {
+        text = text.mid(6).trimmed();
+    }
     const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
     if (lineEnd > 0) {
         text = text.left(lineEnd).trimmed();

@@ -30,7 +30,7 @@ QString set(SettingsStore& settings, const QString& location) {
                    : QStringLiteral("The settings could not be written.");
     }
     const PgUriParse parsed = parsePostgresUri(given);
-    if (!parsed.spec) {
+    if (!parsed.parts) {
         return parsed.error;
     }
     return settings.SaveSetting(kAppTitle, kSection, kLocationKey, given)

@@ -110,7 +110,7 @@ bool LogDb::fail(int number, const QString& description) {
 
 bool LogDb::openPostgres(const QString& uri) {
     const PgUriParse parsed = parsePostgresUri(uri);
-    if (!parsed.spec) {
+    if (!parsed.parts) {
         return fail(kCantOpen, parsed.error);
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
@@ -119,12 +119,12 @@ bool LogDb::openPostgres(const QString& uri) {
         return fail(kCantOpen, QStringLiteral("The PostgreSQL driver of Qt is not installed "
                                               "(package libqt6sql6-psql)."));
     }
-    const PgConnectionSpec& spec = *parsed.spec;
-    db.setHostName(spec.host);
-    db.setPort(spec.port);
-    db.setDatabaseName(spec.database);
-    db.setUserName(spec.user);
-    QStringList options = spec.options;
+    const PgConnectionParts& parts = *parsed.parts;
+    db.setHostName(parts.host);
+    db.setPort(parts.port);
+    db.setDatabaseName(parts.database);
+    db.setUserName(parts.user);
+    QStringList options = parts.options;
     // An unreachable server must not hold a scan for libpq's default of forever.
     if (options.filter(QRegularExpression(QStringLiteral("^connect_timeout="))).isEmpty()) {
         options.append(QStringLiteral("connect_timeout=5"));

@@ -37,10 +37,10 @@ PgUriParse parsePostgresUri(const QString& uri) {
         return refused(QStringLiteral(
             "The address holds a password; put it in ~/.pgpass or PGPASSWORD instead."));
     }
-    PgConnectionSpec spec;
-    spec.host = url.host(QUrl::FullyDecoded);
-    spec.user = url.userName(QUrl::FullyDecoded);
-    spec.port = url.port(-1);
+    PgConnectionParts parts;
+    parts.host = url.host(QUrl::FullyDecoded);
+    parts.user = url.userName(QUrl::FullyDecoded);
+    parts.port = url.port(-1);
     QString path = url.path(QUrl::FullyDecoded);
     if (path.startsWith(QLatin1Char('/'))) {
         path.remove(0, 1);
@@ -48,7 +48,7 @@ PgUriParse parsePostgresUri(const QString& uri) {
     if (path.contains(QLatin1Char('/'))) {
         return refused(QStringLiteral("'%1' names more than one database.").arg(uri));
     }
-    spec.database = path;
+    parts.database = path;
     const QUrlQuery query(url);
     for (const auto& [key, encoded] : query.queryItems(QUrl::FullyDecoded)) {
         const QString value = encoded;
@@ -57,14 +57,14 @@ PgUriParse parsePostgresUri(const QString& uri) {
                 "The address holds a password; put it in ~/.pgpass or PGPASSWORD instead."));
         }
         if (key == QLatin1String("host")) {
-            spec.host = value;
+            parts.host = value;
         } else if (key == QLatin1String("user")) {
-            spec.user = value;
+            parts.user = value;
         } else if (key == QLatin1String("dbname")) {
-            spec.database = value;
+            parts.database = value;
         } else if (key == QLatin1String("port")) {
             bool numeric = false;
-            spec.port = value.toInt(&numeric);
+            parts.port = value.toInt(&numeric);
             if (!numeric) {
                 return refused(QStringLiteral("The port '%1' is not a number.").arg(value));
             }
@@ -72,13 +72,13 @@ PgUriParse parsePostgresUri(const QString& uri) {
             // The driver joins options with ';': one inside a value would split it.
             return refused(QStringLiteral("The option '%1' cannot be used.").arg(key));
         } else {
-            spec.options.append(key + QLatin1Char('=') + value);
+            parts.options.append(key + QLatin1Char('=') + value);
         }
     }
-    if (spec.port == 0 || spec.port > 65535) {
-        return refused(QStringLiteral("The port %1 is out of range.").arg(spec.port));
+    if (parts.port == 0 || parts.port > 65535) {
+        return refused(QStringLiteral("The port %1 is out of range.").arg(parts.port));
     }
-    return {spec, QString()};
+    return {parts, QString()};
 }
 
 }  // namespace tavrel

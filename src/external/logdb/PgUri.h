@@ -8,7 +8,7 @@ namespace tavrel {
 
 // Where a PostgreSQL log lives, in the parts Qt's QPSQL driver takes separately. Empty
 // parts (and port -1) are left to libpq's own defaults (local socket, the login name).
-struct PgConnectionSpec {
+struct PgConnectionParts {
     QString host;
     int port = -1;
     QString database;
@@ -18,7 +18,7 @@ struct PgConnectionSpec {
 
 // A PostgreSQL URI, or why it cannot be used.
 struct PgUriParse {
-    std::optional<PgConnectionSpec> spec;
+    std::optional<PgConnectionParts> parts;
     QString error;
 };
 

@@ -17,16 +17,16 @@ class PgUriTest : public ::testing::TestWithParam<UriCase> {};
 
 TEST_P(PgUriTest, GivesTheDriversPartsOrRefuses) {
     const PgUriParse parsed = parsePostgresUri(QString::fromUtf8(GetParam().uri));
-    if (!parsed.spec) {
+    if (!parsed.parts) {
         EXPECT_STREQ(GetParam().parts, "refused");
         EXPECT_FALSE(parsed.error.isEmpty());
         return;
     }
-    const PgConnectionSpec& spec = *parsed.spec;
+    const PgConnectionParts& parts = *parsed.parts;
     EXPECT_EQ(QStringLiteral("%1|%2|%3|%4|%5")
-                  .arg(spec.host)
-                  .arg(spec.port)
-                  .arg(spec.database, spec.user, spec.options.join(QLatin1Char(';'))),
+                  .arg(parts.host)
+                  .arg(parts.port)
+                  .arg(parts.database, parts.user, parts.options.join(QLatin1Char(';'))),
               QString::fromUtf8(GetParam().parts));
 }
 

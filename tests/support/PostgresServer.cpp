@@ -73,7 +73,7 @@ void PostgresServer::stopShared() {
 
 PostgresServer::PostgresServer(bool durable) : m_durable(durable) {
     m_bin = findBinaries();
-    if (m_bin.isEmpty()) {
+    if (m_bin.isEmpty() || !QFileInfo(m_bin + QStringLiteral("/pg_ctl")).isExecutable()) {
         m_reason = QStringLiteral("no PostgreSQL binaries (install postgresql)");
         return;
     }

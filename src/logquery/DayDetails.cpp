@@ -2,6 +2,7 @@
 
 #include "common/TimeText.h"
 #include "logquery/ExportText.h"
+#include "logquery/JetSql.h"
 
 namespace tavrel {
 
@@ -83,17 +84,19 @@ QStringList dayQueryColumns() {
 }
 
 QString dayQuery(const QDate& day) {
-    // Avg Mins is a real quotient, as the original engine's "/" always gave. The date is
-    // written from a QDate, digits and dashes only.
+    // Avg Mins is a real quotient, as the original engine's "/" always gave (and no error
+    // where Opens is 0). The date is written from a QDate, digits and dashes only. In the
+    // old dialect, translated for the engine in use.
     return QStringLiteral(
-               "SELECT File,User,Mins,Opens,CAST(Mins AS REAL)/Opens AS [Avg Mins],"
+               "SELECT File,User,Mins,Opens,CAST(Mins AS DOUBLE PRECISION)/NULLIF(Opens, 0) "
+               "AS [Avg Mins],"
                "In_Time AS [First In],Out_Time AS [Last Out],In_Times,Out_Times,Opened "
                "FROM Log WHERE Date = '") +
            day.toString(Qt::ISODate) + QLatin1Char('\'');
 }
 
 LogDbResult runDayQuery(LogDb& db, const QDate& day) {
-    return db.exec(dayQuery(day));
+    return db.exec(translateJetSql(dayQuery(day), db.engine()));
 }
 
 QString usageSummaryBody(const QVariantList& row, const QList<InOutRow>& rows) {

@@ -19,6 +19,71 @@ struct FunctionRule {
     QString (*build)(const Args& args);
 };
 
+// The functions whose PostgreSQL form differs from SQLite's.
+const FunctionRule kPostgresFunctions[] = {
+    {QLatin1StringView("ISNULL"), 1, 1,
+     // A condition, as in WHERE ISNULL(x): PostgreSQL takes no number for one.
+     [](const Args& a) { return QStringLiteral("((%1) IS NULL)").arg(a[0]); }},
+    {QLatin1StringView("DATE"), 0, 0, [](const Args&) { return QStringLiteral("CURRENT_DATE"); }},
+    {QLatin1StringView("NOW"), 0, 0,
+     [](const Args&) { return QStringLiteral("LOCALTIMESTAMP(0)"); }},
+    {QLatin1StringView("RIGHT"), 2, 2,
+     [](const Args& a) {
+         return QStringLiteral("substr(%1, greatest(length(%1) - (%2) + 1, 1))").arg(a[0], a[1]);
+     }},
+    {QLatin1StringView("IIF"), 3, 3,
+     [](const Args& a) {
+         return QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(a[0], a[1], a[2]);
+     }},
+};
+
+// Table Log and its columns, as PostgreSQL folds their names.
+const QLatin1StringView kLogColumns[] = {
+    QLatin1StringView("date"),      QLatin1StringView("file"),     QLatin1StringView("user"),
+    QLatin1StringView("in_time"),   QLatin1StringView("out_time"), QLatin1StringView("in_times"),
+    QLatin1StringView("out_times"), QLatin1StringView("mins"),     QLatin1StringView("opens"),
+    QLatin1StringView("opened"),    QLatin1StringView("station"),  QLatin1StringView("id"),
+    QLatin1StringView("log"),
+};
+
+bool isLogColumn(QStringView name) {
+    for (const QLatin1StringView column : kLogColumns) {
+        if (name.compare(column, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A quoted text, bracketed or back-quoted name as PostgreSQL reads it. Comments and
+// 'texts' stay as they are.
+QString postgresVerbatim(QStringView verbatim) {
+    const QChar first = verbatim.front();
+    const bool closed = verbatim.size() >= 2 &&
+                        verbatim.back() == (first == QLatin1Char('[') ? QLatin1Char(']') : first);
+    if (!closed) {
+        return verbatim.toString();
+    }
+    QString inner = verbatim.sliced(1, verbatim.size() - 2).toString();
+    if (first == QLatin1Char('"')) {
+        // The old dialect's "text" is a text, as in SQLite when no column has that name.
+        inner.replace(QLatin1String("\"\""), QLatin1String("\""));
+        inner.replace(QLatin1Char('\''), QLatin1String("''"));
+        return QLatin1Char('\'') + inner + QLatin1Char('\'');
+    }
+    if (first == QLatin1Char('[') || first == QLatin1Char('`')) {
+        if (first == QLatin1Char('`')) {
+            inner.replace(QLatin1String("``"), QLatin1String("`"));
+        }
+        if (isLogColumn(inner)) {
+            inner = inner.toLower();
+        }
+        inner.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        return QLatin1Char('"') + inner + QLatin1Char('"');
+    }
+    return verbatim.toString();
+}
+
 const FunctionRule kFunctions[] = {
     {QLatin1StringView("ISNULL"), 1, 1,
      [](const Args& a) { return QStringLiteral("(-((%1) IS NULL))").arg(a[0]); }},
@@ -160,7 +225,14 @@ std::optional<QString> dateLiteral(QStringView inner) {
     return date.toString(Qt::ISODate);
 }
 
-const FunctionRule* functionRule(QStringView name) {
+const FunctionRule* functionRule(QStringView name, bool postgres) {
+    if (postgres) {
+        for (const FunctionRule& rule : kPostgresFunctions) {
+            if (name.compare(rule.name, Qt::CaseInsensitive) == 0) {
+                return &rule;
+            }
+        }
+    }
     for (const FunctionRule& rule : kFunctions) {
         if (name.compare(rule.name, Qt::CaseInsensitive) == 0) {
             return &rule;
@@ -176,7 +248,7 @@ qsizetype skipSpaces(QStringView text, qsizetype i) {
     return i;
 }
 
-QString translate(QStringView text) {
+QString translate(QStringView text, bool postgres) {
     QString out;
     out.reserve(text.size() + 16);
     const qsizetype n = text.size();
@@ -184,7 +256,8 @@ QString translate(QStringView text) {
     while (i < n) {
         const qsizetype verbatimEnd = skipVerbatim(text, i);
         if (verbatimEnd != i) {
-            out += text.sliced(i, verbatimEnd - i);
+            const QStringView verbatim = text.sliced(i, verbatimEnd - i);
+            out += postgres ? postgresVerbatim(verbatim) : verbatim.toString();
             i = verbatimEnd;
             continue;
         }
@@ -193,7 +266,8 @@ QString translate(QStringView text) {
             const qsizetype close = text.indexOf(QLatin1Char('#'), i + 1);
             if (close > i) {
                 if (const auto date = dateLiteral(text.sliced(i + 1, close - i - 1))) {
-                    out += QLatin1Char('\'') + *date + QLatin1Char('\'');
+                    out += (postgres ? QStringLiteral("DATE '") : QStringLiteral("'")) + *date +
+                           QLatin1Char('\'');
                     i = close + 1;
                     continue;
                 }
@@ -227,13 +301,14 @@ QString translate(QStringView text) {
                 i = end;
                 continue;
             }
-            if (const FunctionRule* rule = qualified || !call ? nullptr : functionRule(word)) {
+            if (const FunctionRule* rule =
+                    qualified || !call ? nullptr : functionRule(word, postgres)) {
                 if (const auto split = splitCall(text, next)) {
                     const auto& [args, close] = *split;
                     if (args.size() >= rule->minArgs && args.size() <= rule->maxArgs) {
                         Args translated;
                         for (const QStringView arg : args) {
-                            translated.append(translate(arg).trimmed());
+                            translated.append(translate(arg, postgres).trimmed());
                         }
                         out += rule->build(translated);
                         i = close + 1;
@@ -241,7 +316,13 @@ QString translate(QStringView text) {
                     }
                 }
             }
-            out += word;
+            // USER is PostgreSQL's name for the login; the log's column is "user".
+            if (postgres && !call &&
+                word.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0) {
+                out += QLatin1String("\"user\"");
+            } else {
+                out += word;
+            }
             i = end;
             continue;
         }
@@ -256,25 +337,36 @@ QString translate(QStringView text) {
 const QList<JetTranslationRule>& jetTranslationRules() {
     static const QList<JetTranslationRule> rules = {
         {QStringLiteral("#12/1/2003# (month/day/year; day/month when that is no date)"),
-         QStringLiteral("'2003-12-01'")},
-        {QStringLiteral("#2003-12-01#"), QStringLiteral("'2003-12-01'")},
-        {QStringLiteral("True, False"), QStringLiteral("-1, 0")},
-        {QStringLiteral("ISNULL(x)"), QStringLiteral("(-((x) IS NULL))")},
-        {QStringLiteral("a & b"), QStringLiteral("a || b")},
-        {QStringLiteral("Date()"), QStringLiteral("date('now', 'localtime')")},
-        {QStringLiteral("Now()"), QStringLiteral("datetime('now', 'localtime')")},
-        {QStringLiteral("UCase(x), LCase(x)"), QStringLiteral("upper(x), lower(x)")},
-        {QStringLiteral("Len(x)"), QStringLiteral("length(x)")},
-        {QStringLiteral("Mid(x, start[, n])"), QStringLiteral("substr(x, start[, n])")},
-        {QStringLiteral("Left(x, n)"), QStringLiteral("substr(x, 1, n)")},
-        {QStringLiteral("Right(x, n)"), QStringLiteral("substr(x, max(length(x) - (n) + 1, 1))")},
-        {QStringLiteral("IIF(c, a, b)"), QStringLiteral("iif(c, a, b), unchanged")},
+         QStringLiteral("'2003-12-01'"), QStringLiteral("DATE '2003-12-01'")},
+        {QStringLiteral("#2003-12-01#"), QStringLiteral("'2003-12-01'"),
+         QStringLiteral("DATE '2003-12-01'")},
+        {QStringLiteral("True, False"), QStringLiteral("-1, 0"), QStringLiteral("-1, 0")},
+        {QStringLiteral("ISNULL(x)"), QStringLiteral("(-((x) IS NULL))"),
+         QStringLiteral("((x) IS NULL)")},
+        {QStringLiteral("a & b"), QStringLiteral("a || b"), QStringLiteral("a || b")},
+        {QStringLiteral("Date()"), QStringLiteral("date('now', 'localtime')"),
+         QStringLiteral("CURRENT_DATE")},
+        {QStringLiteral("Now()"), QStringLiteral("datetime('now', 'localtime')"),
+         QStringLiteral("LOCALTIMESTAMP(0)")},
+        {QStringLiteral("UCase(x), LCase(x)"), QStringLiteral("upper(x), lower(x)"),
+         QStringLiteral("upper(x), lower(x)")},
+        {QStringLiteral("Len(x)"), QStringLiteral("length(x)"), QStringLiteral("length(x)")},
+        {QStringLiteral("Mid(x, start[, n])"), QStringLiteral("substr(x, start[, n])"),
+         QStringLiteral("substr(x, start[, n])")},
+        {QStringLiteral("Left(x, n)"), QStringLiteral("substr(x, 1, n)"),
+         QStringLiteral("substr(x, 1, n)")},
+        {QStringLiteral("Right(x, n)"), QStringLiteral("substr(x, max(length(x) - (n) + 1, 1))"),
+         QStringLiteral("substr(x, greatest(length(x) - (n) + 1, 1))")},
+        {QStringLiteral("IIF(c, a, b)"), QStringLiteral("iif(c, a, b), unchanged"),
+         QStringLiteral("(CASE WHEN c THEN a ELSE b END)")},
+        {QStringLiteral("\"text\", [name], User"), QStringLiteral("unchanged"),
+         QStringLiteral("'text', \"name\", \"user\"")},
     };
     return rules;
 }
 
-QString translateJetSql(const QString& statement) {
-    return translate(statement);
+QString translateJetSql(const QString& statement, LogDb::Engine engine) {
+    return translate(statement, engine == LogDb::Engine::PostgreSQL);
 }
 
 QString withoutOrderBy(const QString& statement) {

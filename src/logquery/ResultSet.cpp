@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,6 +26,17 @@ sqlite3_stmt* statementHandle(const QSqlQuery& query) {
     return *static_cast<sqlite3_stmt* const*>(handle.constData());
 }
 
+// A statement PostgreSQL can only read with: its first word reads, and the read-only
+// transaction it runs in refuses a write hidden inside (a data-changing WITH).
+bool readsOnly(const QString& statement) {
+    static const QRegularExpression first(
+        QStringLiteral("^(?:\\s|--[^\\n]*\\n?|/\\*.*?\\*/)*(\\w+)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QString word = first.match(statement).captured(1).toUpper();
+    return word == QLatin1String("SELECT") || word == QLatin1String("WITH") ||
+           word == QLatin1String("VALUES") || word == QLatin1String("TABLE");
+}
+
 QVariantList currentRow(const QSqlQuery& query, int columns) {
     QVariantList row;
     row.reserve(columns);
@@ -45,6 +57,7 @@ ResultSet::~ResultSet() {
 void ResultSet::setDatabase(const QSqlDatabase& database) {
     close();
     m_connection = database.connectionName();
+    m_postgres = database.driverName() == QLatin1String("QPSQL");
 }
 
 void ResultSet::releaseQueries() {
@@ -79,15 +92,17 @@ QString ResultSet::wrapped(const QString& statement, const QString& head,
     while (!inner.isEmpty() && (inner.back().isSpace() || inner.back() == QLatin1Char(';'))) {
         inner.chop(1);
     }
-    // The line break ends a comment the statement may close with.
-    return head + QLatin1Char('(') + inner + QStringLiteral("\n)") + tail;
+    // The line break ends a comment the statement may close with; PostgreSQL wants the
+    // subquery named.
+    return head + QLatin1Char('(') + inner + QStringLiteral("\n) AS q") + tail;
 }
 
 bool ResultSet::run(const QString& statement, RunMode mode) {
     close();
     m_error = {};
     m_statement = statement;
-    m_sqlite = translateJetSql(statement);
+    m_sqlite =
+        translateJetSql(statement, m_postgres ? LogDb::Engine::PostgreSQL : LogDb::Engine::SQLite);
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isOpen()) {
         fail({LogDb::kCantOpen, QStringLiteral("The log database is not open.")});
@@ -97,7 +112,8 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     beginResetModel();
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
-    if (!query->prepare(m_sqlite)) {
+    // PostgreSQL prepares only queries and row changes: its statements run unprepared.
+    if (!m_postgres && !query->prepare(m_sqlite)) {
         const LogDbError error = LogDb::errorOf(query->lastError());
         query.reset();
         endResetModel();
@@ -106,8 +122,9 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     }
     sqlite3_stmt* handle = statementHandle(*query);
     // BEGIN and COMMIT count as read-only too, but return no rows: they run as actions.
-    m_readOnly =
-        handle != nullptr && sqlite3_stmt_readonly(handle) != 0 && sqlite3_column_count(handle) > 0;
+    m_readOnly = m_postgres ? readsOnly(m_sqlite)
+                            : handle != nullptr && sqlite3_stmt_readonly(handle) != 0 &&
+                                  sqlite3_column_count(handle) > 0;
     if (!m_readOnly && mode == RunMode::OnlyReading) {
         query.reset();
         endResetModel();
@@ -116,13 +133,31 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     }
 
     if (m_readOnly) {
-        for (int c = 0; c < sqlite3_column_count(handle); ++c) {
-            m_columns.append(QString::fromUtf8(sqlite3_column_name(handle, c)));
+        if (!m_postgres) {
+            for (int c = 0; c < sqlite3_column_count(handle); ++c) {
+                m_columns.append(QString::fromUtf8(sqlite3_column_name(handle, c)));
+            }
         }
         query.reset();  // the pages read it, a page at a time
         // Fails only when the operator has a transaction open; the result then reads
         // without a snapshot of its own.
         m_inTransaction = db.transaction();
+        if (m_postgres) {
+            QSqlQuery shape(db);
+            if ((m_inTransaction && !shape.exec(QStringLiteral("SET TRANSACTION READ ONLY"))) ||
+                !shape.exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "),
+                                    QStringLiteral(" LIMIT 0")))) {
+                const LogDbError error = LogDb::errorOf(shape.lastError());
+                shape = QSqlQuery();
+                endResetModel();
+                fail(error);
+                return false;
+            }
+            const QSqlRecord record = shape.record();
+            for (int c = 0; c < record.count(); ++c) {
+                m_columns.append(LogDb::columnTitle(record.fieldName(c)));
+            }
+        }
         QSqlQuery count(db);
         count.setForwardOnly(true);
         // The order changes no count: counted unsorted.
@@ -154,7 +189,7 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
         }
         return true;
     }
-    if (!query->exec()) {
+    if (!(m_postgres ? query->exec(m_sqlite) : query->exec())) {
         const LogDbError error = LogDb::errorOf(query->lastError());
         query.reset();
         endResetModel();
@@ -163,7 +198,8 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     }
     const QSqlRecord record = query->record();
     for (int c = 0; c < record.count(); ++c) {
-        m_columns.append(record.fieldName(c));
+        m_columns.append(m_postgres ? LogDb::columnTitle(record.fieldName(c))
+                                    : record.fieldName(c));
     }
     while (query->isSelect() && query->next()) {
         m_rows.append(currentRow(*query, m_columns.size()));
@@ -185,8 +221,9 @@ bool ResultSet::openCursorAt(qint64 row) {
     m_cursor = std::make_unique<QSqlQuery>(db);
     m_cursor->setForwardOnly(true);
     m_cursorRow = row;
-    if (row == 0 || !m_cursor->exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "),
-                                            QStringLiteral(" LIMIT -1 OFFSET %1").arg(row)))) {
+    const QString skip = m_postgres ? QStringLiteral(" OFFSET %1").arg(row)
+                                    : QStringLiteral(" LIMIT -1 OFFSET %1").arg(row);
+    if (row == 0 || !m_cursor->exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "), skip))) {
         // From the top, stepping over the rows before the wanted one.
         m_cursor->finish();
         if (!m_cursor->exec(m_sqlite)) {

@@ -77,7 +77,8 @@ private:
 
     QString m_connection;
     QString m_statement;
-    QString m_sqlite;  // the statement as SQLite reads it
+    QString m_sqlite;  // the statement as the engine reads it
+    bool m_postgres = false;
     bool m_readOnly = false;
     bool m_inTransaction = false;
     qint64 m_count = 0;

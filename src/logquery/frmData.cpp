@@ -18,6 +18,7 @@
 #include "logquery/QueryText.h"
 #include "logquery/ResultGrid.h"
 #include "monitor/CreateLogDatabase.h"
+#include "monitor/LogLocation.h"
 
 namespace tavrel {
 
@@ -120,7 +121,7 @@ void frmData::showModal(AppContext& context, QWidget* parent) {
 }
 
 QString frmData::logPath() const {
-    return m_context.AppFolder + QStringLiteral("tavrel.mdb");
+    return loglocation::current(m_context.settings(), m_context.AppFolder);
 }
 
 QString frmData::statusText() const {

@@ -20,6 +20,7 @@
 #include "logquery/ResultGrid.h"
 #include "logquery/StayTimeline.h"
 #include "monitor/CreateLogDatabase.h"
+#include "monitor/LogLocation.h"
 
 namespace tavrel {
 
@@ -114,7 +115,7 @@ int frmDetails::recordCount() const {
 
 void frmDetails::Form_Load() {
     setWindowTitle(QStringLiteral("Log Table Details"));
-    const QString path = m_context.AppFolder + QStringLiteral("tavrel.mdb");
+    const QString path = loglocation::current(m_context.settings(), m_context.AppFolder);
     if (!LogDb::LogExists(path) && !CreateLogDatabase(m_context.prompts(), path)) {
         m_context.prompts().message(QStringLiteral("Unable to create ") + path,
                                     MessageIcon::Exclamation);

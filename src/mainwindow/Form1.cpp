@@ -45,6 +45,7 @@
 #include "mainwindow/TreeOptions.h"
 #include "mainwindow/UserActions.h"
 #include "mainwindow/frmFind.h"
+#include "monitor/LogLocation.h"
 
 namespace tavrel {
 
@@ -336,8 +337,9 @@ bool Form1::Form_Load() {
     m_context.InfoCallerForm = QStringLiteral("Form1");
     ensureFaqFile(m_context.AppFolder);  // the help key and the about box open it
     m_usageLog =
-        std::make_unique<UsageLog>(UsageLog::databasePathIn(m_context.AppFolder), m_context.clock(),
-                                   m_context.prompts(), m_autoScan.LastScanDate);
+        std::make_unique<UsageLog>(loglocation::current(m_context.settings(), m_context.AppFolder),
+                                   m_context.clock(), m_context.prompts(), m_autoScan.LastScanDate);
+    m_usageLog->setStation(loglocation::station(m_context.settings()));
     m_scan.setLogUpdate(
         [this](const ScanFileTable& scanFiles) { return m_usageLog->UpdateUsageLog(scanFiles); });
 

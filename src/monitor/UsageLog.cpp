@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <algorithm>
 
 #include "common/Clock.h"
@@ -25,9 +26,10 @@ constexpr int kSqliteLocked = 6;
 // small enough that binding stays cheap.
 constexpr qsizetype kRowidsPerStatement = 100;
 
-QString reasonOf(const LogDbError& error) {
+QString reasonOf(const LogDb& db, const LogDbError& error) {
     const int primary = error.number & 0xff;  // extended codes carry it in the low byte
-    if (primary == kSqliteBusy || primary == kSqliteLocked) {
+    if (db.engine() == LogDb::Engine::SQLite &&
+        (primary == kSqliteBusy || primary == kSqliteLocked)) {
         return kLocked;
     }
     if (error.description.isEmpty()) {
@@ -78,7 +80,20 @@ QList<Sighting> sightingsOf(const ScanFileTable& scanFiles) {
 
 QString execOrReason(LogDb& db, const QString& sql, const QVariantList& params = {}) {
     const LogDbResult result = db.exec(sql, params);
-    return result.ok() ? QString() : reasonOf(result.error);
+    return result.ok() ? QString() : reasonOf(db, result.error);
+}
+
+// The rows one update works on: in the shared log only the station's own.
+struct Scope {
+    QString clause;
+    QVariantList params;
+};
+
+Scope scopeOf(const LogDb& db, const QString& station) {
+    if (db.engine() == LogDb::Engine::PostgreSQL) {
+        return {QStringLiteral(" AND station = ?"), {station}};
+    }
+    return {};
 }
 
 QString placeholders(qsizetype count) {
@@ -88,6 +103,7 @@ QString placeholders(qsizetype count) {
 // Applies one set of assignments to the rows given by rowid.
 QString updateRows(LogDb& db, const QString& assignments, const QVariantList& values,
                    const QList<qint64>& rowids) {
+    const QString rowid = db.rowIdColumn();
     for (qsizetype start = 0; start < rowids.size(); start += kRowidsPerStatement) {
         const qsizetype count = std::min(kRowidsPerStatement, rowids.size() - start);
         QVariantList params = values;
@@ -95,11 +111,11 @@ QString updateRows(LogDb& db, const QString& assignments, const QVariantList& va
         for (qsizetype i = start; i < start + count; ++i) {
             params.append(rowids.at(i));
         }
-        const QString reason = execOrReason(db,
-                                            QStringLiteral("UPDATE Log SET ") + assignments +
-                                                QStringLiteral(" WHERE rowid IN (") +
-                                                placeholders(count) + QLatin1Char(')'),
-                                            params);
+        const QString reason = execOrReason(
+            db,
+            QStringLiteral("UPDATE Log SET ") + assignments + QStringLiteral(" WHERE ") + rowid +
+                QStringLiteral(" IN (") + placeholders(count) + QLatin1Char(')'),
+            params);
         if (!reason.isEmpty()) {
             return reason;
         }
@@ -119,16 +135,21 @@ struct TodayRows {
     QList<std::pair<qint64, PairKey>> open;
 };
 
-QString readToday(LogDb& db, const QDate& today, TodayRows& rows) {
+QString readToday(LogDb& db, const Scope& scope, const QDate& today, TodayRows& rows) {
     QSqlQuery query(db.database());
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT rowid, File, User, Opened FROM Log "
-                                      "WHERE Date = ? ORDER BY File, User"))) {
-        return reasonOf(LogDb::errorOf(query.lastError()));
+    if (!query.prepare(QStringLiteral("SELECT ") + db.rowIdColumn() +
+                       QStringLiteral(", File, \"user\", Opened FROM Log WHERE Date = ?") +
+                       scope.clause + QStringLiteral(" ORDER BY File, \"user\", ") +
+                       db.rowIdColumn())) {
+        return reasonOf(db, LogDb::errorOf(query.lastError()));
     }
     query.addBindValue(dateText(today));
+    for (const QVariant& value : scope.params) {
+        query.addBindValue(value);
+    }
     if (!query.exec()) {
-        return reasonOf(LogDb::errorOf(query.lastError()));
+        return reasonOf(db, LogDb::errorOf(query.lastError()));
     }
     while (query.next()) {
         const TodayRow row{query.value(0).toLongLong(), query.value(3).toInt() != 0};
@@ -141,7 +162,7 @@ QString readToday(LogDb& db, const QDate& today, TodayRows& rows) {
         }
     }
     if (query.lastError().isValid()) {
-        return reasonOf(LogDb::errorOf(query.lastError()));
+        return reasonOf(db, LogDb::errorOf(query.lastError()));
     }
     return QString();
 }
@@ -156,28 +177,42 @@ QString minuteText(const QDateTime& moment) {
 // beside Log, so that every writer of the log (the window, tavrelctl log from cron,
 // tavrelctl watch) counts a clock minute once between them. Read and replaced inside the
 // update's transaction, it is stored with the scan or not at all.
-QString swapLastStoredMinute(LogDb& db, const QString& minute, bool* sameMinute) {
+// In the shared log each station keeps its own minute: their scans count apart.
+QString swapLastStoredMinute(LogDb& db, const QString& station, const QString& minute,
+                             bool* sameMinute) {
+    const bool shared = db.engine() == LogDb::Engine::PostgreSQL;
     QString reason =
-        execOrReason(db, QStringLiteral("CREATE TABLE IF NOT EXISTS StoredScan (Minute TEXT)"));
+        shared ? QString()
+               : execOrReason(
+                     db, QStringLiteral("CREATE TABLE IF NOT EXISTS StoredScan (Minute TEXT)"));
     if (!reason.isEmpty()) {
         return reason;
     }
-    const LogDbResult previous = db.exec(QStringLiteral("SELECT Minute FROM StoredScan"));
+    const QString where = shared ? QStringLiteral(" WHERE station = ?") : QString();
+    const QVariantList key = shared ? QVariantList{station} : QVariantList{};
+    const LogDbResult previous =
+        db.exec(QStringLiteral("SELECT Minute FROM StoredScan") + where, key);
     if (!previous.ok()) {
-        return reasonOf(previous.error);
+        return reasonOf(db, previous.error);
     }
     *sameMinute = previous.rows.size() == 1 && previous.rows.first().value(0).toString() == minute;
-    reason = execOrReason(db, QStringLiteral("DELETE FROM StoredScan"));
+    reason = execOrReason(db, QStringLiteral("DELETE FROM StoredScan") + where, key);
     if (reason.isEmpty()) {
-        reason = execOrReason(db, QStringLiteral("INSERT INTO StoredScan (Minute) VALUES (?)"),
-                              {minute});
+        reason =
+            shared ? execOrReason(db,
+                                  QStringLiteral("INSERT INTO StoredScan (station, minute) "
+                                                 "VALUES (?, ?)"),
+                                  {station, minute})
+                   : execOrReason(db, QStringLiteral("INSERT INTO StoredScan (Minute) VALUES (?)"),
+                                  {minute});
     }
     return reason;
 }
 
 // Every statement of one update, inside the caller's transaction.
-QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastScanDate,
-                  const QDateTime& now) {
+QString storeScan(LogDb& db, const QString& station, const ScanFileTable& scanFiles,
+                  const QDate& lastScanDate, const QDateTime& now) {
+    const Scope scope = scopeOf(db, station);
     const QDate today = now.date();
     const QString time = timeText(now.time());
     const QString timeItem = time + QLatin1Char(',');
@@ -185,7 +220,7 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
     // A scan in the same clock minute as the previous stored one records opens and
     // closes but adds no minute: minutes count time, not scans.
     bool sameMinute = false;
-    QString reason = swapLastStoredMinute(db, minuteText(now), &sameMinute);
+    QString reason = swapLastStoredMinute(db, station, minuteText(now), &sameMinute);
     if (!reason.isEmpty()) {
         return reason;
     }
@@ -193,18 +228,20 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
 
     // A new day: the rows of the last day still open are closed now, one minute more.
     if (lastScanDate.isValid() && lastScanDate != today) {
-        reason = execOrReason(db,
-                              QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + ?, "
-                                             "Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ? "
-                                             "WHERE Date = ? AND Opened"),
-                              {minute, time, timeItem, dateText(lastScanDate)});
+        reason = execOrReason(
+            db,
+            QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + ?, "
+                           "Out_Time = ?, Out_Times = COALESCE(Out_Times, '') || ? "
+                           "WHERE Date = ? AND Opened <> 0") +
+                scope.clause,
+            QVariantList{minute, time, timeItem, dateText(lastScanDate)} + scope.params);
         if (!reason.isEmpty()) {
             return reason;
         }
     }
 
     TodayRows rows;
-    reason = readToday(db, today, rows);
+    reason = readToday(db, scope, today, rows);
     if (!reason.isEmpty()) {
         return reason;
     }
@@ -264,11 +301,13 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
         }
         reason = updateRows(db, QStringLiteral("Mins = Mins + 1"), {}, counted);
     } else if (minute != 0) {
-        QVariantList params{dateText(today)};
-        QString sql = QStringLiteral("UPDATE Log SET Mins = Mins + 1 WHERE Date = ? AND Opened");
+        QVariantList params = QVariantList{dateText(today)} + scope.params;
+        QString sql =
+            QStringLiteral("UPDATE Log SET Mins = Mins + 1 WHERE Date = ? AND Opened <> 0") +
+            scope.clause;
         if (!passedOver.isEmpty()) {
-            sql += QStringLiteral(" AND rowid NOT IN (") + placeholders(passedOver.size()) +
-                   QLatin1Char(')');
+            sql += QStringLiteral(" AND ") + db.rowIdColumn() + QStringLiteral(" NOT IN (") +
+                   placeholders(passedOver.size()) + QLatin1Char(')');
             for (qint64 rowid : passedOver) {
                 params.append(rowid);
             }
@@ -277,13 +316,15 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
     }
     if (reason.isEmpty()) {
         reason = updateRows(
-            db, QStringLiteral("Opened = 0, Out_Time = ?, Out_Times = IFNULL(Out_Times, '') || ?"),
+            db,
+            QStringLiteral("Opened = 0, Out_Time = ?, Out_Times = COALESCE(Out_Times, '') || ?"),
             {time, timeItem}, closed);
     }
     if (reason.isEmpty()) {
         reason = updateRows(
             db,
-            QStringLiteral("Opens = Opens + 1, In_Times = IFNULL(In_Times, '') || ?, Opened = -1"),
+            QStringLiteral(
+                "Opens = Opens + 1, In_Times = COALESCE(In_Times, '') || ?, Opened = -1"),
             {timeItem}, reopened);
     }
     if (!reason.isEmpty() || added.isEmpty()) {
@@ -291,11 +332,15 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
     }
 
     // Out_Time and Out_Times stay Null until the first close.
+    const bool shared = db.engine() == LogDb::Engine::PostgreSQL;
     QSqlQuery insert(db.database());
-    if (!insert.prepare(QStringLiteral(
-            "INSERT INTO Log (Date, File, User, In_Time, In_Times, Mins, Opens, Opened) "
-            "VALUES (?, ?, ?, ?, ?, 0, 1, -1)"))) {
-        return reasonOf(LogDb::errorOf(insert.lastError()));
+    if (!insert.prepare(shared ? QStringLiteral("INSERT INTO Log (Date, File, \"user\", In_Time, "
+                                                "In_Times, Mins, Opens, Opened, station) "
+                                                "VALUES (?, ?, ?, ?, ?, 0, 1, -1, ?)")
+                               : QStringLiteral("INSERT INTO Log (Date, File, \"user\", In_Time, "
+                                                "In_Times, Mins, Opens, Opened) "
+                                                "VALUES (?, ?, ?, ?, ?, 0, 1, -1)"))) {
+        return reasonOf(db, LogDb::errorOf(insert.lastError()));
     }
     const QString todayText = dateText(today);
     for (const Sighting* s : added) {
@@ -304,8 +349,11 @@ QString storeScan(LogDb& db, const ScanFileTable& scanFiles, const QDate& lastSc
         insert.bindValue(2, s->user);
         insert.bindValue(3, time);
         insert.bindValue(4, timeItem);
+        if (shared) {
+            insert.bindValue(5, station);
+        }
         if (!insert.exec()) {
-            return reasonOf(LogDb::errorOf(insert.lastError()));
+            return reasonOf(db, LogDb::errorOf(insert.lastError()));
         }
     }
     return QString();
@@ -317,6 +365,8 @@ QString UsageLog::databasePathIn(const QString& appFolder) {
     return appFolder + QStringLiteral("tavrel.mdb");
 }
 
+UsageLog::~UsageLog() = default;
+
 UsageLog::UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& lastScanDate,
                    int busyTimeoutMs)
     : m_databasePath(std::move(databasePath)),
@@ -324,36 +374,92 @@ UsageLog::UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& 
       m_prompts(prompts),
       m_lastScanDate(lastScanDate),
       m_busyTimeoutMs(busyTimeoutMs),
+      m_station(QSysInfo::machineHostName()),
       m_writerLock(m_databasePath) {}
 
+QString UsageLog::startStoring() {
+    if (shared()) {
+        m_storingShared = true;
+        return QString();
+    }
+    return m_writerLock.acquire();
+}
+
+void UsageLog::stopStoring() {
+    m_storingShared = false;
+    m_writerLock.release();
+    m_sharedDb.reset();
+}
+
+bool UsageLog::storing() const {
+    return m_storingShared || m_writerLock.held();
+}
+
+bool UsageLog::shared() const {
+    return LogDb::engineOf(m_databasePath) == LogDb::Engine::PostgreSQL;
+}
+
 QString UsageLog::UpdateUsageLog(const ScanFileTable& scanFiles) {
-    const QString reason = m_writerLock.acquire();
+    // Several stations store into a shared log at once: the server keeps them apart.
+    const QString reason = startStoring();
     if (!reason.isEmpty()) {
         return reason;
     }
-    if (!QFileInfo::exists(m_databasePath) && !CreateLogDatabase(m_prompts, m_databasePath)) {
+    if (!shared() && !QFileInfo::exists(m_databasePath) &&
+        !CreateLogDatabase(m_prompts, m_databasePath)) {
         return kNotCreated;
     }
+    if (shared()) {
+        return updateShared(scanFiles);
+    }
     LogDb db(m_busyTimeoutMs);
+    const QString notOpened = openLog(db);
+    return notOpened.isEmpty() ? update(db, scanFiles) : notOpened;
+}
+
+QString UsageLog::updateShared(const ScanFileTable& scanFiles) {
+    // The connection to a server is kept from one update to the next. One that has died
+    // (the server restarted since) is found out by the update, which then runs once more
+    // on a new one: it was rolled back whole.
+    for (;;) {
+        const bool fresh = !m_sharedDb;
+        if (fresh) {
+            m_sharedDb = std::make_unique<LogDb>(m_busyTimeoutMs);
+            const QString reason = openLog(*m_sharedDb);
+            if (!reason.isEmpty()) {
+                m_sharedDb.reset();
+                return reason;
+            }
+        }
+        const QString reason = update(*m_sharedDb, scanFiles);
+        if (reason.isEmpty()) {
+            return reason;
+        }
+        m_sharedDb.reset();
+        if (fresh) {
+            return reason;
+        }
+    }
+}
+
+QString UsageLog::openLog(LogDb& db) {
     if (!db.open(m_databasePath)) {
-        return reasonOf(db.lastError());
+        return reasonOf(db, db.lastError());
     }
-    const LogDbResult table = db.exec(
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Log'"));
-    if (!table.ok()) {
-        return reasonOf(table.error);
-    }
-    if (table.rows.value(0).value(0).toInt() == 0) {
+    if (!db.hasLogTable()) {
+        if (!db.lastError().description.isEmpty()) {
+            return reasonOf(db, db.lastError());
+        }
         // A database without the log's table (an empty file, say) gets it.
         db.close();
         if (!CreateLogDatabase(m_prompts, m_databasePath)) {
             return kNotCreated;
         }
         if (!db.open(m_databasePath)) {
-            return reasonOf(db.lastError());
+            return reasonOf(db, db.lastError());
         }
     }
-    return update(db, scanFiles);
+    return QString();
 }
 
 QString UsageLog::update(LogDb& db, const ScanFileTable& scanFiles) {
@@ -362,11 +468,21 @@ QString UsageLog::update(LogDb& db, const ScanFileTable& scanFiles) {
     const QDateTime now = m_clock.now();
     // IMMEDIATE takes the write lock at once (waiting up to the busy timeout), so the
     // update never finds itself half-way with the database taken by another writer.
-    QString reason = execOrReason(db, QStringLiteral("BEGIN IMMEDIATE"));
+    // In the shared log one station's updates (the window and tavrelctl, say) wait for each
+    // other; different stations touch different rows and run side by side.
+    const bool sharedLog = db.engine() == LogDb::Engine::PostgreSQL;
+    QString reason =
+        execOrReason(db, sharedLog ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     if (!reason.isEmpty()) {
         return reason;
     }
-    reason = storeScan(db, scanFiles, m_lastScanDate, now);
+    if (sharedLog) {
+        reason = execOrReason(db, QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"),
+                              {QStringLiteral("tavrel-station:") + m_station});
+    }
+    if (reason.isEmpty()) {
+        reason = storeScan(db, m_station, scanFiles, m_lastScanDate, now);
+    }
     if (reason.isEmpty()) {
         reason = execOrReason(db, QStringLiteral("COMMIT"));
     }

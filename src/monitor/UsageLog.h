@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <memory>
 
 #include "external/logdb/LogDb.h"
 #include "monitor/LogWriterLock.h"
@@ -17,7 +18,10 @@ class Prompts;
 //
 // Each update runs in one transaction: it is stored whole or not at all, so a crash, a
 // kill or an error part-way leaves the log as it was before that scan. Only one writer
-// stores into a log at a time (LogWriterLock).
+// stores into an SQLite log at a time (LogWriterLock). A shared log (PostgreSQL) takes
+// every station's scans at once; each station keeps its own rows (column Station) and
+// its own last stored minute, so two stations watching one file never add two minutes
+// to one row.
 class UsageLog {
 public:
     // The log database's file name in the program's folder.
@@ -27,6 +31,7 @@ public:
     // (AutoScan::LastScanDate, or a value a command-line run keeps between runs).
     UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& lastScanDate,
              int busyTimeoutMs = LogDb::kDefaultBusyTimeoutMs);
+    ~UsageLog();
     UsageLog(const UsageLog&) = delete;
     UsageLog& operator=(const UsageLog&) = delete;
 
@@ -36,23 +41,34 @@ public:
     QString UpdateUsageLog(const ScanFileTable& scanFiles);
 
     // Claims the log for this writer ahead of the first update; "" or why not.
-    QString startStoring() { return m_writerLock.acquire(); }
+    QString startStoring();
     // Lets another writer store: call when storing stops (auto scan or "Store Scan
     // Results" switched off, the program or tavrelctl ending).
-    void stopStoring() { m_writerLock.release(); }
-    bool storing() const { return m_writerLock.held(); }
+    void stopStoring();
+    bool storing() const;
 
     const QString& databasePath() const { return m_databasePath; }
+    // The name this station's rows carry in a shared log: the host name unless set.
+    const QString& station() const { return m_station; }
+    void setStation(const QString& station) { m_station = station; }
 
 private:
     QString update(LogDb& db, const ScanFileTable& scanFiles);
+    QString updateShared(const ScanFileTable& scanFiles);
+    // Opens the log, giving it table Log when it has none; "" or why not.
+    QString openLog(LogDb& db);
+    bool shared() const;
 
     QString m_databasePath;
     Clock& m_clock;
     Prompts& m_prompts;
     QDate& m_lastScanDate;
     int m_busyTimeoutMs;
+    QString m_station;
+    bool m_storingShared = false;
     LogWriterLock m_writerLock;
+    // A shared log's connection, kept between updates (used from the creating thread).
+    std::unique_ptr<LogDb> m_sharedDb;
 };
 
 }  // namespace tavrel

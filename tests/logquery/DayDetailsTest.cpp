@@ -4,6 +4,7 @@
 
 #include "external/logdb/LogDb.h"
 #include "logquery/DayDetails.h"
+#include "support/PostgresServer.h"
 
 namespace tavrel {
 namespace {
@@ -31,12 +32,18 @@ INSTANTIATE_TEST_SUITE_P(
         DateCase{"13/13/2003", QDate()}, DateCase{"12-01.2003", QDate()},  // only "-" is made "/"
         DateCase{"12/2003", QDate()}, DateCase{"", QDate()}));
 
-class DayQueryTest : public ::testing::Test {
+// The day's query on an SQLite log and on a shared PostgreSQL one.
+class DayQueryTest : public ::testing::TestWithParam<LogDb::Engine> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_db.create(m_dir.path() + QStringLiteral("/tavrel.mdb")));
+        QString location = m_dir.path() + QStringLiteral("/tavrel.mdb");
+        if (GetParam() == LogDb::Engine::PostgreSQL) {
+            TAVREL_REQUIRE_POSTGRES();
+            location = test::PostgresServer::shared().newDatabase();
+        }
+        ASSERT_TRUE(m_db.create(location));
         const auto insert = [this](const char* date, const char* user, int mins, int opens) {
-            m_db.exec(QStringLiteral("INSERT INTO Log (Date, File, User, In_Time, Out_Time, "
+            m_db.exec(QStringLiteral("INSERT INTO Log (Date, File, \"user\", In_Time, Out_Time, "
                                      "In_Times, Out_Times, Mins, Opens, Opened) VALUES "
                                      "(?, 'G:\\APPS\\ORDERS.DBF', ?, '09:15 am', '11:40 am', "
                                      "'09:15 am,01:00 pm,', '11:40 am,', ?, ?, -1)"),
@@ -51,7 +58,7 @@ protected:
     LogDb m_db;
 };
 
-TEST_F(DayQueryTest, GivesTheDaysRowsWithARealAverage) {
+TEST_P(DayQueryTest, GivesTheDaysRowsWithARealAverage) {
     const LogDbResult result = runDayQuery(m_db, QDate(2003, 12, 1));
     ASSERT_TRUE(result.ok()) << result.error.description.toStdString();
     EXPECT_EQ(result.columns, QStringList({"File", "User", "Mins", "Opens", "Avg Mins", "First In",
@@ -61,7 +68,7 @@ TEST_F(DayQueryTest, GivesTheDaysRowsWithARealAverage) {
     EXPECT_TRUE(result.rows[1][daycol::AvgMins].isNull());  // no opens: no average
 }
 
-TEST_F(DayQueryTest, SummaryOfOneRowHasItsExactLayout) {
+TEST_P(DayQueryTest, SummaryOfOneRowHasItsExactLayout) {
     const QDate day(2003, 12, 1);
     const LogDbResult result = runDayQuery(m_db, day);
     ASSERT_FALSE(result.rows.isEmpty());
@@ -86,6 +93,12 @@ TEST_F(DayQueryTest, SummaryOfOneRowHasItsExactLayout) {
                              "01:00 pm\t12:00 am\t11:00   \t\r\n"
                              "Total   \t        \t13:25   \t\r\n"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DayQueryTest,
+                         ::testing::Values(LogDb::Engine::SQLite, LogDb::Engine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<LogDb::Engine>& info) {
+                             return info.param == LogDb::Engine::SQLite ? "SQLite" : "PostgreSQL";
+                         });
 
 }  // namespace
 }  // namespace tavrel

@@ -5,58 +5,93 @@
 #include "logquery/JetSql.h"
 #include "logquery/QueryLog.h"
 #include "logquery/ResultSet.h"
+#include "support/PostgresServer.h"
 
 namespace tavrel {
 namespace {
 
 struct TranslationCase {
     const char* jet;
-    const char* firstValue;  // what SQLite answers to the translated statement
+    const char* firstValue;   // what the engine answers to the translated statement
+    bool sqliteOnly = false;  // a form PostgreSQL has no meaning for
 };
 
-class JetSqlTest : public ::testing::TestWithParam<TranslationCase> {
+// One table of cases, run on an SQLite log and on a shared PostgreSQL one.
+const TranslationCase kCases[] = {
+    {"SELECT User FROM Log WHERE Date = #12/01/2003#", "ALICE"},
+    {"SELECT User FROM Log WHERE Date = #12/1/03#", "ALICE"},
+    {"SELECT User FROM Log WHERE Date = #2003-12-01#", "ALICE"},
+    // No 13th month: read as day/month.
+    {"SELECT #13/12/2003#", "2003-12-13"},
+    {"SELECT count(*) FROM Log WHERE Opened = True", "2"},
+    {"SELECT count(*) FROM Log WHERE Opened = false", "1"},
+    {"SELECT count(*) FROM Log WHERE ISNULL(Out_Time)", "2"},
+    {"SELECT count(*) FROM Log WHERE ISNULL(Out_Time) = True", "2", true},
+    {"SELECT count(*) FROM Log WHERE NOT ISNULL(Out_Time)", "1"},
+    {"SELECT User & ' / ' & Mins FROM Log WHERE Opened = 0", "ALICE / 60"},
+    {"SELECT UCase('ab') & LCase(\"CD\") & Len('abc')", "ABcd3"},
+    {"SELECT Mid('abcdef', 2, 3) & Mid('abcdef', 5)", "bcdef"},
+    {"SELECT Left(User, 2) & Right(User, 3) FROM Log WHERE Opened = 0", "ALICE"},
+    {"SELECT Right('abc', 0) & '|' & Right('abc', 9) & Left('abc', 0)", "|abc"},
+    {"SELECT IIF(Opened, 'open', 'closed') FROM Log ORDER BY Date", "closed", true},
+    {"SELECT IIF(Opened = True, 'open', 'closed') FROM Log ORDER BY Date", "closed"},
+    {"SELECT Date() = date('now', 'localtime')", "1", true},
+    {"SELECT count(*) FROM Log WHERE Date < Date()", "3"},
+    {"SELECT length(Now()) FROM Log LIMIT 1", "19", true},
+    {"SELECT count(*) FROM Log WHERE Now() > Date", "3"},
+    {"SELECT UCase(Left(Mid('xabc', 2), 2))", "AB"},
+    // Quoted texts, bracketed and qualified names keep their meaning.
+    {"SELECT 'True & #12/01/2003# UCase(x)'", "True & #12/01/2003# UCase(x)"},
+    {"SELECT 'it''s True'", "it's True"},
+    {"SELECT \"it's\" & 'x'", "it'sx"},
+    {"SELECT [x & True] FROM (SELECT 5 AS [x & True])", "5", true},
+    {"SELECT [x & True] FROM (SELECT 5 AS [x & True]) AS t", "5"},
+    {"SELECT Log.Date FROM Log ORDER BY Date LIMIT 1", "2003-12-01"},
+    {"SELECT Date FROM Log WHERE User = 'ALICE' -- & True\n", "2003-12-01"},
+    // File and User compare without regard to case on both.
+    {"SELECT [File] FROM Log WHERE [User] = 'alice'", "G:\\APPS\\ORDERS.DBF"},
+    {"SELECT count(*) FROM Log WHERE File LIKE 'h:%'", "1"},
+};
+
+// Every case on one log per engine: a server started per case would cost seconds each.
+class JetSqlTest : public ::testing::TestWithParam<LogDb::Engine> {
 protected:
-    test::QueryLog log;
+    void SetUp() override {
+        QString location;
+        if (GetParam() == LogDb::Engine::PostgreSQL) {
+            TAVREL_REQUIRE_POSTGRES();
+            location = test::PostgresServer::shared().newDatabase();
+            ASSERT_FALSE(location.isEmpty());
+        }
+        log = std::make_unique<test::QueryLog>(location);
+    }
+
+    std::unique_ptr<test::QueryLog> log;
 };
 
-TEST_P(JetSqlTest, KeepsTheStatementsMeaningOnSQLite) {
-    ResultSet result;
-    result.setDatabase(log.db.database());
-    ASSERT_TRUE(result.run(QString::fromLatin1(GetParam().jet)))
-        << translateJetSql(GetParam().jet).toStdString() << ": "
-        << result.error().description.toStdString();
-    EXPECT_EQ(result.value(0, 0).toString(), QString::fromLatin1(GetParam().firstValue))
-        << translateJetSql(GetParam().jet).toStdString();
+TEST_P(JetSqlTest, KeepsTheStatementsMeaningOnEitherEngine) {
+    const LogDb::Engine engine = GetParam();
+    for (const TranslationCase& c : kCases) {
+        if (c.sqliteOnly && engine != LogDb::Engine::SQLite) {
+            continue;
+        }
+        const std::string translated = translateJetSql(c.jet, engine).toStdString();
+        SCOPED_TRACE(translated);
+        ResultSet result;
+        result.setDatabase(log->db.database());
+        if (!result.run(QString::fromLatin1(c.jet))) {
+            ADD_FAILURE() << result.error().description.toStdString();
+            continue;
+        }
+        EXPECT_EQ(result.value(0, 0).toString(), QString::fromLatin1(c.firstValue));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, JetSqlTest,
-    ::testing::Values(
-        TranslationCase{"SELECT User FROM Log WHERE Date = #12/01/2003#", "ALICE"},
-        TranslationCase{"SELECT User FROM Log WHERE Date = #12/1/03#", "ALICE"},
-        TranslationCase{"SELECT User FROM Log WHERE Date = #2003-12-01#", "ALICE"},
-        // No 13th month: read as day/month.
-        TranslationCase{"SELECT #13/12/2003#", "2003-12-13"},
-        TranslationCase{"SELECT count(*) FROM Log WHERE Opened = True", "2"},
-        TranslationCase{"SELECT count(*) FROM Log WHERE Opened = false", "1"},
-        TranslationCase{"SELECT count(*) FROM Log WHERE ISNULL(Out_Time)", "2"},
-        TranslationCase{"SELECT count(*) FROM Log WHERE ISNULL(Out_Time) = True", "2"},
-        TranslationCase{"SELECT count(*) FROM Log WHERE NOT ISNULL(Out_Time)", "1"},
-        TranslationCase{"SELECT User & ' / ' & Mins FROM Log WHERE Opened = 0", "ALICE / 60"},
-        TranslationCase{"SELECT UCase('ab') & LCase(\"CD\") & Len('abc')", "ABcd3"},
-        TranslationCase{"SELECT Mid('abcdef', 2, 3) & Mid('abcdef', 5)", "bcdef"},
-        TranslationCase{"SELECT Left(User, 2) & Right(User, 3) FROM Log WHERE Opened = 0", "ALICE"},
-        TranslationCase{"SELECT Right('abc', 0) & '|' & Right('abc', 9) & Left('abc', 0)", "|abc"},
-        TranslationCase{"SELECT IIF(Opened, 'open', 'closed') FROM Log ORDER BY Date", "closed"},
-        TranslationCase{"SELECT Date() = date('now', 'localtime')", "1"},
-        TranslationCase{"SELECT length(Now()) FROM Log LIMIT 1", "19"},
-        TranslationCase{"SELECT UCase(Left(Mid('xabc', 2), 2))", "AB"},
-        // Quoted texts, bracketed and qualified names stay as they are.
-        TranslationCase{"SELECT 'True & #12/01/2003# UCase(x)'", "True & #12/01/2003# UCase(x)"},
-        TranslationCase{"SELECT 'it''s True'", "it's True"},
-        TranslationCase{"SELECT [x & True] FROM (SELECT 5 AS [x & True])", "5"},
-        TranslationCase{"SELECT Log.Date FROM Log ORDER BY Date LIMIT 1", "2003-12-01"},
-        TranslationCase{"SELECT Date FROM Log WHERE User = 'ALICE' -- & True\n", "2003-12-01"}));
+INSTANTIATE_TEST_SUITE_P(Engines, JetSqlTest,
+                         ::testing::Values(LogDb::Engine::SQLite, LogDb::Engine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<LogDb::Engine>& info) {
+                             return info.param == LogDb::Engine::SQLite ? "SQLite" : "PostgreSQL";
+                         });
 
 TEST(JetSqlTranslationTest, UnknownFunctionsAndOddLiteralsReachSQLiteUnchanged) {
     EXPECT_EQ(translateJetSql("SELECT DatePart('yyyy', Date) FROM Log"),

@@ -13,8 +13,10 @@ namespace tavrel::test {
 // and a null Out_Time.
 class QueryLog {
 public:
-    QueryLog() {
-        EXPECT_TRUE(db.create(path()));
+    // location: the shared log to fill instead of tavrel.mdb in the temporary folder.
+    explicit QueryLog(const QString& location = QString()) {
+        EXPECT_TRUE(db.create(location.isEmpty() ? path() : location))
+            << db.lastError().description.toStdString();
         const char* rows[] = {
             "('2003-12-01', 'G:\\APPS\\ORDERS.DBF', 'ALICE', '09:00 am', '10:00 am', "
             "'09:00 am,', '10:00 am,', 60, 1, 0)",

@@ -16,6 +16,7 @@
 #include "logquery/frmData.h"
 #include "support/FakeClock.h"
 #include "support/MemorySettingsStore.h"
+#include "support/PostgresServer.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
 
@@ -66,6 +67,34 @@ TEST_F(frmDataTest, OpensOnTheWholeLogOrderedByDateFileAndUser) {
     EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("3 records"));
     w.grid->setCurrentRecord(2);
     EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("Record 2 of 3"));
+}
+
+// The settings name a shared log: the window reads, sorts and changes it as it does tavrel.mdb.
+TEST_F(frmDataTest, WorksOnASharedLog) {
+    TAVREL_REQUIRE_POSTGRES();
+    const QString uri = test::PostgresServer::shared().newDatabase();
+    test::QueryLog shared(uri);
+    ASSERT_TRUE(settings.SaveSetting("Tavrel", "Log", "Location", uri));
+    frmData& w = load(log.folder());
+    EXPECT_EQ(w.statusText(), QStringLiteral("Data retrieved"));
+    EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("Record 1 of 3"));
+    EXPECT_EQ(w.DataGrid1->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("User"));
+    EXPECT_EQ(w.DataGrid1->model()->headerData(10, Qt::Horizontal).toString(),
+              QStringLiteral("Station"));
+    w.DataGrid1->horizontalHeader()->sectionClicked(2);
+    w.DataGrid1->horizontalHeader()->sectionClicked(2);
+    EXPECT_EQ(w.Label2->text(), QStringLiteral("Sorted by 'User' in descending order"));
+    EXPECT_EQ(w.DataGrid1->model()->index(0, 2).data().toString(), QStringLiteral("CAROL \"C\""));
+
+    run("DELETE FROM Log WHERE User = 'bob'");
+    EXPECT_EQ(w.statusText(), QStringLiteral("SQL statement processed successfully"));
+    EXPECT_EQ(shared.rows(), 2);
+    EXPECT_EQ(log.rows(), 3);  // tavrel.mdb is not the log in use
+    run("SELECT * FROM Nowhere");
+    EXPECT_TRUE(w.statusText().startsWith(
+        QStringLiteral("Unable to process SQL statement: relation \"nowhere\" does not exist")))
+        << w.statusText().toStdString();
 }
 
 TEST_F(frmDataTest, OpensOnAMissingLogByCreatingItAndFindsNoData) {

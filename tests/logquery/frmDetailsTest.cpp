@@ -17,6 +17,7 @@
 #include "logquery/frmDetails.h"
 #include "support/FakeClock.h"
 #include "support/MemorySettingsStore.h"
+#include "support/PostgresServer.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
 
@@ -110,6 +111,31 @@ TEST_F(frmDetailsTest, HeadingSortsTheDayAndTheListFollowsTheFirstRow) {
     EXPECT_EQ(form->Label2->text(), "Sorted by 'User' in descending order");
     EXPECT_EQ(gridUser(0), "MJONES");
     EXPECT_EQ(listRows().value(0), "09:00 am|09:45 am|00:45");
+}
+
+// The settings name a shared log: the day, its stays and a sort come from it.
+TEST_F(frmDetailsTest, WorksOnASharedLog) {
+    TAVREL_REQUIRE_POSTGRES();
+    const QString uri = test::PostgresServer::shared().newDatabase();
+    LogDb db;
+    ASSERT_TRUE(db.create(uri));
+    for (const char* user : {"MJONES", "ALICE"}) {
+        ASSERT_TRUE(db.exec("INSERT INTO Log (Date, File, \"user\", In_Times, Out_Times, Mins, "
+                            "Opens, Opened, Station) VALUES ('2003-12-01', 'G:\\APPS\\ORDERS.DBF', "
+                            "?, '09:00 am,', '09:45 am,', 45, 1, 0, 'DESK1')",
+                            {user})
+                        .ok());
+    }
+    ASSERT_TRUE(settings.SaveSetting("Tavrel", "Log", "Location", uri));
+    open();
+    EXPECT_EQ(form->statusText(), "Data retrieved");
+    EXPECT_EQ(form->adodcCaption(), "2 records");
+    form->DataGrid1_HeadClick(1);
+    form->DataGrid1_HeadClick(1);
+    EXPECT_EQ(form->Label2->text(), "Sorted by 'User' in descending order");
+    EXPECT_EQ(gridUser(0), "MJONES");
+    EXPECT_EQ(form->DataGrid1->model()->index(0, 4).data().toString(), "45");
+    EXPECT_EQ(listRows(), QStringList({"09:00 am|09:45 am|00:45", "Total||00:45"}));
 }
 
 TEST_F(frmDetailsTest, DateBoxTakesOnlyDateKeys) {

@@ -13,6 +13,7 @@
 #include "monitor/LogWriterLock.h"
 #include "monitor/UsageLog.h"
 #include "support/FakeClock.h"
+#include "support/PostgresServer.h"
 #include "support/ScriptedPrompts.h"
 
 namespace tavrel {
@@ -32,9 +33,10 @@ QStringList logRows(const QString& path) {
     if (!db.open(path)) {
         return {QStringLiteral("no log: ") + db.lastError().description};
     }
-    const LogDbResult result = db.exec(QStringLiteral(
-        "SELECT Date, File, User, In_Time, Out_Time, In_Times, Out_Times, Mins, Opens, Opened "
-        "FROM Log ORDER BY Date, File, User, rowid"));
+    const LogDbResult result = db.exec(
+        QStringLiteral("SELECT Date, File, \"user\", In_Time, Out_Time, In_Times, Out_Times, "
+                       "Mins, Opens, Opened FROM Log ORDER BY Date, File, \"user\", ") +
+        db.rowIdColumn());
     QStringList rows;
     for (const QVariantList& row : result.rows) {
         QStringList cells;
@@ -73,137 +75,173 @@ void PrintTo(const Scenario& scenario, std::ostream* os) {
     *os << scenario.name;
 }
 
-class UsageLogScenario : public UsageLogTest, public ::testing::WithParamInterface<Scenario> {};
+// Every scenario runs on both engines: an SQLite file and a shared PostgreSQL log.
+class UsageLogScenario : public UsageLogTest,
+                         public ::testing::WithParamInterface<std::tuple<LogDb::Engine, Scenario>> {
+protected:
+    void SetUp() override {
+        if (std::get<0>(GetParam()) == LogDb::Engine::SQLite) {
+            m_location = path();
+            return;
+        }
+        TAVREL_REQUIRE_POSTGRES();
+        m_location = test::PostgresServer::shared().newDatabase();
+        ASSERT_FALSE(m_location.isEmpty());
+    }
+
+    QString m_location;
+};
 
 TEST_P(UsageLogScenario, LeavesTheseRows) {
-    auto log = std::make_unique<UsageLog>(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
-    for (const Step& step : GetParam().steps) {
+    const Scenario& scenario = std::get<1>(GetParam());
+    const QString location = m_location;
+    auto log = std::make_unique<UsageLog>(location, m_clock, m_prompts, m_autoScan.LastScanDate);
+    for (const Step& step : scenario.steps) {
         m_clock.set(step.at);
         if (step.switchOn) {
             m_autoScan.switchOn();
         }
         if (step.newWriter) {
             log.reset();
-            log = std::make_unique<UsageLog>(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+            log = std::make_unique<UsageLog>(location, m_clock, m_prompts, m_autoScan.LastScanDate);
         }
         ASSERT_EQ(log->UpdateUsageLog(step.scan), QString()) << step.at.toString().toStdString();
         EXPECT_EQ(m_autoScan.LastScanDate, step.at.date());
     }
-    EXPECT_EQ(logRows(path()), GetParam().rows);
+    EXPECT_EQ(logRows(location), scenario.rows);
     EXPECT_TRUE(m_prompts.asked().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     UsageLog, UsageLogScenario,
-    ::testing::Values(
-        Scenario{"FirstSighting",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
-                  "| 1 | -1"}},
-        Scenario{"AMinutePerLaterScan",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {"ALICE"}}}},
-                  {at(1, 9, 7), {{kOrders, {"ALICE"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 2 "
-                  "| 1 | -1"}},
-        Scenario{"ClosedAtTheFirstScanThatMissesTheUser",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {"ALICE"}}}},
-                  {at(1, 9, 7), {{kOrders, {""}}}},
-                  {at(1, 9, 8), {{kOrders, {""}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:07 am | 09:05 am, | 09:07 "
-                  "am, | 2 | 1 | 0"}},
-        Scenario{"Reopened",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {""}}}},
-                  {at(1, 13, 40), {{kOrders, {"ALICE"}}}},
-                  {at(1, 13, 41), {{kOrders, {"ALICE"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am,01:40 pm, "
-                  "| 09:06 am, | 2 | 2 | -1"}},
-        Scenario{"SeveralUsersAndFiles",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {"ALICE"}}, {kLedger, {"CAROL", "BOB"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
-                  "| 1 | -1",
-                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
-                  "am, | 1 | 1 | 0",
-                  "2026-12-09 | H:\\LEDGER.DAT | BOB | 09:06 am | Null | 09:06 am, | Null | 0 | 1 "
-                  "| -1",
-                  "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
-                  "| 1 | -1"}},
-        Scenario{"AVanishedFileClosesItsUsers",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {""}}, {kLedger, {"CAROL"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
-                  "am, | 1 | 1 | 0",
-                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
-                  "am, | 1 | 1 | 0",
-                  "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
-                  "| 1 | -1"}},
-        // A failed connection scan, at the first answer or a later one, or a connection
-        // whose user could not be named: the users not seen are neither closed nor counted.
-        Scenario{"WhoTheScanCouldNotSeeIsLeftAsItWas",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL", "DAN"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {""}, false}, {kLedger, {"", "DAN"}, false}}},
-                  {at(1, 9, 7), {{kOrders, {"BOB"}, false}, {kLedger, {"DAN"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
-                  "| 1 | -1",
-                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | Null | 09:05 am, | Null | 1 "
-                  "| 1 | -1",
-                  "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | 09:07 am | 09:05 am, | 09:07 "
-                  "am, | 1 | 1 | 0",
-                  "2026-12-09 | H:\\LEDGER.DAT | DAN | 09:05 am | Null | 09:05 am, | Null | 2 "
-                  "| 1 | -1"}},
-        // Opens and closes are stored at once; the minute is counted once, by whichever
-        // writer stores first in it.
-        Scenario{"ScansInOneClockMinuteAddOneMinute",
-                 {{at(1, 9, 5, 0), {{kOrders, {"ALICE"}}}, true},
-                  {at(1, 9, 5, 40), {{kOrders, {"ALICE"}}}, false, true},
-                  {at(1, 9, 6, 10), {{kOrders, {"ALICE", "BOB"}}}},
-                  {at(1, 9, 6, 50), {{kOrders, {"BOB"}}}, false, true},
-                  {at(1, 9, 6, 55), {{kOrders, {"ALICE", "BOB"}}}},
-                  {at(1, 9, 7, 0), {{kOrders, {"ALICE", "BOB"}}}, false, true},
-                  {at(1, 9, 7, 30), {{kOrders, {""}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:07 am | 09:05 am,09:06 am, "
-                  "| 09:06 am,09:07 am, | 2 | 2 | 0",
-                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:06 am | 09:07 am | 09:06 am, | 09:07 "
-                  "am, | 1 | 1 | 0"}},
-        Scenario{"MidnightWhileAutoScanRuns",
-                 {{at(1, 23, 58), {{kOrders, {"ALICE", "BOB"}}}, true},
-                  {at(1, 23, 59), {{kOrders, {"ALICE"}}}},
-                  {at(2, 0, 1), {{kOrders, {"ALICE"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 11:58 pm | 12:01 am | 11:58 pm, | 12:01 "
-                  "am, | 2 | 1 | 0",
-                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 11:58 pm | 11:59 pm | 11:58 pm, | 11:59 "
-                  "pm, | 1 | 1 | 0",
-                  "2026-12-10 | G:\\ORDERS.DBF | ALICE | 12:01 am | Null | 12:01 am, | Null | 0 "
-                  "| 1 | -1"}},
-        Scenario{"AutoScanSwitchedOnAgainOnALaterDayLeavesOldRowsOpen",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
-                  {at(3, 10, 0), {{kOrders, {"BOB"}}}, true}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
-                  "| 1 | -1",
-                  "2026-12-11 | G:\\ORDERS.DBF | BOB | 10:00 am | Null | 10:00 am, | Null | 0 | 1 "
-                  "| -1"}},
-        Scenario{"Apostrophes",
-                 {{at(1, 9, 5), {{"G:\\O'BRIEN\\IT'S.DBF", {"O'NEIL"}}}, true},
-                  {at(1, 9, 6), {{"G:\\O'BRIEN\\IT'S.DBF", {"O'NEIL"}}}},
-                  {at(1, 9, 7), {{"G:\\O'BRIEN\\IT'S.DBF", {""}}}}},
-                 {"2026-12-09 | G:\\O'BRIEN\\IT'S.DBF | O'NEIL | 09:05 am | 09:07 am | 09:05 am, "
-                  "| 09:07 am, | 2 | 1 | 0"}},
-        Scenario{"OneMinutePerScanWhateverTheConnections",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB", "ALICE", "ALICE"}}}, true},
-                  {at(1, 9, 6), {{kOrders, {"ALICE", "", "BOB", "ALICE"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
-                  "| 1 | -1",
-                  "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | Null | 09:05 am, | Null | 1 | 1 "
-                  "| -1"}},
-        Scenario{"PathAndUserMatchWithoutRegardToCase",
-                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
-                  {at(1, 9, 6), {{"g:\\orders.dbf", {"alice"}}, {kOrders, {"ALICE"}}}}},
-                 {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
-                  "| 1 | -1"}}),
-    [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+    ::testing::Combine(
+        ::testing::Values(LogDb::Engine::SQLite, LogDb::Engine::PostgreSQL),
+        ::testing::Values(
+            Scenario{
+                "FirstSighting",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
+                 "| 1 | -1"}},
+            Scenario{
+                "AMinutePerLaterScan",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {"ALICE"}}}},
+                 {at(1, 9, 7), {{kOrders, {"ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 2 "
+                 "| 1 | -1"}},
+            Scenario{
+                "ClosedAtTheFirstScanThatMissesTheUser",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {"ALICE"}}}},
+                 {at(1, 9, 7), {{kOrders, {""}}}},
+                 {at(1, 9, 8), {{kOrders, {""}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:07 am | 09:05 am, | 09:07 "
+                 "am, | 2 | 1 | 0"}},
+            Scenario{
+                "Reopened",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {""}}}},
+                 {at(1, 13, 40), {{kOrders, {"ALICE"}}}},
+                 {at(1, 13, 41), {{kOrders, {"ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am,01:40 pm, "
+                 "| 09:06 am, | 2 | 2 | -1"}},
+            Scenario{
+                "SeveralUsersAndFiles",
+                {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {"ALICE"}}, {kLedger, {"CAROL", "BOB"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1",
+                 "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
+                 "am, | 1 | 1 | 0",
+                 "2026-12-09 | H:\\LEDGER.DAT | BOB | 09:06 am | Null | 09:06 am, | Null | 0 | 1 "
+                 "| -1",
+                 "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1"}},
+            Scenario{
+                "AVanishedFileClosesItsUsers",
+                {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {""}}, {kLedger, {"CAROL"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
+                 "am, | 1 | 1 | 0",
+                 "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 09:05 am, | 09:06 "
+                 "am, | 1 | 1 | 0",
+                 "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1"}},
+            // A failed connection scan, at the first answer or a later one, or a connection
+            // whose user could not be named: the users not seen are neither closed nor counted.
+            Scenario{
+                "WhoTheScanCouldNotSeeIsLeftAsItWas",
+                {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB"}}, {kLedger, {"CAROL", "DAN"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {""}, false}, {kLedger, {"", "DAN"}, false}}},
+                 {at(1, 9, 7), {{kOrders, {"BOB"}, false}, {kLedger, {"DAN"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
+                 "| 1 | -1",
+                 "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1",
+                 "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | 09:07 am | 09:05 am, | 09:07 "
+                 "am, | 1 | 1 | 0",
+                 "2026-12-09 | H:\\LEDGER.DAT | DAN | 09:05 am | Null | 09:05 am, | Null | 2 "
+                 "| 1 | -1"}},
+            // Opens and closes are stored at once; the minute is counted once, by whichever
+            // writer stores first in it.
+            Scenario{
+                "ScansInOneClockMinuteAddOneMinute",
+                {{at(1, 9, 5, 0), {{kOrders, {"ALICE"}}}, true},
+                 {at(1, 9, 5, 40), {{kOrders, {"ALICE"}}}, false, true},
+                 {at(1, 9, 6, 10), {{kOrders, {"ALICE", "BOB"}}}},
+                 {at(1, 9, 6, 50), {{kOrders, {"BOB"}}}, false, true},
+                 {at(1, 9, 6, 55), {{kOrders, {"ALICE", "BOB"}}}},
+                 {at(1, 9, 7, 0), {{kOrders, {"ALICE", "BOB"}}}, false, true},
+                 {at(1, 9, 7, 30), {{kOrders, {""}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:07 am | 09:05 am,09:06 am, "
+                 "| 09:06 am,09:07 am, | 2 | 2 | 0",
+                 "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:06 am | 09:07 am | 09:06 am, | 09:07 "
+                 "am, | 1 | 1 | 0"}},
+            Scenario{
+                "MidnightWhileAutoScanRuns",
+                {{at(1, 23, 58), {{kOrders, {"ALICE", "BOB"}}}, true},
+                 {at(1, 23, 59), {{kOrders, {"ALICE"}}}},
+                 {at(2, 0, 1), {{kOrders, {"ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 11:58 pm | 12:01 am | 11:58 pm, | 12:01 "
+                 "am, | 2 | 1 | 0",
+                 "2026-12-09 | G:\\ORDERS.DBF | BOB | 11:58 pm | 11:59 pm | 11:58 pm, | 11:59 "
+                 "pm, | 1 | 1 | 0",
+                 "2026-12-10 | G:\\ORDERS.DBF | ALICE | 12:01 am | Null | 12:01 am, | Null | 0 "
+                 "| 1 | -1"}},
+            Scenario{
+                "AutoScanSwitchedOnAgainOnALaterDayLeavesOldRowsOpen",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                 {at(3, 10, 0), {{kOrders, {"BOB"}}}, true}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 0 "
+                 "| 1 | -1",
+                 "2026-12-11 | G:\\ORDERS.DBF | BOB | 10:00 am | Null | 10:00 am, | Null | 0 | 1 "
+                 "| -1"}},
+            Scenario{
+                "Apostrophes",
+                {{at(1, 9, 5), {{"G:\\O'BRIEN\\IT'S.DBF", {"O'NEIL"}}}, true},
+                 {at(1, 9, 6), {{"G:\\O'BRIEN\\IT'S.DBF", {"O'NEIL"}}}},
+                 {at(1, 9, 7), {{"G:\\O'BRIEN\\IT'S.DBF", {""}}}}},
+                {"2026-12-09 | G:\\O'BRIEN\\IT'S.DBF | O'NEIL | 09:05 am | 09:07 am | 09:05 am, "
+                 "| 09:07 am, | 2 | 1 | 0"}},
+            Scenario{
+                "OneMinutePerScanWhateverTheConnections",
+                {{at(1, 9, 5), {{kOrders, {"ALICE", "BOB", "ALICE", "ALICE"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {"ALICE", "", "BOB", "ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1",
+                 "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | Null | 09:05 am, | Null | 1 | 1 "
+                 "| -1"}},
+            Scenario{
+                "PathAndUserMatchWithoutRegardToCase",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
+                 {at(1, 9, 6), {{"g:\\orders.dbf", {"alice"}}, {kOrders, {"ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1"}})),
+    [](const ::testing::TestParamInfo<std::tuple<LogDb::Engine, Scenario>>& info) {
+        return std::string(std::get<0>(info.param) == LogDb::Engine::SQLite ? "SQLite_"
+                                                                            : "PostgreSQL_") +
+               std::get<1>(info.param).name;
+    });
 
 TEST_F(UsageLogTest, ASecondRowOfAPairAddedByHandIsPassedOverAndClosed) {
     UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);

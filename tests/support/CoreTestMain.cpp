@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 
+#include "support/PostgresServer.h"
 #include "support/TestEnvironment.h"
 
 int main(int argc, char** argv) {
     tavrel::test::isolateEnvironment();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    tavrel::test::PostgresServer::stopShared();
+    return status;
 }

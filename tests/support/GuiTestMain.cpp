@@ -2,11 +2,14 @@
 
 #include <QApplication>
 
+#include "support/PostgresServer.h"
 #include "support/TestEnvironment.h"
 
 int main(int argc, char** argv) {
     tavrel::test::isolateEnvironment();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    tavrel::test::PostgresServer::stopShared();
+    return status;
 }

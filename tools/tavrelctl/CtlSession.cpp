@@ -7,6 +7,7 @@
 #include "common/AppTitle.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
+#include "monitor/LogLocation.h"
 
 namespace tavrel {
 
@@ -28,6 +29,11 @@ QString resolveSitePath(const QString& given, QTextStream& err) {
         err << "tavrelctl: " << problem << "\n";
     }
     return QFileInfo(path).absoluteFilePath();
+}
+
+QString currentLogLocation() {
+    IniSettingsStore settings;
+    return loglocation::current(settings, appFolder());
 }
 
 CtlSession::CtlSession(QTextStream& err) : m_err(err), m_prompts(err) {}

@@ -18,6 +18,10 @@ class EmulatedNetWare;
 // reported on err).
 QString resolveSitePath(const QString& given, QTextStream& err);
 
+// The usage log the user's settings name: tavrel.mdb in the program's folder or a
+// shared log's postgresql:// address.
+QString currentLogLocation();
+
 // What the program itself runs with, for the commands that scan or keep the log: the
 // user's settings, the system clock, the site's servers and the program's folder.
 class CtlSession {

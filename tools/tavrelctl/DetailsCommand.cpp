@@ -6,6 +6,7 @@
 #include <QJsonObject>
 
 #include "CommandArgs.h"
+#include "CtlSession.h"
 #include "common/AppFolder.h"
 #include "external/logdb/LogDb.h"
 #include "logquery/DayDetails.h"
@@ -85,8 +86,7 @@ int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& er
         err << "tavrelctl details: Invalid date " << dateText << "\n";
         return kBadUsage;
     }
-    const QString path =
-        resolveAppFolder(QCoreApplication::applicationDirPath()) + QStringLiteral("tavrel.mdb");
+    const QString path = currentLogLocation();
     LogDb db;
     if (!LogDb::LogExists(path) || !db.open(path)) {
         err << "tavrelctl details: No usage log in " << path << "\n";

@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 
 #include "CommandArgs.h"
+#include "CtlSession.h"
 #include "common/AppFolder.h"
 #include "external/logdb/LogDb.h"
 #include "logquery/ExportText.h"
@@ -32,6 +33,9 @@ QString usage() {
         "\n");
     for (const JetTranslationRule& rule : jetTranslationRules()) {
         text += QStringLiteral("  %1\n      -> %2\n").arg(rule.jet, rule.sqlite);
+        if (rule.postgres != rule.sqlite) {
+            text += QStringLiteral("      -> %1 (shared log)\n").arg(rule.postgres);
+        }
     }
     text += QStringLiteral(
         "\n"
@@ -97,8 +101,7 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
         text = *loaded;
     }
 
-    const QString path =
-        resolveAppFolder(QCoreApplication::applicationDirPath()) + QStringLiteral("tavrel.mdb");
+    const QString path = currentLogLocation();
     LogDb db;
     // The window creates a missing log too; a file that is not a database stays untouched.
     if (!(LogDb::LogExists(path) ? db.open(path) : db.create(path))) {
@@ -108,7 +111,7 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     const bool json = parsed.has(QStringLiteral("json"));
     QSqlQuery query(db.database());
     query.setForwardOnly(true);
-    if (!query.exec(translateJetSql(querytext::runStatement(text)))) {
+    if (!query.exec(translateJetSql(querytext::runStatement(text), db.engine()))) {
         err << "tavrelctl query: " << querytexts::kUnableToProcess << ": "
             << LogDb::errorOf(query.lastError()).description << "\n";
         return kStatementFailed;
@@ -116,7 +119,9 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     const QSqlRecord record = query.isSelect() ? query.record() : QSqlRecord();
     QStringList columns;
     for (int c = 0; c < record.count(); ++c) {
-        columns.append(record.fieldName(c));
+        columns.append(db.engine() == LogDb::Engine::PostgreSQL
+                           ? LogDb::columnTitle(record.fieldName(c))
+                           : record.fieldName(c));
     }
     if (json) {
         out << "{\"columns\": "

@@ -9,12 +9,14 @@
 
 #include "CommandArgs.h"
 #include "CtlSession.h"
+#include "LogAdminCommand.h"
 #include "common/AppTitle.h"
 #include "common/Clock.h"
 #include "common/PrintableText.h"
 #include "common/TimeText.h"
 #include "mainwindow/TreeOptions.h"
 #include "monitor/AutoScan.h"
+#include "monitor/LogLocation.h"
 #include "monitor/ReleaseWatch.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanRecorder.h"
@@ -37,11 +39,14 @@ const char* const kScanUsage =
 
 const char* const kLogUsage =
     "Usage: tavrelctl log\n"
+    "       tavrelctl log location [URI|default]\n"
+    "       tavrelctl log migrate --to URI [--station NAME]\n"
     "\n"
     "Scans once and brings the usage log up to date, as an automatic scan storing its\n"
     "results does; run it once a minute (cron) to keep the log without the program.\n"
     "Exit status 0 when the log was updated, 1 when the scan did not end normally, 2 when\n"
-    "the log could not be updated (the reason is printed).\n";
+    "the log could not be updated (the reason is printed).\n"
+    "\"tavrelctl log location help\" describes the shared log's commands.\n";
 
 const char* const kWatchUsage =
     "Usage: tavrelctl watch [--interval SECONDS] [--store]\n"
@@ -181,6 +186,9 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
 }
 
 int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (isLogAdminCommand(args)) {
+        return runLogAdminCommand(args, out, err);
+    }
     int status = 0;
     if (!parse("log", args, {}, {}, kLogUsage, out, err, &status)) {
         return status;
@@ -191,8 +199,9 @@ int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     }
     AppContext& context = session.context();
     QDate lastScanDate = loadLastScanDate(context.settings(), context.clock().now().date());
-    UsageLog usageLog(UsageLog::databasePathIn(context.AppFolder), context.clock(),
+    UsageLog usageLog(loglocation::current(context.settings(), context.AppFolder), context.clock(),
                       context.prompts(), lastScanDate);
+    usageLog.setStation(loglocation::station(context.settings()));
     QString logFailure;
     HeadlessScan scan(context);
     scan.cycle.setLogUpdate([&](const ScanFileTable& scanFiles) {
@@ -243,8 +252,9 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 
     AutoScan autoScan(clock);
     autoScan.switchOn();
-    UsageLog usageLog(UsageLog::databasePathIn(context.AppFolder), clock, context.prompts(),
-                      autoScan.LastScanDate);
+    UsageLog usageLog(loglocation::current(context.settings(), context.AppFolder), clock,
+                      context.prompts(), autoScan.LastScanDate);
+    usageLog.setStation(loglocation::station(context.settings()));
     HeadlessScan scan(context);
     scan.cycle.setLogUpdate([&](const ScanFileTable& scanFiles) {
         const QString reason = usageLog.UpdateUsageLog(scanFiles);

@@ -2,10 +2,13 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+
+#include "external/logdb/PgUri.h"
 
 namespace tavrel {
 
@@ -32,7 +35,55 @@ const char* const kCreateIndex =
     "CREATE INDEX IF NOT EXISTS Log_Date_File_User ON Log "
     "(Date, File COLLATE NOCASE, User COLLATE NOCASE)";
 
+// The shared log: the same columns (lower case, as PostgreSQL folds unquoted names), File
+// and User without regard to case through citext, Opened -1 / 0 as an integer, then the
+// station that stored the row and the row's number. StoredScan keeps each station's last
+// stored minute.
+const char* const kPgCreate[] = {
+    "CREATE EXTENSION IF NOT EXISTS citext",
+    "CREATE TABLE IF NOT EXISTS log ("
+    "date DATE NULL, "
+    "file CITEXT NULL, "
+    "\"user\" CITEXT NULL, "
+    "in_time VARCHAR(8) NULL, "
+    "out_time VARCHAR(8) NULL, "
+    "in_times TEXT NULL, "
+    "out_times TEXT NULL, "
+    "mins SMALLINT NULL, "
+    "opens SMALLINT NULL, "
+    "opened SMALLINT NOT NULL DEFAULT 0, "
+    "station VARCHAR(255) NOT NULL DEFAULT '', "
+    "id BIGSERIAL PRIMARY KEY) "
+    // Today's rows change every minute: room in each page lets a new version stay beside
+    // the old one, without touching the indexes.
+    "WITH (fillfactor = 90)",
+    "CREATE INDEX IF NOT EXISTS log_date_file_user ON log (date, file, \"user\")",
+    "CREATE TABLE IF NOT EXISTS storedscan (station VARCHAR(255) PRIMARY KEY, minute TEXT)",
+};
+
 }  // namespace
+
+LogDb::Engine LogDb::engineOf(const QString& location) {
+    return isPostgresLocation(location) ? Engine::PostgreSQL : Engine::SQLite;
+}
+
+QString LogDb::columnTitle(const QString& name) {
+    static const QStringList kTitles = {
+        QStringLiteral("Date"),      QStringLiteral("File"),     QStringLiteral("User"),
+        QStringLiteral("In_Time"),   QStringLiteral("Out_Time"), QStringLiteral("In_Times"),
+        QStringLiteral("Out_Times"), QStringLiteral("Mins"),     QStringLiteral("Opens"),
+        QStringLiteral("Opened"),    QStringLiteral("Station"),  QStringLiteral("Id")};
+    for (const QString& title : kTitles) {
+        if (title.compare(name, Qt::CaseInsensitive) == 0) {
+            return title;
+        }
+    }
+    return name;
+}
+
+QString LogDb::rowIdColumn() const {
+    return m_engine == Engine::PostgreSQL ? QStringLiteral("id") : QStringLiteral("rowid");
+}
 
 LogDb::LogDb(int busyTimeoutMs)
     : m_busyTimeoutMs(busyTimeoutMs),
@@ -57,9 +108,44 @@ bool LogDb::fail(int number, const QString& description) {
     return false;
 }
 
+bool LogDb::openPostgres(const QString& uri) {
+    const PgUriParse parsed = parsePostgresUri(uri);
+    if (!parsed.parts) {
+        return fail(kCantOpen, parsed.error);
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    if (!db.isValid()) {
+        QSqlDatabase::removeDatabase(m_connectionName);
+        return fail(kCantOpen, QStringLiteral("The PostgreSQL driver of Qt is not installed "
+                                              "(package libqt6sql6-psql)."));
+    }
+    const PgConnectionParts& parts = *parsed.parts;
+    db.setHostName(parts.host);
+    db.setPort(parts.port);
+    db.setDatabaseName(parts.database);
+    db.setUserName(parts.user);
+    QStringList options = parts.options;
+    // An unreachable server must not hold a scan for libpq's default of forever.
+    if (options.filter(QRegularExpression(QStringLiteral("^connect_timeout="))).isEmpty()) {
+        options.append(QStringLiteral("connect_timeout=5"));
+    }
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    m_path = uri;
+    if (!db.open()) {
+        const LogDbError error = errorOf(db.lastError());
+        db = QSqlDatabase();
+        return fail(error.number, error.description);
+    }
+    return true;
+}
+
 bool LogDb::openConnection(const QString& path, bool mayCreate) {
     close();
     m_lastError = {};
+    m_engine = engineOf(path);
+    if (m_engine == Engine::PostgreSQL) {
+        return openPostgres(path);
+    }
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         return fail(kCantOpen, QStringLiteral("'%1' is not a file.").arg(path));
@@ -110,6 +196,15 @@ bool LogDb::create(const QString& path) {
     if (!openConnection(path, true)) {
         return false;
     }
+    if (m_engine == Engine::PostgreSQL) {
+        for (const char* sql : kPgCreate) {
+            const LogDbResult result = exec(QString::fromLatin1(sql));
+            if (!result.ok()) {
+                return fail(result.error.number, result.error.description);
+            }
+        }
+        return true;
+    }
     for (const char* sql : {kCreateTable, kCreateIndex}) {
         const LogDbResult result = exec(QString::fromLatin1(sql));
         if (!result.ok()) {
@@ -131,8 +226,12 @@ void LogDb::close() {
 }
 
 bool LogDb::hasLogTable() {
-    const LogDbResult result = exec(
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Log'"));
+    const LogDbResult result =
+        exec(m_engine == Engine::PostgreSQL
+                 ? QStringLiteral("SELECT count(*) FROM information_schema.tables "
+                                  "WHERE table_schema = current_schema() AND table_name = 'log'")
+                 : QStringLiteral(
+                       "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Log'"));
     return result.kind == LogDbResult::Kind::Rows && !result.rows.isEmpty() &&
            result.rows.first().value(0).toInt() > 0;
 }
@@ -146,7 +245,9 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     }
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
+    // Unprepared without parameters: PostgreSQL prepares only queries and row changes.
+    const bool direct = params.isEmpty() && m_engine == Engine::PostgreSQL;
+    if (!direct && !query.prepare(sql)) {
         result.error = errorOf(query.lastError());
         m_lastError = result.error;
         return result;
@@ -154,7 +255,7 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     for (const QVariant& value : params) {
         query.addBindValue(value);
     }
-    if (!query.exec()) {
+    if (!(direct ? query.exec(sql) : query.exec())) {
         result.error = errorOf(query.lastError());
         m_lastError = result.error;
         return result;
@@ -165,7 +266,8 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     }
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) {
-        result.columns.append(record.fieldName(i));
+        result.columns.append(m_engine == Engine::PostgreSQL ? columnTitle(record.fieldName(i))
+                                                             : record.fieldName(i));
     }
     while (query.next()) {
         QVariantList row;
@@ -191,11 +293,21 @@ LogDbError LogDb::errorOf(const QSqlError& error) {
     if (text.isEmpty()) {
         text = error.driverText();
     }
+    // libpq explains a failed connection over several lines; the first says what failed.
+    // Its "ERROR:" before a statement's error says nothing a caller's message does not.
+    text = text.trimmed();
+    if (text.startsWith(QLatin1String("ERROR:"))) {
+        text = text.mid(6).trimmed();
+    }
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    if (lineEnd > 0) {
+        text = text.left(lineEnd).trimmed();
+    }
     return {numeric ? number : 1, text};
 }
 
 bool LogDb::LogExists(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
+    if (!isPostgresLocation(path) && !QFileInfo(path).isFile()) {
         return false;
     }
     LogDb db;

@@ -27,12 +27,19 @@ struct LogDbResult {
     bool ok() const { return kind != Kind::Failed; }
 };
 
-// One connection to a usage log file: SQLite through QtSql, in WAL mode with a busy
-// timeout so that the program and a second process can use the file together. Each
-// LogDb owns its own uniquely named Qt connection, released by close() or destruction.
-// Opening never creates a file; create() does.
+// One connection to a usage log: an SQLite file through QtSql, in WAL mode with a busy
+// timeout so that the program and a second process can use the file together, or a
+// PostgreSQL database (a postgresql:// location) shared by several stations. Each LogDb
+// owns its own uniquely named Qt connection, released by close() or destruction.
+// Opening never creates a file or a table; create() does.
+//
+// The shared log's table holds two columns more, after Opened: Station (the monitoring
+// station that stored the row) and Id (the row's number, as rowid is in SQLite). Its
+// names are in lower case, PostgreSQL's folding, so unquoted statements find them.
 class LogDb {
 public:
+    enum class Engine { SQLite, PostgreSQL };
+
     static constexpr int kDefaultBusyTimeoutMs = 3000;
     // SQLite's own numbers for the errors this class raises itself.
     static constexpr int kCantOpen = 14;
@@ -43,15 +50,20 @@ public:
     LogDb(const LogDb&) = delete;
     LogDb& operator=(const LogDb&) = delete;
 
-    // Opens an existing database file; false (see lastError) when the file is missing
-    // or is not a database. The file is left as it was in both cases.
-    bool open(const QString& path);
+    // Opens an existing database file or PostgreSQL database; false (see lastError) when
+    // the file is missing, is not a database, or the server cannot be reached. The file is
+    // left as it was in every case.
+    bool open(const QString& location);
     // Opens the file, creating it when missing, and adds table Log (with its index) when
-    // the file does not hold it yet. A file that is not a database is refused, untouched.
-    bool create(const QString& path);
+    // the database does not hold it yet. A file that is not a database is refused,
+    // untouched.
+    bool create(const QString& location);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
+    Engine engine() const { return m_engine; }
+    // The column that numbers the rows: SQLite's rowid, the shared log's Id.
+    QString rowIdColumn() const;
 
     // True when the open database holds table Log.
     bool hasLogTable();
@@ -63,18 +75,24 @@ public:
     // The Qt connection, for prepared statements and transactions of callers that need them.
     QSqlDatabase database() const;
 
-    // True when the file exists and holds table Log.
-    static bool LogExists(const QString& path);
+    // True when the file (or PostgreSQL database) exists and holds table Log.
+    static bool LogExists(const QString& location);
+    static Engine engineOf(const QString& location);
+    // A column's heading: a column of the shared log in the spelling of the SQLite log
+    // (date as Date, in_time as In_Time); any other name as it is.
+    static QString columnTitle(const QString& name);
     // The number and text of an error from a query run on database().
     static LogDbError errorOf(const QSqlError& error);
 
 private:
     bool openConnection(const QString& path, bool mayCreate);
+    bool openPostgres(const QString& uri);
     bool fail(int number, const QString& description);
 
     int m_busyTimeoutMs;
     QString m_connectionName;
     QString m_path;
+    Engine m_engine = Engine::SQLite;
     LogDbError m_lastError;
 };
 

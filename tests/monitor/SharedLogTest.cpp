@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "external/logdb/LogDb.h"
+#include "monitor/LogMigration.h"
+#include "monitor/UsageLog.h"
+#include "support/FakeClock.h"
+#include "support/PostgresServer.h"
+#include "support/ScriptedPrompts.h"
+
+namespace tavrel {
+namespace {
+
+const QString kOrders = QStringLiteral("G:\\ORDERS.DBF");
+
+QDateTime at(int hour, int minute) {
+    return QDateTime(QDate(2026, 12, 9), QTime(hour, minute));
+}
+
+// The shared log's rows: station, file, user, times, minutes, opens and Opened.
+QStringList sharedRows(const QString& uri) {
+    LogDb db;
+    if (!db.open(uri)) {
+        return {QStringLiteral("no log: ") + db.lastError().description};
+    }
+    const LogDbResult result = db.exec(QStringLiteral(
+        "SELECT station, date, file, \"user\", in_time, out_time, mins, opens, opened "
+        "FROM log ORDER BY station, date, file, \"user\", id"));
+    QStringList rows;
+    for (const QVariantList& row : result.rows) {
+        QStringList cells;
+        for (const QVariant& cell : row) {
+            cells.append(cell.isNull() ? QStringLiteral("Null") : cell.toString());
+        }
+        rows.append(cells.join(QStringLiteral(" | ")));
+    }
+    return rows;
+}
+
+class SharedLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TAVREL_REQUIRE_POSTGRES();
+        m_uri = test::PostgresServer::shared().newDatabase();
+        ASSERT_FALSE(m_uri.isEmpty());
+    }
+
+    UsageLog& station(const QString& name, QDate& lastScanDate) {
+        m_logs.push_back(std::make_unique<UsageLog>(m_uri, m_clock, m_prompts, lastScanDate));
+        m_logs.back()->setStation(name);
+        return *m_logs.back();
+    }
+
+    QString m_uri;
+    test::FakeClock m_clock{at(9, 0)};
+    test::ScriptedPrompts m_prompts;
+    std::vector<std::unique_ptr<UsageLog>> m_logs;
+};
+
+TEST_F(SharedLogTest, TwoStationsWatchingOneFileEachKeepTheirOwnMinutes) {
+    QDate firstDay;
+    QDate secondDay;
+    UsageLog& first = station(QStringLiteral("DESK1"), firstDay);
+    UsageLog& second = station(QStringLiteral("DESK2"), secondDay);
+    // Neither needs the other to stop storing: there is no writer lock on a shared log.
+    EXPECT_EQ(first.startStoring(), QString());
+    EXPECT_EQ(second.startStoring(), QString());
+    for (int minute = 0; minute <= 10; ++minute) {
+        m_clock.set(at(9, minute));
+        ASSERT_EQ(first.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+        ASSERT_EQ(second.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    }
+    EXPECT_EQ(sharedRows(m_uri),
+              QStringList({"DESK1 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:00 am | Null | 10 "
+                           "| 1 | -1",
+                           "DESK2 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:00 am | Null | 10 "
+                           "| 1 | -1"}));
+}
+
+TEST_F(SharedLogTest, AServerStoppedDuringAnUpdateLosesNothingAndTheNextScanGoesOn) {
+    test::PostgresServer& server = test::PostgresServer::shared();
+    QDate lastScanDate;
+    UsageLog& log = station(QStringLiteral("DESK1"), lastScanDate);
+    m_clock.set(at(9, 5));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    const QStringList before = sharedRows(m_uri);
+
+    // Another connection holds ALICE's row, so the next update stops half-way, after
+    // writing its minute, until the server goes.
+    LogDb holder;
+    ASSERT_TRUE(holder.open(m_uri));
+    ASSERT_TRUE(holder.exec(QStringLiteral("BEGIN")).ok());
+    ASSERT_TRUE(holder.exec(QStringLiteral("SELECT * FROM log FOR UPDATE")).ok());
+    m_clock.set(at(9, 6));
+    std::atomic<bool> done{false};
+    QString reason;
+    // A connection belongs to the thread that made it: this writer works in its own.
+    std::thread update([&] {
+        QDate otherLastScanDate = lastScanDate;
+        UsageLog other(m_uri, m_clock, m_prompts, otherLastScanDate);
+        other.setStation(QStringLiteral("DESK1"));
+        reason = other.UpdateUsageLog({{kOrders, {"ALICE", "BOB"}}});
+        done = true;
+    });
+    bool waiting = false;
+    for (int tries = 0; tries < 100 && !waiting; ++tries) {
+        QThread::msleep(50);
+        LogDb probe;
+        waiting =
+            probe.open(m_uri) && probe.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
+                                                           "WHERE wait_event_type = 'Lock'"))
+                                         .rows.value(0)
+                                         .value(0)
+                                         .toInt() > 0;
+    }
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(server.stop());
+    update.join();
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(reason.isEmpty());
+    holder.close();
+
+    // While the server is away every update says why it stored nothing.
+    m_clock.set(at(9, 7));
+    EXPECT_FALSE(log.UpdateUsageLog({{kOrders, {"ALICE", "BOB"}}}).isEmpty());
+
+    ASSERT_TRUE(server.start());
+    EXPECT_EQ(sharedRows(m_uri), before);
+    m_clock.set(at(9, 8));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE", "BOB"}}}), QString());
+    EXPECT_EQ(sharedRows(m_uri),
+              QStringList({"DESK1 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 1 "
+                           "| 1 | -1",
+                           "DESK1 | 2026-12-09 | G:\\ORDERS.DBF | BOB | 09:08 am | Null | 0 "
+                           "| 1 | -1"}));
+}
+
+TEST_F(SharedLogTest, MigratingTwiceAddsNothingAndTheStationGoesOnFromTheCopy) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/tavrel.mdb");
+    QDate lastScanDate;
+    {
+        UsageLog desk(path, m_clock, m_prompts, lastScanDate);
+        for (int minute : {5, 6, 7}) {
+            m_clock.set(at(9, minute));
+            ASSERT_EQ(desk.UpdateUsageLog({{kOrders, {"ALICE", minute == 5 ? "BOB" : ""}}}),
+                      QString());
+        }
+    }
+    const LogMigrationResult first = migrateLog(path, m_uri, QStringLiteral("DESK1"));
+    EXPECT_EQ(first.error, QString());
+    EXPECT_EQ(first.copied, 2);
+    const QStringList copied = sharedRows(m_uri);
+    EXPECT_EQ(copied,
+              QStringList({"DESK1 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 2 "
+                           "| 1 | -1",
+                           "DESK1 | 2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:06 am | 1 "
+                           "| 1 | 0"}));
+    const LogMigrationResult second = migrateLog(path, m_uri, QStringLiteral("DESK1"));
+    EXPECT_EQ(second.error, QString());
+    EXPECT_EQ(second.copied, 0);
+    EXPECT_EQ(second.present, 2);
+    EXPECT_EQ(sharedRows(m_uri), copied);
+
+    // The desk switched to the shared log carries its open row on.
+    UsageLog& shared = station(QStringLiteral("DESK1"), lastScanDate);
+    m_clock.set(at(9, 8));
+    ASSERT_EQ(shared.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    EXPECT_EQ(sharedRows(m_uri).value(0),
+              "DESK1 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 3 | 1 | -1");
+
+    EXPECT_FALSE(migrateLog(path, test::PostgresServer::shared().uri(QStringLiteral("nodb")),
+                            QStringLiteral("DESK1"))
+                     .error.isEmpty());
+    EXPECT_FALSE(
+        migrateLog(dir.path() + QStringLiteral("/none.mdb"), m_uri, QStringLiteral("DESK1"))
+            .error.isEmpty());
+}
+
+}  // namespace
+}  // namespace tavrel

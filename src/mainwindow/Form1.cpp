@@ -294,8 +294,19 @@ void Form1::createControls() {
     connect(mnuPopupNotify, &QAction::triggered, this, &Form1::mnuPopupNotify_Click);
     connect(txtHeldLimit, &QSpinBox::valueChanged, this,
             [this](int minutes) { m_release.setHeldLimitMinutes(minutes); });
-    m_scan.setFinished(
-        [this](const ScanFileTable& scanFiles) { m_notices += m_release.scanned(scanFiles); });
+    m_scan.setFinished([this](const ScanFileTable& scanFiles) {
+        // Users who held a file before this run began count from the log's time of their
+        // open, read once, from the first scan stored.
+        if (!m_openSinceRead && m_usageLog && m_usageLog->storing()) {
+            m_openSince = m_usageLog->openSince();
+            m_openSinceRead = true;
+        }
+        m_notices += m_release.scanned(scanFiles);
+    });
+    m_release.setStayStart([this](const QString& path, const QString& user) {
+        const auto found = m_openSince.constFind(UsageLog::openSinceKey(path, user));
+        return found == m_openSince.cend() ? std::nullopt : std::optional<QDateTime>(*found);
+    });
     connect(cmdFind, &QPushButton::clicked, this, &Form1::cmdFind_Click);
     connect(cmdFindNext, &QPushButton::clicked, this, &Form1::cmdFindNext_Click);
     connect(mnuTrayRestore, &QAction::triggered, this, &Form1::mnuTrayRestore_Click);

@@ -262,7 +262,9 @@ private:
     APIStuff m_tray;
     std::unique_ptr<UsageLog> m_usageLog;
     ReleaseWatch m_release;
-    QList<ReleaseNotice> m_notices;  // of the scan in progress
+    QList<ReleaseNotice> m_notices;         // of the scan in progress
+    QHash<QString, QDateTime> m_openSince;  // the log's open rows at the first stored scan
+    bool m_openSinceRead = false;
 
     // Nodes by ScanView index (1-based). During a scan (busy), children of a top-level
     // node wait in m_pending, unattached, until the scan yields or ends.

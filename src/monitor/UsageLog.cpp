@@ -442,6 +442,46 @@ QString UsageLog::updateShared(const ScanFileTable& scanFiles) {
     }
 }
 
+QHash<QString, QDateTime> UsageLog::openSince() {
+    QHash<QString, QDateTime> since;
+    LogDb own(m_busyTimeoutMs);
+    LogDb* db = m_sharedDb.get();
+    if (db == nullptr) {
+        if ((!shared() && !QFileInfo::exists(m_databasePath)) || !own.open(m_databasePath)) {
+            return since;
+        }
+        db = &own;
+    }
+    const Scope scope = scopeOf(*db, m_station);
+    QSqlQuery query(db->database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT File, \"user\", In_Times FROM Log "
+                                      "WHERE Date = ? AND Opened <> 0") +
+                       scope.clause)) {
+        return since;
+    }
+    const QDate today = m_clock.now().date();
+    query.addBindValue(dateText(today));
+    for (const QVariant& value : scope.params) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        return since;
+    }
+    while (query.next()) {
+        // In_Times lists the opens as "hh:mm am," items; the last is the open that lasts.
+        const QStringList opens =
+            query.value(2).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+        const QTime time =
+            QTime::fromString(opens.value(opens.size() - 1).trimmed(), QStringLiteral("hh:mm ap"));
+        if (time.isValid()) {
+            since.insert(openSinceKey(query.value(0).toString(), query.value(1).toString()),
+                         QDateTime(today, time));
+        }
+    }
+    return since;
+}
+
 QString UsageLog::openLog(LogDb& db) {
     if (!db.open(m_databasePath)) {
         return reasonOf(db, db.lastError());

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <memory>
 
@@ -48,6 +50,13 @@ public:
     bool storing() const;
 
     const QString& databasePath() const { return m_databasePath; }
+    // When each of today's open rows of this station was last opened, keyed by
+    // openSinceKey(file, user); empty when the log cannot be read.
+    QHash<QString, QDateTime> openSince();
+    static QString openSinceKey(const QString& file, const QString& user) {
+        return file.toUpper() + QLatin1Char('\n') + user.toUpper();
+    }
+
     // The name this station's rows carry in a shared log: the host name unless set.
     const QString& station() const { return m_station; }
     void setStation(const QString& station) { m_station = station; }

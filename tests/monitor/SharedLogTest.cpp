@@ -79,6 +79,7 @@ TEST_F(SharedLogTest, TwoStationsWatchingOneFileEachKeepTheirOwnMinutes) {
                            "| 1 | -1",
                            "DESK2 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:00 am | Null | 10 "
                            "| 1 | -1"}));
+    EXPECT_EQ(first.openSince(), (QHash<QString, QDateTime>{{"G:\\ORDERS.DBF\nALICE", at(9, 0)}}));
 }
 
 TEST_F(SharedLogTest, AServerStoppedDuringAnUpdateLosesNothingAndTheNextScanGoesOn) {

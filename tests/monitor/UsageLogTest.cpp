@@ -243,6 +243,22 @@ INSTANTIATE_TEST_SUITE_P(
                std::get<1>(info.param).name;
     });
 
+TEST_F(UsageLogTest, OpenSinceGivesTheLastOpenOfTodaysOpenRows) {
+    UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
+    EXPECT_TRUE(log.openSince().isEmpty());  // no log yet
+    const std::pair<QDateTime, ScanFileTable> scans[] = {
+        {at(1, 9, 0), {{kOrders, {"ANNA", "BOB"}}, {kLedger, {"BOB"}}}},
+        {at(1, 9, 5), {{kOrders, {"BOB"}}, {kLedger, {"BOB"}}}},
+        {at(1, 13, 20), {{kOrders, {"ANNA", "BOB"}}, {kLedger, {""}}}},
+    };
+    for (const auto& [moment, scan] : scans) {
+        m_clock.set(moment);
+        ASSERT_EQ(log.UpdateUsageLog(scan), QString());
+    }
+    EXPECT_EQ(log.openSince(), (QHash<QString, QDateTime>{{"G:\\ORDERS.DBF\nANNA", at(1, 13, 20)},
+                                                          {"G:\\ORDERS.DBF\nBOB", at(1, 9, 0)}}));
+}
+
 TEST_F(UsageLogTest, ASecondRowOfAPairAddedByHandIsPassedOverAndClosed) {
     UsageLog log(path(), m_clock, m_prompts, m_autoScan.LastScanDate);
     m_autoScan.switchOn();

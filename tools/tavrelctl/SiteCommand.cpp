@@ -23,6 +23,7 @@
 #include "external/netware/SiteIndex.h"
 #include "external/netware/SiteSimulation.h"
 #include "external/netware/VolumePath.h"
+#include "external/samba/SambaNetWare.h"
 #include "external/samba/SiteBackend.h"
 
 namespace tavrel {
@@ -358,6 +359,11 @@ int showSamba(const QString& path, QTextStream& out, QTextStream& err) {
     const std::unique_ptr<EmulatedNetWare> client = openSiteClient(path);
     if (client->NWCallsInit() != nwcode::kSuccessful) {
         err << "tavrelctl site: " << printableText(client->initFailureReason()) << "\n";
+        return kRefused;
+    }
+    const QString problem = static_cast<SambaNetWare&>(*client).readServer();
+    if (!problem.isEmpty()) {
+        err << "tavrelctl site: " << printableText(problem) << "\n";
         return kRefused;
     }
     out << "Samba site file: " << printableText(path) << "\n";

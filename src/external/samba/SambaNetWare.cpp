@@ -122,13 +122,10 @@ void SambaNetWare::ensureFresh() {
 }
 
 NWCCODE SambaNetWare::NWCallsInit() {
+    // Only an unsound configuration stops the client: a server that cannot be read now is
+    // reported by each scan that finds it so, and may answer the next one.
     if (!m_configError.isEmpty()) {
         m_initError = m_configError;
-        return nwcode::kClientNotPresent;
-    }
-    const QString problem = readServer();
-    if (!problem.isEmpty()) {
-        m_initError = problem;
         return nwcode::kClientNotPresent;
     }
     m_initError.clear();
@@ -198,6 +195,11 @@ NWCCODE SambaNetWare::NWSendBroadcastMessage(NWCONN_HANDLE, const QByteArray&,
 NWCCODE SambaNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM connNumber) {
     if (!m_configError.isEmpty() || conn != connectionHandle(m_config.server)) {
         return nwcode::kInvalidConnection;
+    }
+    // The server as it is now: a number names its session for as long as that lives, so a
+    // client that has gone since the scan is not mistaken for another on its smbd pid.
+    if (!readServer().isEmpty()) {
+        return nwcode::kNoConsolePrivileges;
     }
     const auto client = m_clients.constFind(quint16(connNumber));
     if (client == m_clients.constEnd()) {

@@ -34,7 +34,7 @@ public:
     explicit SambaNetWare(const QString& configError);
 
     const SambaConfig& config() const { return m_config; }
-    // Reads the server now (also done by the first call of a scan that needs it); "" or why
+    // Reads the server now (the first call of each scan that needs it does so); "" or why
     // the server could not be read.
     QString readServer();
     // How many times the server was read.

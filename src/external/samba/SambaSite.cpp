@@ -31,7 +31,8 @@ constexpr quint16 kSupervisor = 0x0100;
 // Smbstatus prints times with the server's offset; the site holds wall-clock values.
 QDateTime wallClock(const QDateTime& time) {
     const QDateTime local = time.toLocalTime();
-    return QDateTime(local.date(), local.time(), Qt::UTC);
+    const QTime clock = local.time();
+    return QDateTime(local.date(), QTime(clock.hour(), clock.minute(), clock.second()), Qt::UTC);
 }
 
 std::optional<SiteAddress> ipv4Address(const QString& text) {

@@ -1,6 +1,7 @@
 #include "external/samba/SambaNetWare.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 
 #include "common/Module1.h"
@@ -28,6 +29,11 @@ QString failureText(const QStringList& command, const CommandOutput& output) {
     const QString said = firstLine(output.err);
     return QStringLiteral("%1 failed with exit code %2").arg(program).arg(output.exitCode) +
            (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
+}
+
+bool safeWord(const QString& text) {
+    static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_.$-]{1,80}$"));
+    return word.match(text).hasMatch() && !text.startsWith(QLatin1Char('-'));
 }
 
 }  // namespace
@@ -209,6 +215,17 @@ NWCCODE SambaNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM con
         QStringList(QSet<QString>(client->shares.begin(), client->shares.end()).values());
     NWCCODE result = shares.isEmpty() ? nwcode::kBadStationNumber : nwcode::kSuccessful;
     for (const QString& share : shares) {
+        // The control command may be ssh, whose far end reads its arguments as a shell
+        // line: a share name the server reported goes there only when it cannot be read
+        // as anything but one word.
+        if (!safeWord(share)) {
+            m_problem = QStringLiteral(
+                            "Connection not cleared: the share name %1 is not passed "
+                            "to a command")
+                            .arg(share);
+            result = nwcode::kNoConsolePrivileges;
+            continue;
+        }
         const QStringList command =
             m_config.controlCommand +
             QStringList{QString::number(client->pid), QStringLiteral("close-share"), share};

@@ -103,11 +103,18 @@ QString SambaNetWare::readServer() {
                            QString(), std::nullopt, QString()});
         return m_problem;
     }
-    const SambaRights rights =
-        m_config.posixRights ? SambaRights([](const SambaSession& session, const QString& file) {
-            return posixRightsOf(session.uid, session.gid, file);
-        })
-                             : SambaRights();
+    // Each user's groups are looked up once per read, not once per open file.
+    QHash<uint, std::vector<uint>> groups;
+    SambaRights rights;
+    if (m_config.posixRights) {
+        rights = [&groups](const SambaSession& session, const QString& file) {
+            auto it = groups.find(session.uid);
+            if (it == groups.end()) {
+                it = groups.insert(session.uid, groupsOf(session.uid, session.gid));
+            }
+            return posixRightsOf(session.uid, *it, file);
+        };
+    }
     SambaSite built = buildSambaSite(m_config, *status, m_numbers, rights);
     const QString unsound = setSite(std::move(built.site));
     if (!unsound.isEmpty()) {

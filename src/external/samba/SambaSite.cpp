@@ -289,7 +289,29 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
     return result;
 }
 
+std::vector<uint> groupsOf(uint uid, uint gid) {
+    std::vector<uint> result{gid};
+    const passwd* user = ::getpwuid(uid);
+    if (user == nullptr) {
+        return result;
+    }
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) {
+        groups.resize(std::size_t(count));
+        if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) {
+            return result;
+        }
+    }
+    result.assign(groups.begin(), groups.begin() + count);
+    return result;
+}
+
 quint16 posixRightsOf(uint uid, uint gid, const QString& file) {
+    return posixRightsOf(uid, groupsOf(uid, gid), file);
+}
+
+quint16 posixRightsOf(uint uid, const std::vector<uint>& groups, const QString& file) {
     struct stat info {};
     if (::stat(QFile::encodeName(file).constData(), &info) != 0) {
         return 0;
@@ -301,20 +323,8 @@ quint16 posixRightsOf(uint uid, uint gid, const QString& file) {
     mode_t bits = info.st_mode & S_IRWXO;
     if (info.st_uid == uid) {
         bits = (info.st_mode & S_IRWXU) >> 6;
-    } else {
-        bool member = info.st_gid == gid;
-        if (!member) {
-            const passwd* user = ::getpwuid(uid);
-            int count = 64;
-            std::vector<gid_t> groups(count);
-            if (user != nullptr && ::getgrouplist(user->pw_name, gid, groups.data(), &count) >= 0) {
-                member = std::find(groups.begin(), groups.begin() + count, info.st_gid) !=
-                         groups.begin() + count;
-            }
-        }
-        if (member) {
-            bits = (info.st_mode & S_IRWXG) >> 3;
-        }
+    } else if (std::find(groups.begin(), groups.end(), uint(info.st_gid)) != groups.end()) {
+        bits = (info.st_mode & S_IRWXG) >> 3;
     }
     quint16 mask = 0;
     if ((bits & 04) != 0) {

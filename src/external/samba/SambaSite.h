@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "external/netware/NetWareSite.h"
 #include "external/samba/SambaStatus.h"
@@ -75,5 +76,9 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
 // FileScan, write gives Write, Create, Delete and Modify, owning it AccessCtrl; root has
 // them all and Supervisor. 0 when the file cannot be read.
 quint16 posixRightsOf(uint uid, uint gid, const QString& file);
+// The same with the user's groups known (groupsOf).
+quint16 posixRightsOf(uint uid, const std::vector<uint>& groups, const QString& file);
+// A user's primary group and the groups the system lists the user in.
+std::vector<uint> groupsOf(uint uid, uint gid);
 
 }  // namespace tavrel

@@ -88,6 +88,9 @@ TEST_F(SambaServerTest, ScansShowWhoHoldsWhatAsTheServerDecided) {
     EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[2]", "TAVRELSMB1", "TAVRELSMB2",
                                    "G:\\APPS\\NOTES.TXT[1]", "TAVRELSMB1"}));
 
+    // The extended information reads the share's file.
+    EXPECT_EQ(run({"info", "G:\\ORDERS.DBF"}).exitCode, 0);
+
     // A client that disconnects is gone from the next scan.
     second->close();
     EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "G:\\APPS\\NOTES.TXT[1]",

@@ -232,6 +232,15 @@ TEST_F(SambaNetWareTest, ClearingCallsSmbcontrolAndTheRestSaysItIsNotSupported) 
                                          {"smbcontrol", "702", "close-share", "data"}}));
     EXPECT_EQ(client.NWClearConnectionNumber(conn, 9), nwcode::kBadStationNumber);
 
+    // A share name that a shell at the far end of ssh could read as more than a word is
+    // never passed on.
+    status.out.replace(R"("service": "data", "session_id": "4122")",
+                       R"("service": "data;reboot", "session_id": "4122")");
+    calls.clear();
+    EXPECT_EQ(client.NWClearConnectionNumber(conn, 2), nwcode::kNoConsolePrivileges);
+    EXPECT_EQ(calls.size(), 1);
+    EXPECT_TRUE(client.scanProblem().contains("data;reboot"));
+
     NWCCODE code = 0;
     EXPECT_FALSE(SendBroadcast(client, 1, "Backup at 10", conn, &code));
     EXPECT_EQ(messageSentText("ALICE", false, code),

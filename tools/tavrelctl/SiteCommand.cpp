@@ -361,7 +361,9 @@ int showSamba(const QString& path, QTextStream& out, QTextStream& err) {
         err << "tavrelctl site: " << printableText(client->initFailureReason()) << "\n";
         return kRefused;
     }
-    const QString problem = static_cast<SambaNetWare&>(*client).readServer();
+    auto* samba = dynamic_cast<SambaNetWare*>(client.get());
+    const QString problem =
+        samba != nullptr ? samba->readServer() : QStringLiteral("the site file changed meanwhile");
     if (!problem.isEmpty()) {
         err << "tavrelctl site: " << printableText(problem) << "\n";
         return kRefused;

@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "common/AppContext.h"
 #include "common/AppFolder.h"
@@ -12,6 +13,7 @@
 #include "common/SystemClock.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
+#include "external/samba/SiteBackend.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/Form1.h"
 
@@ -63,7 +65,10 @@ int main(int argc, char* argv[]) {
     // A site file that cannot be written or read is reported by NWCallsInit at start-up;
     // why the demo site could not be written goes to the console beside it.
     QString siteProblem;
-    EmulatedNetWare netware(ensureSiteFile(appFolder, &siteProblem));
+    // The site file names an emulated site, or a Samba server ("backend": "samba").
+    const std::unique_ptr<EmulatedNetWare> client =
+        openSiteClient(ensureSiteFile(appFolder, &siteProblem));
+    EmulatedNetWare& netware = *client;
     if (!siteProblem.isEmpty()) {
         std::fprintf(stderr, "tavrel: %s\n", qPrintable(siteProblem));
     }

@@ -1099,8 +1099,10 @@ void Form1::mnuPopupSend_Click() {
         return;
     }
     BusyPointer busy;
-    const bool sent = SendBroadcast(m_context.netware(), target.number, message, target.conn);
-    setStatusText(messageSentText(target.user, sent));
+    NWCCODE code = nwcode::kSuccessful;
+    const bool sent =
+        SendBroadcast(m_context.netware(), target.number, message, target.conn, &code);
+    setStatusText(messageSentText(target.user, sent, code));
 }
 
 void Form1::mnuPopupSendSel_Click() {
@@ -1115,10 +1117,14 @@ void Form1::mnuPopupSendSel_Click() {
     }
     BusyPointer busy;
     int sent = 0;
+    bool notSupported = false;
     for (const UserConnection& target : targets) {
-        sent += SendBroadcast(m_context.netware(), target.number, message, target.conn) ? 1 : 0;
+        NWCCODE code = nwcode::kSuccessful;
+        sent +=
+            SendBroadcast(m_context.netware(), target.number, message, target.conn, &code) ? 1 : 0;
+        notSupported = notSupported || code == nwcode::kNotSupported;
     }
-    setStatusText(messagesSentText(sent));
+    setStatusText(messagesSentText(sent, notSupported));
 }
 
 void Form1::mnuPopupClear_Click() {

@@ -73,13 +73,16 @@ QString FolderPart(const QString& path) {
 }
 
 bool SendBroadcast(NetWareClient& netware, NWCONN_NUM connNumber, const QString& message,
-                   NWCONN_HANDLE conn) {
+                   NWCONN_HANDLE conn, NWCCODE* code) {
     QByteArray text = message.toLatin1();
     text.append('\0');
     const std::array<NWCONN_NUM, 1> connList{connNumber};
     // A code that no server writes: a list left unwritten does not read as delivered.
     std::array<quint8, 1> resultList{0xFF};
     const NWCCODE rc = netware.NWSendBroadcastMessage(conn, text, connList, resultList);
+    if (code != nullptr) {
+        *code = rc;
+    }
     return rc == nwcode::kSuccessful && resultList[0] == nwbroadcast::kDelivered;
 }
 
@@ -146,14 +149,25 @@ bool clearUserConnection(NetWareClient& netware, const UserConnection& target) {
     return ClearConnection(netware, target.conn, target.number);
 }
 
-QString messageSentText(const QString& user, bool sent) {
+QString notSupportedText() {
+    return QStringLiteral("not supported by a Samba server");
+}
+
+QString messageSentText(const QString& user, bool sent, NWCCODE code) {
+    if (!sent && code == nwcode::kNotSupported) {
+        return QStringLiteral("Message could not be sent to ") + user + QStringLiteral(": ") +
+               notSupportedText() + QLatin1Char('.');
+    }
     return (sent ? QStringLiteral("Message sent to ")
                  : QStringLiteral("Message could not be sent to ")) +
            user + QLatin1Char('.');
 }
 
-QString messagesSentText(int count) {
-    return QStringLiteral("Message sent to ") + QString::number(count) + QStringLiteral(" users.");
+QString messagesSentText(int count, bool notSupported) {
+    return QStringLiteral("Message sent to ") + QString::number(count) +
+           (notSupported ? QStringLiteral(" users (messages are ") + notSupportedText() +
+                               QStringLiteral(").")
+                         : QStringLiteral(" users."));
 }
 
 QString connectionClearedText(const QString& user, bool cleared) {
@@ -254,6 +268,9 @@ QString unlockFileStatus(NWCCODE code) {
         case nwcode::kLockError:
             reason = QStringLiteral("lock error.");
             break;
+        case nwcode::kNotSupported:
+            reason = notSupportedText() + QLatin1Char('.');
+            break;
         default:
             reason = QStringLiteral("unknown error.");
             break;
@@ -295,6 +312,9 @@ QString unlockAllStatus(NWCCODE code) {
             return QStringLiteral("Unable to clear file locks - invalid connection.");
         case nwcode::kNlmInvalidConnection:
             return QStringLiteral("Unable to clear file locks - invalid NLM connection.");
+        case nwcode::kNotSupported:
+            return QStringLiteral("Unable to clear file locks - ") + notSupportedText() +
+                   QLatin1Char('.');
         default:
             return QStringLiteral("Unable to clear file locks - unknown error.");
     }

@@ -26,9 +26,10 @@ QString FileNamePart(const QString& path);
 QString FolderPart(const QString& path);
 
 // Sends a message to one connection of the server behind conn. True only when the call
-// succeeds and the server reports the message delivered to that connection.
+// succeeds and the server reports the message delivered to that connection; the call's
+// code goes to *code when given.
 bool SendBroadcast(NetWareClient& netware, NWCONN_NUM connNumber, const QString& message,
-                   NWCONN_HANDLE conn);
+                   NWCONN_HANDLE conn, NWCCODE* code = nullptr);
 // Logs a connection out. True when the call succeeds.
 bool ClearConnection(NetWareClient& netware, NWCONN_HANDLE conn, NWCONN_NUM connNumber);
 
@@ -59,8 +60,11 @@ QList<UserConnection> tickedUserConnections(const QList<ActionNode>& nodes);
 bool clearUserConnection(NetWareClient& netware, const UserConnection& target);
 
 // Status texts of the actions.
-QString messageSentText(const QString& user, bool sent);
-QString messagesSentText(int count);
+// A failure for want of support (kNotSupported) says so.
+QString messageSentText(const QString& user, bool sent, NWCCODE code = nwcode::kSuccessful);
+QString messagesSentText(int count, bool notSupported = false);
+// Why an action failed, where the code tells more than "failed".
+QString notSupportedText();
 QString connectionClearedText(const QString& user, bool cleared);
 QString connectionsClearedText(int count);
 

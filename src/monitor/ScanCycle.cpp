@@ -50,6 +50,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
 
     m_view.setBusy(true);
     m_view.setStatusText(QStringLiteral("Scanning..."));
+    netware.beginScan();
     // Elapsed time on a monotonic clock, so the bound holds across midnight too.
     const qint64 deadline = clock.monotonicMs() + kTimeLimitMs;
 
@@ -244,9 +245,15 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
     m_view.setButtonVisible(ScanButton::Find, true);
     m_view.setButtonVisible(ScanButton::EditFile, false);
     m_view.setButtonVisible(ScanButton::DeleteFile, false);
-    m_view.setStatusText(logFailure.isEmpty() ? kIdleText
-                                              : kIdleText + QStringLiteral(" (log not updated: ") +
-                                                    logFailure + QLatin1Char(')'));
+    QString status = kIdleText;
+    const QString serverProblem = netware.scanProblem();
+    if (!serverProblem.isEmpty()) {
+        status += QStringLiteral(" (") + serverProblem + QLatin1Char(')');
+    }
+    if (!logFailure.isEmpty()) {
+        status += QStringLiteral(" (log not updated: ") + logFailure + QLatin1Char(')');
+    }
+    m_view.setStatusText(status);
     m_context.TreeScanned = true;
     m_view.focusButton(ScanButton::Expand);
     m_view.setBusy(false);

@@ -207,8 +207,13 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
     const QJsonArray results = actOnTicked(
         tree, session.netware(), parsed.has(kJson), out, &failed,
         [&](const UserConnection& target) {
-            const bool ok = SendBroadcast(context.netware(), target.number, text, target.conn);
-            return TargetResult{ok ? QStringLiteral("sent") : QStringLiteral("failed"), !ok};
+            NWCCODE code = nwcode::kSuccessful;
+            const bool ok =
+                SendBroadcast(context.netware(), target.number, text, target.conn, &code);
+            return TargetResult{ok                              ? QStringLiteral("sent")
+                                : code == nwcode::kNotSupported ? notSupportedText()
+                                                                : QStringLiteral("failed"),
+                                !ok};
         });
     const int sent = int(results.size()) - failed;
     if (parsed.has(kJson)) {

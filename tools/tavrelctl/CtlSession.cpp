@@ -7,6 +7,7 @@
 #include "common/AppTitle.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
+#include "external/samba/SiteBackend.h"
 #include "monitor/LogLocation.h"
 
 namespace tavrel {
@@ -46,7 +47,7 @@ bool CtlSession::start() {
         m_err << "tavrelctl: " << unreadableSettingsMessage(m_settings, kAppTitle) << "\n";
         return false;
     }
-    m_netware = std::make_unique<EmulatedNetWare>(resolveSitePath(QString(), m_err));
+    m_netware = openSiteClient(resolveSitePath(QString(), m_err));
     m_netware->setClock(m_clock);
     m_context = std::make_unique<AppContext>(m_settings, m_clock, m_prompts, m_platform, *m_netware,
                                              *m_netware);

@@ -14,6 +14,7 @@
 #include "common/Clock.h"
 #include "common/PrintableText.h"
 #include "common/TimeText.h"
+#include "external/netware/NetWareClient.h"
 #include "mainwindow/TreeOptions.h"
 #include "monitor/AutoScan.h"
 #include "monitor/LogLocation.h"
@@ -44,8 +45,9 @@ const char* const kLogUsage =
     "\n"
     "Scans once and brings the usage log up to date, as an automatic scan storing its\n"
     "results does; run it once a minute (cron) to keep the log without the program.\n"
-    "Exit status 0 when the log was updated, 1 when the scan did not end normally, 2 when\n"
-    "the log could not be updated (the reason is printed).\n"
+    "Exit status 0 when the log was updated, 1 when the scan did not end normally or could\n"
+    "not read the server (the log then closes nothing), 2 when the log could not be\n"
+    "updated (the reason is printed).\n"
     "\"tavrelctl log location help\" describes the shared log's commands.\n";
 
 const char* const kWatchUsage =
@@ -218,6 +220,12 @@ int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (!logFailure.isEmpty()) {
         err << "tavrelctl log: log not updated: " << logFailure << '\n';
         return kLogNotUpdated;
+    }
+    // The log kept what it had, but the server was not read: say so.
+    const QString serverProblem = context.netware().scanProblem();
+    if (!serverProblem.isEmpty()) {
+        err << "tavrelctl log: " << serverProblem << '\n';
+        return kScanNotCompleted;
     }
     return 0;
 }

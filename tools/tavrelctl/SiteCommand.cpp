@@ -16,12 +16,15 @@
 #include "common/PrintableText.h"
 #include "common/TimeText.h"
 #include "external/netware/DemoSite.h"
+#include "external/netware/EmulatedNetWare.h"
 #include "external/netware/NetWareCallNames.h"
 #include "external/netware/NetWareRecords.h"
 #include "external/netware/SiteFile.h"
 #include "external/netware/SiteIndex.h"
 #include "external/netware/SiteSimulation.h"
 #include "external/netware/VolumePath.h"
+#include "external/samba/SambaNetWare.h"
+#include "external/samba/SiteBackend.h"
 
 namespace tavrel {
 
@@ -36,6 +39,7 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  show                         servers, connections, open files, drives, faults\n"
+    "                               (also of a Samba site file, as read from its server)\n"
     "  login USER [--server S] [--conn N] [--ip A.B.C.D | --ipx NET:NODE:SOCKET |\n"
     "        --afp NET:NODE:SOCKET]\n"
     "                               log USER in (a new connection, logged in now)\n"
@@ -337,20 +341,49 @@ QDateTime wallClockNow() {
 
 // ---- the commands ----
 
+void printSite(const NetWareSite& site, bool samba, QTextStream& out);
+
 int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream& err) {
     const SiteLoad load = file.load();
     if (!load.site) {
         err << "tavrelctl site: " << load.error << "\n";
         return kRefused;
     }
-    const NetWareSite& site = *load.site;
-    const SiteIndex index(site);
     out << "Site file: " << printableText(file.path()) << "\n";
+    printSite(*load.site, false, out);
+    return kDone;
+}
+
+// A Samba server as the program sees it: read once, shown in the same form.
+int showSamba(const QString& path, QTextStream& out, QTextStream& err) {
+    const std::unique_ptr<EmulatedNetWare> client = openSiteClient(path);
+    if (client->NWCallsInit() != nwcode::kSuccessful) {
+        err << "tavrelctl site: " << printableText(client->initFailureReason()) << "\n";
+        return kRefused;
+    }
+    auto* samba = dynamic_cast<SambaNetWare*>(client.get());
+    const QString problem =
+        samba != nullptr ? samba->readServer() : QStringLiteral("the site file changed meanwhile");
+    if (!problem.isEmpty()) {
+        err << "tavrelctl site: " << printableText(problem) << "\n";
+        return kRefused;
+    }
+    out << "Samba site file: " << printableText(path) << "\n";
+    printSite(client->site(), true, out);
+    return kDone;
+}
+
+void printSite(const NetWareSite& site, bool samba, QTextStream& out) {
+    const SiteIndex index(site);
     for (int s = 0; s < site.servers.size(); ++s) {
         const SiteServer& server = site.servers.at(s);
-        out << "\n"
-            << printableText(server.name) << " (NetWare " << server.version << ", "
-            << (server.version > 3 ? "directory service" : "bindery") << ")\n";
+        out << "\n" << printableText(server.name);
+        if (samba) {
+            out << " (Samba server)\n";
+        } else {
+            out << " (NetWare " << server.version << ", "
+                << (server.version > 3 ? "directory service" : "bindery") << ")\n";
+        }
         for (int v = 0; v < server.volumes.size(); ++v) {
             const QString root = index.server(s).volumeRoots.at(v);
             out << "  volume " << printableText(server.volumes.at(v).name) << " ("
@@ -420,7 +453,6 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
         out << "\n";
     }
     out << "\nMessages: " << site.messages.size() << "\n";
-    return kDone;
 }
 
 int login(const SiteFile& file, const CommandArgs& args, QTextStream& out, QTextStream& err) {
@@ -993,7 +1025,16 @@ int runSiteCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         err << "tavrelctl site " << name << ": wrong number of arguments\n\n" << kUsage;
         return kBadUsage;
     }
-    return command->run(SiteFile(resolveSitePath(sitePath, err)), parsed, out, err);
+    const QString path = resolveSitePath(sitePath, err);
+    if (isSambaSiteFile(path)) {
+        if (command->run == show) {
+            return showSamba(path, out, err);
+        }
+        err << "tavrelctl site " << name
+            << ": the site file names a Samba server; only show works on it\n";
+        return kRefused;
+    }
+    return command->run(SiteFile(path), parsed, out, err);
 }
 
 }  // namespace tavrel

@@ -24,6 +24,11 @@ public:
     // Why NWCallsInit failed, for the operator ("" when it did not).
     virtual QString initFailureReason() const { return QString(); }
 
+    // A scan starts: a client that reads its server once per scan reads it afresh.
+    virtual void beginScan() {}
+    // Why the last scan could not read the server, for the status line ("" when it could).
+    virtual QString scanProblem() const { return QString(); }
+
     // A drive-letter path (G:\APPS\ORDERS.DBF), a volume path (SYS:APPS\ORDERS.DBF, on
     // the default server) or a server path (FS1\SYS:APPS\ORDERS.DBF) to its server,
     // connection handle, volume and directory path. Non-zero: not on a file server.

@@ -25,6 +25,8 @@ inline constexpr NWCCODE kNoMoreTrustees = kInvalidPath;
 inline constexpr NWCCODE kDirectoryIoError = 0x89A1;
 inline constexpr NWCCODE kAccessDenied = 0x89A8;
 inline constexpr NWCCODE kNoConsolePrivileges = 0x89C6;
+// The server has no such operation (a Samba server: messages, clearing locks).
+inline constexpr NWCCODE kNotSupported = 0x89FB;
 inline constexpr NWCCODE kNoSuchObject = 0x89FC;
 inline constexpr NWCCODE kBadStationNumber = 0x89FD;
 inline constexpr NWCCODE kLockError = 0x89FF;

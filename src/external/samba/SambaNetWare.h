@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QStringList>
+#include <functional>
+
+#include "external/netware/EmulatedNetWare.h"
+#include "external/samba/SambaSite.h"
+
+namespace tavrel {
+
+// What a command printed and how it ended.
+struct CommandOutput {
+    bool started = false;
+    bool timedOut = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program with its arguments (never through a shell).
+using CommandRunner = std::function<CommandOutput(const QStringList& command)>;
+CommandOutput runCommand(const QStringList& command);
+
+// The NetWare client over a Samba server. Each scan reads the server once, with one
+// smbstatus call, into the site model the emulated client answers from; clearing a
+// connection closes that client's shares with smbcontrol. Broadcast messages and
+// clearing locks have no Samba counterpart and fail with kNotSupported.
+class SambaNetWare : public EmulatedNetWare {
+public:
+    explicit SambaNetWare(SambaConfig config, CommandRunner runner = runCommand);
+    // A configuration that could not be read: NWCallsInit fails with this reason.
+    explicit SambaNetWare(const QString& configError);
+
+    const SambaConfig& config() const { return m_config; }
+    // Reads the server now (the first call of each scan that needs it does so); "" or why
+    // the server could not be read.
+    QString readServer();
+    // How many times the server was read.
+    int reads() const { return m_reads; }
+
+    // A command program may time out; a hung ssh must not hang the scan.
+    static constexpr int kCommandTimeoutMs = 20000;
+
+    // NetWareClient
+    void beginScan() override { m_fresh = false; }
+    QString scanProblem() const override { return m_problem; }
+    NWCCODE NWCallsInit() override;
+    QString initFailureReason() const override;
+    NWCCODE NWParsePath(const QString& path, QString& serverName, NWCONN_HANDLE& conn,
+                        QString& volName, QString& dirPath) override;
+    NWCCODE NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                                       const QString& filePath, qint16& iterHandle,
+                                       ConnUsingFile& fileUse, ConnsUsingFile& fileUsed) override;
+    NWCCODE NWGetConnectionInformation(NWCONN_HANDLE conn, NWCONN_NUM connNumber,
+                                       QString& objectName, quint16& objectType, quint32& objectID,
+                                       LoginTime& loginTime) override;
+    NWCCODE NWGetInetAddr(NWCONN_HANDLE conn, NWCONN_NUM connNumber, InetAddr& addr) override;
+    NWCCODE NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 objectID, quint16 volNum,
+                                     quint16& iterHandle, quint8& accessRights,
+                                     QByteArray& trusteePath) override;
+    NWCCODE NWSendBroadcastMessage(NWCONN_HANDLE conn, const QByteArray& message,
+                                   std::span<const NWCONN_NUM> connList,
+                                   std::span<quint8> resultList) override;
+    NWCCODE NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM connNumber) override;
+    NWCCODE NWClearFileLock2(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,
+                             const QString& path) override;
+    NWCCODE NWClearFileLockSet(NWCONN_HANDLE conn) override;
+
+private:
+    void ensureFresh();
+
+    SambaConfig m_config;
+    CommandRunner m_runner;
+    QString m_configError;
+    QString m_initError;
+    QString m_problem;
+    SessionNumbers m_numbers;
+    QHash<quint16, SambaClient> m_clients;
+    QString m_lastParsed;  // VOL:PATH of the last parsed path, upper-cased
+    bool m_fresh = false;
+    int m_reads = 0;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,342 @@
+#include "external/samba/SambaSite.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QSet>
+#include <QSysInfo>
+#include <algorithm>
+#include <vector>
+
+#include "external/netware/NetWareRecords.h"
+
+namespace tavrel {
+
+namespace {
+
+constexpr quint16 kRead = 0x0001;
+constexpr quint16 kWrite = 0x0002;
+constexpr quint16 kCreate = 0x0008;
+constexpr quint16 kDelete = 0x0010;
+constexpr quint16 kAccessControl = 0x0020;
+constexpr quint16 kFileScan = 0x0040;
+constexpr quint16 kModify = 0x0080;
+constexpr quint16 kSupervisor = 0x0100;
+
+// Smbstatus prints times with the server's offset; the site holds wall-clock values.
+QDateTime wallClock(const QDateTime& time) {
+    const QDateTime local = time.toLocalTime();
+    const QTime clock = local.time();
+    return QDateTime(local.date(), QTime(clock.hour(), clock.minute(), clock.second()), Qt::UTC);
+}
+
+std::optional<SiteAddress> ipv4Address(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4) {
+        return std::nullopt;
+    }
+    SiteAddress address;
+    address.type = nwconntype::kIp;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const uint byte = parts.at(i).toUInt(&ok);
+        if (!ok || byte > 255) {
+            return std::nullopt;
+        }
+        address.net[i] = quint8(byte);
+    }
+    return address;
+}
+
+QStringList stringList(const QJsonValue& value, bool* ok) {
+    QStringList list;
+    *ok = value.isArray();
+    for (const QJsonValue& item : value.toArray()) {
+        *ok = *ok && item.isString() && !item.toString().isEmpty();
+        list.append(item.toString());
+    }
+    *ok = *ok && !list.isEmpty();
+    return list;
+}
+
+}  // namespace
+
+bool isSambaSite(const QJsonObject& root) {
+    return root.value(QLatin1String("backend")).toString() == QLatin1String("samba");
+}
+
+std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QString& baseFolder,
+                                            QString* error) {
+    SambaConfig config;
+    config.server = root.value(QLatin1String("server")).toString();
+    if (config.server.isEmpty()) {
+        config.server = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0).toUpper();
+    }
+    config.statusCommand = {QStringLiteral("smbstatus"), QStringLiteral("--json"),
+                            QStringLiteral("-B")};
+    config.controlCommand = {QStringLiteral("smbcontrol")};
+    for (const auto& [key, target] : {std::pair{"status", &config.statusCommand},
+                                      std::pair{"control", &config.controlCommand}}) {
+        if (root.contains(QLatin1String(key))) {
+            bool ok = false;
+            *target = stringList(root.value(QLatin1String(key)), &ok);
+            if (!ok) {
+                *error = QStringLiteral("\"%1\" must be a list of a program and its arguments")
+                             .arg(QLatin1String(key));
+                return std::nullopt;
+            }
+        }
+    }
+    config.posixRights = root.value(QLatin1String("rights")).toString(QStringLiteral("posix")) ==
+                         QLatin1String("posix");
+
+    const QJsonArray drives = root.value(QLatin1String("drives")).toArray();
+    if (drives.isEmpty()) {
+        *error = QStringLiteral("\"drives\" must map at least one drive letter to a share");
+        return std::nullopt;
+    }
+    const QDir base(baseFolder);
+    for (qsizetype i = 0; i < drives.size(); ++i) {
+        const QJsonObject d = drives.at(i).toObject();
+        const QString where = QStringLiteral("drives[%1]: ").arg(i);
+        const QString letter = d.value(QLatin1String("letter")).toString().toUpper();
+        if (letter.size() != 1 || letter.at(0) < QLatin1Char('A') ||
+            letter.at(0) > QLatin1Char('Z')) {
+            *error = where + QStringLiteral("expected a drive letter A to Z");
+            return std::nullopt;
+        }
+        SambaDrive drive;
+        drive.letter = letter.at(0);
+        drive.share = d.value(QLatin1String("share")).toString();
+        drive.path = d.value(QLatin1String("path")).toString();
+        const QString folder = d.value(QLatin1String("folder")).toString();
+        if (drive.share.isEmpty() || folder.isEmpty()) {
+            *error = where + QStringLiteral("a drive needs a \"share\" and a \"folder\"");
+            return std::nullopt;
+        }
+        drive.folder = QDir::cleanPath(base.absoluteFilePath(folder));
+        const QString serverFolder = d.value(QLatin1String("serverFolder")).toString();
+        drive.serverFolder = serverFolder.isEmpty() ? drive.folder : QDir::cleanPath(serverFolder);
+        for (const SambaDrive& other : config.drives) {
+            if (other.letter == drive.letter) {
+                *error = where + QStringLiteral("drive %1: is mapped twice").arg(drive.letter);
+                return std::nullopt;
+            }
+            if (other.share.compare(drive.share, Qt::CaseInsensitive) == 0 &&
+                other.folder != drive.folder) {
+                *error = where + QStringLiteral("share %1 is given two folders").arg(drive.share);
+                return std::nullopt;
+            }
+        }
+        config.drives.append(drive);
+    }
+    return config;
+}
+
+QHash<QString, quint16> SessionNumbers::update(const QStringList& liveIds) {
+    const QSet<QString> live(liveIds.begin(), liveIds.end());
+    QSet<quint16> used;
+    for (auto it = m_numbers.begin(); it != m_numbers.end();) {
+        if (!live.contains(it.key())) {
+            it = m_numbers.erase(it);
+        } else {
+            used.insert(it.value());
+            ++it;
+        }
+    }
+    for (const QString& id : liveIds) {
+        if (m_numbers.contains(id)) {
+            continue;
+        }
+        quint16 number = 0;
+        for (int tries = 0; tries < 65535 && number == 0; ++tries) {
+            m_last = m_last == 65535 ? 1 : quint16(m_last + 1);
+            if (!used.contains(m_last)) {
+                number = m_last;
+            }
+        }
+        if (number != 0) {
+            used.insert(number);
+            m_numbers.insert(id, number);
+        }
+    }
+    return m_numbers;
+}
+
+SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
+                         SessionNumbers& numbers, const SambaRights& rights) {
+    SambaSite result;
+    NetWareSite& site = result.site;
+    SiteServer server;
+    server.name = config.server;
+    server.version = 4;
+
+    // A volume per share, and the share of each server folder.
+    QHash<QString, int> volumeOfShare;  // upper-cased share
+    QHash<QString, int> volumeOfServerFolder;
+    QHash<int, QString> folderOfVolume;
+    for (const SambaDrive& drive : config.drives) {
+        const QString key = drive.share.toUpper();
+        if (!volumeOfShare.contains(key)) {
+            SiteVolume volume;
+            volume.name = drive.share;
+            volume.number = quint16(server.volumes.size());
+            volume.root = drive.folder;
+            volumeOfShare.insert(key, server.volumes.size());
+            volumeOfServerFolder.insert(drive.serverFolder, server.volumes.size());
+            folderOfVolume.insert(server.volumes.size(), drive.folder);
+            server.volumes.append(volume);
+        }
+        SiteDrive siteDrive;
+        siteDrive.letter = drive.letter;
+        siteDrive.server = config.server;
+        siteDrive.volume = drive.share;
+        siteDrive.path = drive.path;
+        site.drives.append(siteDrive);
+    }
+
+    QStringList ids;
+    for (const SambaSession& session : status.sessions) {
+        ids.append(session.id);
+    }
+    const QHash<QString, quint16> numberOf = numbers.update(ids);
+
+    // The earliest tree connect of each session is its login.
+    QHash<QString, QDateTime> loginOf;
+    QHash<QString, QStringList> sharesOf;
+    for (const SambaTreeConnect& tcon : status.treeConnects) {
+        QDateTime& login = loginOf[tcon.sessionId];
+        if (tcon.connectedAt.isValid() && (!login.isValid() || tcon.connectedAt < login)) {
+            login = tcon.connectedAt;
+        }
+        sharesOf[tcon.sessionId].append(tcon.share);
+    }
+
+    QHash<QString, quint32> objectOf;  // upper-cased user name
+    QHash<qint64, QList<int>> sessionsOfPid;
+    for (int i = 0; i < status.sessions.size(); ++i) {
+        const SambaSession& session = status.sessions.at(i);
+        const quint16 number = numberOf.value(session.id);
+        if (number == 0) {
+            continue;
+        }
+        const QString userKey = session.user.toUpper();
+        if (!objectOf.contains(userKey)) {
+            SiteObject object;
+            object.id = quint32(server.objects.size() + 1);
+            object.name = session.user;
+            objectOf.insert(userKey, object.id);
+            server.objects.append(object);
+        }
+        SiteConnection connection;
+        connection.number = number;
+        connection.object = objectOf.value(userKey);
+        connection.loginTime = wallClock(loginOf.value(session.id));
+        connection.address = ipv4Address(session.address).value_or(SiteAddress{});
+        connection.acceptsMessages = false;
+        server.connections.append(connection);
+        sessionsOfPid[session.pid].append(i);
+        result.clients.insert(number, SambaClient{session.pid, sharesOf.value(session.id)});
+    }
+    std::sort(server.connections.begin(), server.connections.end(),
+              [](const SiteConnection& a, const SiteConnection& b) { return a.number < b.number; });
+
+    QSet<QString> trusteeKeys;
+    for (const SambaOpen& open : status.opens) {
+        const auto volume = volumeOfServerFolder.constFind(QDir::cleanPath(open.sharePath));
+        if (volume == volumeOfServerFolder.constEnd() || open.fileName == QLatin1String(".")) {
+            continue;
+        }
+        // The session of the smbd process that holds the open; its user where it has several.
+        const QList<int> candidates = sessionsOfPid.value(open.pid);
+        const SambaSession* session = nullptr;
+        for (int i : candidates) {
+            if (session == nullptr || status.sessions.at(i).uid == open.uid) {
+                session = &status.sessions.at(i);
+            }
+        }
+        if (session == nullptr) {
+            continue;
+        }
+        SiteOpenFile file;
+        file.connection = numberOf.value(session->id);
+        file.path = server.volumes.at(*volume).name + QLatin1Char(':') +
+                    QString(open.fileName).replace(QLatin1Char('/'), QLatin1Char('\\'));
+        file.task = quint16(open.fileId & 0x7FFF);
+        file.lockType = open.othersRead || open.othersWrite ? 8 : 0;
+        file.accessControl = quint8((open.read ? 0x01 : 0) | (open.write ? 0x02 : 0) |
+                                    (open.othersRead ? 0 : 0x04) | (open.othersWrite ? 0 : 0x08));
+        file.locked = open.locked;
+        server.openFiles.append(file);
+
+        const quint32 object = objectOf.value(session->user.toUpper());
+        const QString key = QString::number(object) + QLatin1Char('|') + file.path.toUpper();
+        if (rights && !trusteeKeys.contains(key)) {
+            trusteeKeys.insert(key);
+            const quint16 mask =
+                rights(*session, folderOfVolume.value(*volume) + QLatin1Char('/') + open.fileName);
+            if (mask != 0) {
+                server.trustees.append(SiteTrustee{file.path, object, mask});
+            }
+        }
+    }
+    site.servers.append(server);
+    return result;
+}
+
+std::vector<uint> groupsOf(uint uid, uint gid) {
+    std::vector<uint> result{gid};
+    const passwd* user = ::getpwuid(uid);
+    if (user == nullptr) {
+        return result;
+    }
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) {
+        groups.resize(std::size_t(count));
+        if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) {
+            return result;
+        }
+    }
+    result.assign(groups.begin(), groups.begin() + count);
+    return result;
+}
+
+quint16 posixRightsOf(uint uid, uint gid, const QString& file) {
+    return posixRightsOf(uid, groupsOf(uid, gid), file);
+}
+
+quint16 posixRightsOf(uint uid, const std::vector<uint>& groups, const QString& file) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(file).constData(), &info) != 0) {
+        return 0;
+    }
+    if (uid == 0) {
+        return kRead | kWrite | kCreate | kDelete | kAccessControl | kFileScan | kModify |
+               kSupervisor;
+    }
+    mode_t bits = info.st_mode & S_IRWXO;
+    if (info.st_uid == uid) {
+        bits = (info.st_mode & S_IRWXU) >> 6;
+    } else if (std::find(groups.begin(), groups.end(), uint(info.st_gid)) != groups.end()) {
+        bits = (info.st_mode & S_IRWXG) >> 3;
+    }
+    quint16 mask = 0;
+    if ((bits & 04) != 0) {
+        mask |= kRead | kFileScan;
+    }
+    if ((bits & 02) != 0) {
+        mask |= kWrite | kCreate | kDelete | kModify;
+    }
+    if (info.st_uid == uid) {
+        mask |= kAccessControl;
+    }
+    return mask;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include "external/samba/SambaNetWare.h"
+#include "external/samba/SambaSite.h"
+#include "external/samba/SambaStatus.h"
+#include "mainwindow/UserActions.h"
+#include "monitor/ScanTexts.h"
+
+namespace tavrel {
+namespace {
+
+// Trimmed from what smbstatus --json -B of Samba 4.17 printed for two clients: ALICE holds
+// ORDERS.DBF for reading and writing, letting others only read, with a byte-range lock, and
+// NOTES.TXT for reading; BOB holds ORDERS.DBF for reading. A third file lies outside the
+// mapped share.
+const char* const kSample = R"({
+ "version": "4.17.12-Debian",
+ "sessions": {
+  "3790": {"session_id": "3790", "server_id": {"pid": "701"}, "uid": 1001, "gid": 1001,
+           "username": "alice", "remote_machine": "10.0.0.7", "hostname": "ipv4:10.0.0.7:49152"},
+  "4122": {"session_id": "4122", "server_id": {"pid": "702"}, "uid": 1002, "gid": 1002,
+           "username": "bob", "remote_machine": "ws2", "hostname": "ipv6:fe80::1:50000"}
+ },
+ "tcons": {
+  "11": {"service": "data", "session_id": "3790", "connected_at": "2026-12-09T08:05:00.250000+00:00"},
+  "12": {"service": "data", "session_id": "4122", "connected_at": "2026-12-09T09:30:00.000000+00:00"}
+ },
+ "open_files": {
+  "/srv/data/APPS/ORDERS.DBF": {"service_path": "/srv/data", "filename": "APPS/ORDERS.DBF", "opens": {
+   "701/3": {"server_id": {"pid": "701"}, "uid": 1001, "share_file_id": "3",
+             "sharemode": {"READ": true, "WRITE": false, "DELETE": false},
+             "access_mask": {"READ_DATA": true, "WRITE_DATA": true}},
+   "702/9": {"server_id": {"pid": "702"}, "uid": 1002, "share_file_id": "9",
+             "sharemode": {"READ": true, "WRITE": true, "DELETE": false},
+             "access_mask": {"READ_DATA": true, "WRITE_DATA": false}}}},
+  "/srv/data/NOTES.TXT": {"service_path": "/srv/data", "filename": "NOTES.TXT", "opens": {
+   "701/5": {"server_id": {"pid": "701"}, "uid": 1001, "share_file_id": "5",
+             "sharemode": {"READ": false, "WRITE": false, "DELETE": false},
+             "access_mask": {"READ_DATA": true}}}},
+  "/srv/other/X.TXT": {"service_path": "/srv/other", "filename": "X.TXT", "opens": {
+   "701/6": {"server_id": {"pid": "701"}, "uid": 1001, "share_file_id": "6",
+             "sharemode": {"READ": true}, "access_mask": {"READ_DATA": true}}}}
+ },
+ "byte_range_locks": {
+  "/srv/data/APPS/ORDERS.DBF": {"locks": [{"server_id": {"pid": "701"}, "type": "W", "start": 0, "size": 10}]}
+ }
+})";
+
+SambaConfig sampleConfig() {
+    QString error;
+    const QJsonObject root = QJsonDocument::fromJson(R"({"backend": "samba", "server": "FILESRV",
+        "drives": [{"letter": "G", "share": "data", "folder": "/srv/data"}]})")
+                                 .object();
+    return parseSambaConfig(root, QStringLiteral("/"), &error).value();
+}
+
+TEST(SambaStatusTest, UnreadableAnswersAreRefusedWithTheReason) {
+    const struct {
+        const char* json;
+        const char* reason;
+    } cases[] = {
+        {"smbstatus: permission denied", "not JSON"},
+        {"", "not JSON"},
+        {R"({"sessions": {}, "tcons": {}})", "no \"open_files\" object"},
+        {R"({"sessions": [], "tcons": {}, "open_files": {}})", "no \"sessions\" object"},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_FALSE(parseSambaStatus(c.json, &error)) << c.json;
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+    }
+}
+
+TEST(SambaStatusTest, OpensBecomeOpenFilesOfTheSessionsConnections) {
+    QString error;
+    const SambaStatus status = parseSambaStatus(kSample, &error).value();
+    SessionNumbers numbers;
+    const SambaSite built = buildSambaSite(sampleConfig(), status, numbers, {});
+    ASSERT_EQ(built.site.servers.size(), 1);
+    const SiteServer& server = built.site.servers.first();
+    EXPECT_EQ(server.name, "FILESRV");
+
+    // path, connection, task, access control (read 1, write 2, deny read 4, deny write 8),
+    // lock type (8 shareable), locked
+    const struct {
+        const char* path;
+        quint16 connection;
+        quint16 task;
+        quint8 access;
+        quint8 lockType;
+        bool locked;
+    } expected[] = {
+        {"data:APPS\\ORDERS.DBF", 1, 3, 0x0B, 8, true},
+        {"data:APPS\\ORDERS.DBF", 2, 9, 0x01, 8, false},
+        {"data:NOTES.TXT", 1, 5, 0x0D, 0, false},
+    };
+    QList<SiteOpenFile> files = server.openFiles;
+    std::sort(files.begin(), files.end(), [](const SiteOpenFile& a, const SiteOpenFile& b) {
+        return std::tie(a.path, a.connection) < std::tie(b.path, b.connection);
+    });
+    ASSERT_EQ(files.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(files[i].path, expected[i].path);
+        EXPECT_EQ(files[i].connection, expected[i].connection);
+        EXPECT_EQ(files[i].task, expected[i].task);
+        EXPECT_EQ(files[i].accessControl, expected[i].access);
+        EXPECT_EQ(files[i].lockType, expected[i].lockType);
+        EXPECT_EQ(files[i].locked, expected[i].locked);
+    }
+
+    ASSERT_EQ(server.connections.size(), 2);
+    const SiteConnection& alice = server.connections.at(0);
+    EXPECT_EQ(server.objects.at(int(alice.object) - 1).name, "alice");
+    EXPECT_EQ(alice.address.type, 11);
+    EXPECT_EQ(alice.address.net, (std::array<quint8, 4>{10, 0, 0, 7}));
+    const QDateTime login =
+        QDateTime::fromString("2026-12-09T08:05:00Z", Qt::ISODate).toLocalTime();
+    EXPECT_EQ(alice.loginTime.time(), login.time());
+    EXPECT_EQ(server.connections.at(1).address.type, 0) << "an IPv6 client has no IP record";
+    EXPECT_EQ(built.clients.value(1).pid, 701);
+    EXPECT_EQ(built.clients.value(2).shares, QStringList{"data"});
+}
+
+TEST(SambaStatusTest, ConnectionNumbersLastAsLongAsTheirSession) {
+    SessionNumbers numbers;
+    EXPECT_EQ(numbers.update({"a", "b"}), (QHash<QString, quint16>{{"a", 1}, {"b", 2}}));
+    // a leaves and c arrives: b keeps its number, and a's is not handed out at once.
+    EXPECT_EQ(numbers.update({"b", "c"}), (QHash<QString, quint16>{{"b", 2}, {"c", 3}}));
+    EXPECT_EQ(numbers.update({"c", "b", "d"}),
+              (QHash<QString, quint16>{{"b", 2}, {"c", 3}, {"d", 4}}));
+}
+
+TEST(SambaStatusTest, UnsoundConfigurationsSayWhat) {
+    const struct {
+        const char* json;
+        const char* reason;
+    } cases[] = {
+        {R"({"backend": "samba"})", "\"drives\" must map"},
+        {R"({"drives": [{"letter": "GG", "share": "d", "folder": "/x"}]})", "drive letter A to Z"},
+        {R"({"drives": [{"letter": "G", "folder": "/x"}]})", "needs a \"share\""},
+        {R"({"drives": [{"letter": "G", "share": "d", "folder": "/x"},
+                        {"letter": "g", "share": "e", "folder": "/y"}]})",
+         "mapped twice"},
+        {R"({"status": "smbstatus --json", "drives": [{"letter": "G", "share": "d", "folder": "/x"}]})",
+         "\"status\" must be a list"},
+        {R"({"control": [], "drives": [{"letter": "G", "share": "d", "folder": "/x"}]})",
+         "\"control\" must be a list"},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_FALSE(parseSambaConfig(QJsonDocument::fromJson(c.json).object(), "/", &error))
+            << c.json;
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+    }
+}
+
+// The client over a scripted smbstatus and smbcontrol.
+class SambaNetWareTest : public ::testing::Test {
+protected:
+    SambaNetWareTest()
+        : client(sampleConfig(), [this](const QStringList& command) {
+              calls.append(command);
+              return command.first() == "smbstatus" ? status
+                                                    : CommandOutput{true, false, 0, {}, {}};
+          }) {}
+
+    int scanFiles(int count) {
+        client.beginScan();
+        int users = 0;
+        const NWCONN_HANDLE conn = client.connectionHandle("FILESRV");
+        for (int i = 0; i < count; ++i) {
+            qint16 iteration = 0;
+            ConnUsingFile one{};
+            ConnsUsingFile answer{};
+            if (client.NWScanConnectionsUsingFile(conn, 0, "data:APPS\\ORDERS.DBF", iteration, one,
+                                                  answer) == nwcode::kSuccessful) {
+                users += answer.connCount;
+            }
+        }
+        return users;
+    }
+
+    CommandOutput status{true, false, 0, kSample, {}};
+    QList<QStringList> calls;
+    SambaNetWare client;
+};
+
+TEST_F(SambaNetWareTest, AScanReadsTheServerOnceHoweverManyFilesItHas) {
+    ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
+    EXPECT_EQ(scanFiles(1000), 2000);
+    EXPECT_EQ(scanFiles(10), 20);
+    EXPECT_EQ(client.reads(), 2);
+    EXPECT_EQ(calls.first(), (QStringList{"smbstatus", "--json", "-B"}));
+}
+
+TEST_F(SambaNetWareTest, AFailingOrGarbledAnswerFailsEveryFileAndSaysWhy) {
+    ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
+    const struct {
+        CommandOutput output;
+        const char* says;
+    } cases[] = {
+        {{true, false, 1, {}, "smbstatus: must be root\nmore"},
+         "Samba server not read: smbstatus failed with exit code 1: smbstatus: must be root"},
+        {{true, false, 0, "{\"sessions\": ", {}},
+         "Samba server not read: smbstatus printed what is not its JSON answer: not JSON"},
+        {{false, false, -1, {}, {}}, "Samba server not read: smbstatus could not be started"},
+    };
+    for (const auto& c : cases) {
+        status = c.output;
+        EXPECT_EQ(scanFiles(3), 0);
+        EXPECT_TRUE(client.scanProblem().startsWith(QLatin1String(c.says)))
+            << client.scanProblem().toStdString();
+    }
+    status = CommandOutput{true, false, 0, kSample, {}};
+    EXPECT_EQ(scanFiles(1), 2);
+    EXPECT_EQ(client.scanProblem(), "");
+}
+
+TEST_F(SambaNetWareTest, ClearingCallsSmbcontrolAndTheRestSaysItIsNotSupported) {
+    ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
+    const NWCONN_HANDLE conn = client.connectionHandle("FILESRV");
+    calls.clear();
+    EXPECT_EQ(client.NWClearConnectionNumber(conn, 2), nwcode::kSuccessful);
+    EXPECT_EQ(calls, (QList<QStringList>{{"smbstatus", "--json", "-B"},
+                                         {"smbcontrol", "702", "close-share", "data"}}));
+    EXPECT_EQ(client.NWClearConnectionNumber(conn, 9), nwcode::kBadStationNumber);
+
+    // A share name that a shell at the far end of ssh could read as more than a word is
+    // never passed on.
+    status.out.replace(R"("service": "data", "session_id": "4122")",
+                       R"("service": "data;reboot", "session_id": "4122")");
+    calls.clear();
+    EXPECT_EQ(client.NWClearConnectionNumber(conn, 2), nwcode::kNoConsolePrivileges);
+    EXPECT_EQ(calls.size(), 1);
+    EXPECT_TRUE(client.scanProblem().contains("data;reboot"));
+
+    NWCCODE code = 0;
+    EXPECT_FALSE(SendBroadcast(client, 1, "Backup at 10", conn, &code));
+    EXPECT_EQ(messageSentText("ALICE", false, code),
+              "Message could not be sent to ALICE: not supported by a Samba server.");
+    EXPECT_EQ(unlockFileStatus(client.NWClearFileLock2(conn, 0, "data:NOTES.TXT")),
+              "Unable to clear file lock - not supported by a Samba server.");
+    EXPECT_EQ(unlockAllStatus(client.NWClearFileLockSet(0)),
+              "Unable to clear file locks - not supported by a Samba server.");
+}
+
+TEST(SambaRightsTest, PosixPermissionsGiveTheUsersRights) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving the file another owner needs root";
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath("f");
+    QFile(file).open(QIODevice::WriteOnly);
+    const QByteArray name = QFile::encodeName(file);
+    ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+    const struct {
+        mode_t mode;
+        uint uid;
+        uint gid;
+        const char* rights;
+    } cases[] = {
+        {0640, 65534, 100, "Read,Write,Create,Delete,AccessCtrl,FileScan,Modify"},
+        {0640, 65533, 65534, "Read,FileScan"},
+        {0604, 65533, 100, "Read,FileScan"},
+        {0660, 65533, 100, ""},
+        {0600, 0, 0, "Read,Write,Create,Delete,AccessCtrl,FileScan,Modify,Supervisor"},
+    };
+    for (const auto& c : cases) {
+        ::chmod(name.constData(), c.mode);
+        EXPECT_EQ(RightsToText(posixRightsOf(c.uid, c.gid, file)), c.rights) << c.mode;
+    }
+    EXPECT_EQ(posixRightsOf(65534, 65534, dir.filePath("missing")), 0);
+}
+
+}  // namespace
+}  // namespace tavrel

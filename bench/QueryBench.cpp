@@ -24,6 +24,7 @@
 #include "logquery/ResultSort.h"
 #include "logquery/frmData.h"
 #include "support/FakeClock.h"
+#include "support/LogRows.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
@@ -45,14 +46,7 @@ public:
         if (!db.create(path())) {
             return;
         }
-        const LogDbResult fill = db.exec(QStringLiteral(
-            "WITH RECURSIVE d(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM d WHERE n < 364), "
-            "f(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM f WHERE n < 99), "
-            "u(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM u WHERE n < 19) "
-            "INSERT INTO Log SELECT date('2026-12-08', '-' || d.n || ' days'), "
-            "printf('G:\\DATA\\FILE%03d.DBF', f.n), printf('USER%02d', u.n), '08:00 am', "
-            "iif(d.n = 0, NULL, '12:00 pm'), '08:00 am,', iif(d.n = 0, NULL, '12:00 pm,'), "
-            "240, 1, iif(d.n = 0, -1, 0) FROM d, f, u ORDER BY 1, 2, 3"));
+        const LogDbResult fill = db.exec(QString::fromLatin1(test::kYearOfLogSql));
         if (!fill.ok()) {
             std::fprintf(stderr, "%s\n", qPrintable(fill.error.description));
         }

@@ -18,6 +18,7 @@
 #include "logquery/ResultSet.h"
 #include "monitor/UsageLog.h"
 #include "support/FakeClock.h"
+#include "support/LogRows.h"
 #include "support/PostgresServer.h"
 #include "support/ScriptedPrompts.h"
 
@@ -28,15 +29,6 @@ constexpr int kFiles = 100;
 constexpr int kUsers = 20;
 const QDateTime kNow(QDate(2026, 12, 8), QTime(14, 30));
 const QString kStation = QStringLiteral("BENCH");
-
-const char* const kFillSqlite =
-    "WITH RECURSIVE d(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM d WHERE n < 364), "
-    "f(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM f WHERE n < 99), "
-    "u(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM u WHERE n < 19) "
-    "INSERT INTO Log SELECT date('2026-12-08', '-' || d.n || ' days'), "
-    "printf('G:\\DATA\\FILE%03d.DBF', f.n), printf('USER%02d', u.n), '08:00 am', "
-    "iif(d.n = 0, NULL, '12:00 pm'), '08:00 am,', iif(d.n = 0, NULL, '12:00 pm,'), "
-    "240, 1, iif(d.n = 0, -1, 0) FROM d, f, u ORDER BY 1, 2, 3";
 
 const char* const kFillPostgres =
     "INSERT INTO log (date, file, \"user\", in_time, out_time, in_times, out_times, mins, "
@@ -67,8 +59,8 @@ public:
             m_problem = db.lastError().description;
             return;
         }
-        const LogDbResult fill = db.exec(
-            QString::fromLatin1(engine == LogDb::Engine::PostgreSQL ? kFillPostgres : kFillSqlite));
+        const LogDbResult fill = db.exec(QString::fromLatin1(
+            engine == LogDb::Engine::PostgreSQL ? kFillPostgres : test::kYearOfLogSql));
         if (!fill.ok()) {
             m_problem = fill.error.description;
             return;

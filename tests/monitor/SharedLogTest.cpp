@@ -9,6 +9,7 @@
 #include "monitor/LogMigration.h"
 #include "monitor/UsageLog.h"
 #include "support/FakeClock.h"
+#include "support/LogRows.h"
 #include "support/PostgresServer.h"
 #include "support/ScriptedPrompts.h"
 
@@ -30,15 +31,7 @@ QStringList sharedRows(const QString& uri) {
     const LogDbResult result = db.exec(QStringLiteral(
         "SELECT station, date, file, \"user\", in_time, out_time, mins, opens, opened "
         "FROM log ORDER BY station, date, file, \"user\", id"));
-    QStringList rows;
-    for (const QVariantList& row : result.rows) {
-        QStringList cells;
-        for (const QVariant& cell : row) {
-            cells.append(cell.isNull() ? QStringLiteral("Null") : cell.toString());
-        }
-        rows.append(cells.join(QStringLiteral(" | ")));
-    }
-    return rows;
+    return test::rowsText(result);
 }
 
 class SharedLogTest : public ::testing::Test {

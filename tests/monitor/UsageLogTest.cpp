@@ -13,6 +13,7 @@
 #include "monitor/LogWriterLock.h"
 #include "monitor/UsageLog.h"
 #include "support/FakeClock.h"
+#include "support/LogRows.h"
 #include "support/PostgresServer.h"
 #include "support/ScriptedPrompts.h"
 
@@ -37,15 +38,7 @@ QStringList logRows(const QString& path) {
         QStringLiteral("SELECT Date, File, \"user\", In_Time, Out_Time, In_Times, Out_Times, "
                        "Mins, Opens, Opened FROM Log ORDER BY Date, File, \"user\", ") +
         db.rowIdColumn());
-    QStringList rows;
-    for (const QVariantList& row : result.rows) {
-        QStringList cells;
-        for (const QVariant& cell : row) {
-            cells.append(cell.isNull() ? QStringLiteral("Null") : cell.toString());
-        }
-        rows.append(cells.join(QStringLiteral(" | ")));
-    }
-    return rows;
+    return test::rowsText(result);
 }
 
 class UsageLogTest : public ::testing::Test {

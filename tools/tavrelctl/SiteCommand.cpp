@@ -21,6 +21,7 @@
 #include "external/netware/NetWareRecords.h"
 #include "external/netware/SiteFile.h"
 #include "external/netware/SiteIndex.h"
+#include "external/netware/SiteJson.h"
 #include "external/netware/SiteSimulation.h"
 #include "external/netware/VolumePath.h"
 #include "external/samba/SambaNetWare.h"
@@ -127,24 +128,6 @@ QString addressText(const SiteAddress& address) {
         default:
             return QStringLiteral("type %1").arg(address.type);
     }
-}
-
-std::optional<SiteAddress> parseIp(const QString& text) {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4) {
-        return std::nullopt;
-    }
-    SiteAddress address;
-    address.type = nwconntype::kIp;
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        const uint byte = parts.at(i).toUInt(&ok);
-        if (!ok || byte > 255) {
-            return std::nullopt;
-        }
-        address.net[i] = quint8(byte);
-    }
-    return address;
 }
 
 template <std::size_t N>
@@ -464,9 +447,9 @@ int login(const SiteFile& file, const CommandArgs& args, QTextStream& out, QText
         err << "tavrelctl site: give one address: --ip, --ipx or --afp\n";
         return kBadUsage;
     }
-    std::optional<SiteAddress> address = parseIp(QStringLiteral("127.0.0.1"));
+    std::optional<SiteAddress> address = ipv4SiteAddress(QStringLiteral("127.0.0.1"));
     if (args.has(QStringLiteral("ip"))) {
-        address = parseIp(args.value(QStringLiteral("ip")));
+        address = ipv4SiteAddress(args.value(QStringLiteral("ip")));
     } else if (args.has(QStringLiteral("ipx"))) {
         address = parseNodeAddress(args.value(QStringLiteral("ipx")), nwconntype::kIpx);
     } else if (args.has(QStringLiteral("afp"))) {

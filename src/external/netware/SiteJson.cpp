@@ -1276,4 +1276,22 @@ QByteArray siteToJson(const NetWareSite& site) {
     return text.toUtf8();
 }
 
+std::optional<SiteAddress> ipv4SiteAddress(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4) {
+        return std::nullopt;
+    }
+    SiteAddress address;
+    address.type = nwconntype::kIp;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const uint byte = parts.at(i).toUInt(&ok);
+        if (!ok || byte > 255) {
+            return std::nullopt;
+        }
+        address.net[i] = quint8(byte);
+    }
+    return address;
+}
+
 }  // namespace tavrel

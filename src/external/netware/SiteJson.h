@@ -28,4 +28,8 @@ QByteArray siteToJson(const NetWareSite& site);
 // at something that exists. "" when the site is sound.
 QString checkSite(const NetWareSite& site);
 
+// An IPv4 address in dotted form (10.1.2.3) as a connection's address; none when the
+// text is not one.
+std::optional<SiteAddress> ipv4SiteAddress(const QString& text);
+
 }  // namespace tavrel

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "external/netware/NetWareRecords.h"
+#include "external/netware/SiteJson.h"
 
 namespace tavrel {
 
@@ -33,24 +34,6 @@ QDateTime wallClock(const QDateTime& time) {
     const QDateTime local = time.toLocalTime();
     const QTime clock = local.time();
     return QDateTime(local.date(), QTime(clock.hour(), clock.minute(), clock.second()), Qt::UTC);
-}
-
-std::optional<SiteAddress> ipv4Address(const QString& text) {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4) {
-        return std::nullopt;
-    }
-    SiteAddress address;
-    address.type = nwconntype::kIp;
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        const uint byte = parts.at(i).toUInt(&ok);
-        if (!ok || byte > 255) {
-            return std::nullopt;
-        }
-        address.net[i] = quint8(byte);
-    }
-    return address;
 }
 
 QStringList stringList(const QJsonValue& value, bool* ok) {
@@ -237,7 +220,7 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
         connection.number = number;
         connection.object = objectOf.value(userKey);
         connection.loginTime = wallClock(loginOf.value(session.id));
-        connection.address = ipv4Address(session.address).value_or(SiteAddress{});
+        connection.address = ipv4SiteAddress(session.address).value_or(SiteAddress{});
         connection.acceptsMessages = false;
         server.connections.append(connection);
         sessionsOfPid[session.pid].append(i);

@@ -211,9 +211,8 @@ void Form1::createControls() {
     txtHeldLimit->setRange(0, 99999);
     txtHeldLimit->setSuffix(QStringLiteral(" min"));
     txtHeldLimit->setSpecialValueText(QStringLiteral("off"));
-    const QString heldTip = QStringLiteral(
-        "Alert when a file is held longer than N minutes "
-        "(0: off)");
+    const QString heldTip =
+        QStringLiteral("Alert when a file is held longer than N minutes (0: off)");
     heldLabel->setToolTip(heldTip);
     txtHeldLimit->setToolTip(heldTip);
     Frame1->setAutoFillBackground(true);  // it lies over the tree

@@ -50,11 +50,11 @@ void startServer(Setup& setup) {
         setup.server.addFile(fileName(n));
     }
     for (int user = 1; user <= kUsers; ++user) {
-        QStringList specs;
+        QStringList opens;
         for (int f = 0; f < kFilesPerUser; ++f) {
-            specs.append(fileName((user - 1) * kFilesPerUser + f) + QStringLiteral(":r:rw"));
+            opens.append(fileName((user - 1) * kFilesPerUser + f) + QStringLiteral(":r:rw"));
         }
-        setup.holders.push_back(setup.server.hold(user, specs));
+        setup.holders.push_back(setup.server.hold(user, opens));
         if (setup.holders.back()->opened.size() != kFilesPerUser) {
             setup.problem = QStringLiteral("user %1 could not open its files").arg(user);
             return;

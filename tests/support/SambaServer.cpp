@@ -227,7 +227,7 @@ void SambaServer::addFile(const QString& name, const QByteArray& content) const 
     ::chmod(QFile::encodeName(path).constData(), 0666);
 }
 
-std::unique_ptr<SmbHolder> SambaServer::hold(int user, const QStringList& specs) const {
+std::unique_ptr<SmbHolder> SambaServer::hold(int user, const QStringList& opens) const {
     auto holder = std::make_unique<SmbHolder>();
     holder->m_process = std::make_unique<QProcess>();
     QProcess& process = *holder->m_process;
@@ -236,7 +236,7 @@ std::unique_ptr<SmbHolder> SambaServer::hold(int user, const QStringList& specs)
                   QStringList{QStringLiteral(SMBHOLD_SCRIPT), QStringLiteral("127.0.0.1"),
                               QString::number(m_port), userName(user), password(user),
                               QStringLiteral("data")} +
-                      specs);
+                      opens);
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 20000) {

@@ -53,8 +53,9 @@ public:
     // Creates a file in the share that every user may read and write.
     void addFile(const QString& name, const QByteArray& content = "data") const;
 
-    // User n connects and opens the files of specs (see smbhold.py); waits until it is ready.
-    std::unique_ptr<SmbHolder> hold(int user, const QStringList& specs) const;
+    // User n connects and opens the files given as NAME:ACCESS:SHARING[:L] (see smbhold.py);
+    // waits until it is ready.
+    std::unique_ptr<SmbHolder> hold(int user, const QStringList& opens) const;
 
 private:
     QTemporaryDir m_dir;

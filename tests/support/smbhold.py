@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Holds files open on an SMB share until its standard input closes.
 
-Usage: smbhold.py HOST PORT USER PASSWORD SHARE SPEC...
-SPEC is NAME:ACCESS:SHARING[:L]: ACCESS and SHARING are letters of "rwd" (read, write,
+Usage: smbhold.py HOST PORT USER PASSWORD SHARE OPEN...
+OPEN is NAME:ACCESS:SHARING[:L]: ACCESS and SHARING are letters of "rwd" (read, write,
 delete): what this client does and what it lets others do; L takes a byte-range lock.
 Prints "opened NAME" or "refused NAME" per file, then "ready".
 """
@@ -41,8 +41,8 @@ def main():
     connection.login(user, password)
     tree = connection.connectTree(share)
     server = connection.getSMBServer()
-    for spec in sys.argv[6:]:
-        name, access, sharing, *flags = spec.split(':')
+    for wanted in sys.argv[6:]:
+        name, access, sharing, *flags = wanted.split(':')
         mask = (FILE_READ_DATA if 'r' in access else 0) | (FILE_WRITE_DATA if 'w' in access else 0)
         mode = ((FILE_SHARE_READ if 'r' in sharing else 0) |
                 (FILE_SHARE_WRITE if 'w' in sharing else 0) |

@@ -59,15 +59,6 @@ const char* const kUnlockAllUsage =
 
 const QString kJson = QStringLiteral("json");
 
-bool isHelp(const QStringList& args) {
-    return args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help");
-}
-
-int badUsage(const char* command, const QString& problem, const char* usage, QTextStream& err) {
-    err << "tavrelctl " << command << ": " << problem << "\n\n" << usage;
-    return kBadUsage;
-}
-
 // The users a scan of the monitored files finds, as the tree would hold them.
 struct ScannedTree {
     QList<ActionNode> nodes;
@@ -164,7 +155,7 @@ void printJson(QTextStream& out, const QJsonObject& object) {
 }  // namespace
 
 int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (isHelp(args)) {
+    if (isHelpWord(args.value(0))) {
         out << kMessageUsage;
         return kDone;
     }
@@ -227,7 +218,7 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
 }
 
 int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (isHelp(args)) {
+    if (isHelpWord(args.value(0))) {
         out << kClearUsage;
         return kDone;
     }
@@ -284,7 +275,7 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 }
 
 int runUnlockCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (isHelp(args)) {
+    if (isHelpWord(args.value(0))) {
         out << kUnlockUsage;
         return kDone;
     }
@@ -321,7 +312,7 @@ int runUnlockCommand(const QStringList& args, QTextStream& out, QTextStream& err
 }
 
 int runUnlockAllCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (isHelp(args)) {
+    if (isHelpWord(args.value(0))) {
         out << kUnlockAllUsage;
         return kDone;
     }

@@ -38,6 +38,15 @@ CommandArgs::CommandArgs(const QStringList& args, const QStringList& flags,
     }
 }
 
+bool isHelpWord(const QString& word) {
+    return word == QLatin1String("help") || word == QLatin1String("--help");
+}
+
+int badUsage(const char* command, const QString& problem, const char* usage, QTextStream& err) {
+    err << "tavrelctl " << command << ": " << problem << "\n\n" << usage;
+    return 2;
+}
+
 QString resolveFile(SettingsStore& settings, const QString& word, bool monitoredOnly,
                     QString* problem) {
     const QList<FileListEntry> files = LoadFileList(settings);

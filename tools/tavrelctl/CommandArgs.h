@@ -3,10 +3,17 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 
 namespace tavrel {
 
 class SettingsStore;
+
+// "help" or "--help": the word that asks a command for its usage.
+bool isHelpWord(const QString& word);
+// Tells err what is wrong with a command's arguments ("tavrelctl COMMAND: PROBLEM"), then
+// the command's usage; returns the exit status of bad usage, 2.
+int badUsage(const char* command, const QString& problem, const char* usage, QTextStream& err);
 
 // A file given as a number in the monitored list, or as a path. With monitoredOnly, a
 // path must be in the list too. The path, or "" with the reason in *problem.

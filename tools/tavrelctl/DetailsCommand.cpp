@@ -65,20 +65,18 @@ QJsonObject rowJson(const QVariantList& row, const QDate& day, const QDateTime& 
 }  // namespace
 
 int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+    if (isHelpWord(args.value(0))) {
         out << kDetailsUsage;
         return 0;
     }
     const CommandArgs parsed(args, {QStringLiteral("json")}, {});
     if (!parsed.ok() || parsed.positional().size() != 1) {
-        err << "tavrelctl details: "
-            << (!parsed.ok() ? parsed.error()
-                : parsed.positional().isEmpty()
-                    ? QStringLiteral("a date is needed")
-                    : QStringLiteral("unexpected argument ") + parsed.positional().value(1))
-            << "\n\n"
-            << kDetailsUsage;
-        return kBadUsage;
+        return badUsage("details",
+                        !parsed.ok() ? parsed.error()
+                        : parsed.positional().isEmpty()
+                            ? QStringLiteral("a date is needed")
+                            : QStringLiteral("unexpected argument ") + parsed.positional().value(1),
+                        kDetailsUsage, err);
     }
     const QString dateText = parsed.positional().first();
     const std::optional<QDate> day = parseDateBox(dateText);

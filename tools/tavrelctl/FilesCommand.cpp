@@ -1,5 +1,6 @@
 #include "FilesCommand.h"
 
+#include "CommandArgs.h"
 #include "CtlSession.h"
 #include "common/AppTitle.h"
 #include "common/PrintableText.h"
@@ -97,7 +98,7 @@ int runFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("delete") && words.size() == 1) {
         return remove(store, words.at(0), err);
     }
-    if (command == QLatin1String("help") || command == QLatin1String("--help")) {
+    if (isHelpWord(command)) {
         out << kUsage;
         return kDone;
     }

@@ -29,19 +29,17 @@ constexpr int kBadUsage = 2;
 }  // namespace
 
 int runInfoCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+    if (isHelpWord(args.value(0))) {
         out << kUsage;
         return kDone;
     }
     const CommandArgs parsed(args, {QStringLiteral("json")}, {});
     if (!parsed.ok() || parsed.positional().size() != 1) {
-        err << "tavrelctl info: "
-            << (!parsed.ok()                    ? parsed.error()
-                : parsed.positional().isEmpty() ? QStringLiteral("a path is needed")
-                                                : QStringLiteral("one path only"))
-            << "\n\n"
-            << kUsage;
-        return kBadUsage;
+        return badUsage("info",
+                        !parsed.ok()                    ? parsed.error()
+                        : parsed.positional().isEmpty() ? QStringLiteral("a path is needed")
+                                                        : QStringLiteral("one path only"),
+                        kUsage, err);
     }
     CtlSession session(err);
     if (!session.start()) {

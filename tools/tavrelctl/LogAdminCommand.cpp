@@ -40,7 +40,7 @@ bool isLogAdminCommand(const QStringList& args) {
 
 int runLogAdminCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const QString command = args.value(0);
-    if (args.value(1) == QLatin1String("help") || args.value(1) == QLatin1String("--help")) {
+    if (isHelpWord(args.value(1))) {
         out << kUsage;
         return 0;
     }

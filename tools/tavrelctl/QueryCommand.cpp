@@ -59,7 +59,7 @@ void writeJsonValue(QTextStream& out, const QVariant& value) {
 }  // namespace
 
 int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+    if (isHelpWord(args.value(0))) {
         out << usage();
         return 0;
     }

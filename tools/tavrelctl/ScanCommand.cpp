@@ -89,19 +89,18 @@ std::optional<CommandArgs> parse(const char* command, const QStringList& args,
                                  const QStringList& flags, const QStringList& options,
                                  const char* usage, QTextStream& out, QTextStream& err,
                                  int* status) {
-    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+    if (isHelpWord(args.value(0))) {
         out << usage;
         *status = 0;
         return std::nullopt;
     }
     CommandArgs parsed(args, flags, options);
     if (!parsed.ok() || !parsed.positional().isEmpty()) {
-        err << "tavrelctl " << command << ": "
-            << (parsed.ok() ? QStringLiteral("unexpected argument ") + parsed.positional().first()
-                            : parsed.error())
-            << "\n\n"
-            << usage;
-        *status = kBadUsage;
+        *status = badUsage(
+            command,
+            parsed.ok() ? QStringLiteral("unexpected argument ") + parsed.positional().first()
+                        : parsed.error(),
+            usage, err);
         return std::nullopt;
     }
     return parsed;
@@ -304,16 +303,14 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 }
 
 int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (args.value(0) == QLatin1String("help") || args.value(0) == QLatin1String("--help")) {
+    if (isHelpWord(args.value(0))) {
         out << kWaitUsage;
         return 0;
     }
     const CommandArgs parsed(args, {}, {QStringLiteral("timeout"), QStringLiteral("interval")});
     if (!parsed.ok() || parsed.positional().size() != 1) {
-        err << "tavrelctl wait: "
-            << (parsed.ok() ? QStringLiteral("give one FILE") : parsed.error()) << "\n\n"
-            << kWaitUsage;
-        return kBadUsage;
+        return badUsage("wait", parsed.ok() ? QStringLiteral("give one FILE") : parsed.error(),
+                        kWaitUsage, err);
     }
     int interval = 10;
     int timeout = -1;  // none: wait for as long as it takes

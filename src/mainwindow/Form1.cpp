@@ -1084,24 +1084,32 @@ QList<ActionNode> Form1::actionNodes(const std::vector<QTreeWidgetItem*>& nodes)
 // operator is asked, so that a scan that rebuilds the tree meanwhile changes nothing of
 // what the question was about.
 
-void Form1::mnuPopupSend_Click() {
+std::optional<UserConnection> Form1::popupUserConnection() {
     QTreeWidgetItem* clicked = popupNode();
     if (m_scan.running() || clicked == nullptr) {
-        return;
+        return std::nullopt;
     }
     const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
     const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
-    const UserConnection target = userConnectionAt(actionNodes(nodes), index);
-    const QString message =
-        m_context.prompts().inputBox({sendPromptFor(target.user), kSendTitle, QString()}).trimmed();
+    return userConnectionAt(actionNodes(nodes), index);
+}
+
+void Form1::mnuPopupSend_Click() {
+    const std::optional<UserConnection> target = popupUserConnection();
+    if (!target) {
+        return;
+    }
+    const QString message = m_context.prompts()
+                                .inputBox({sendPromptFor(target->user), kSendTitle, QString()})
+                                .trimmed();
     if (message.isEmpty()) {
         return;
     }
     BusyPointer busy;
     NWCCODE code = nwcode::kSuccessful;
     const bool sent =
-        SendBroadcast(m_context.netware(), target.number, message, target.conn, &code);
-    setStatusText(messageSentText(target.user, sent, code));
+        SendBroadcast(m_context.netware(), target->number, message, target->conn, &code);
+    setStatusText(messageSentText(target->user, sent, code));
 }
 
 void Form1::mnuPopupSendSel_Click() {
@@ -1127,21 +1135,18 @@ void Form1::mnuPopupSendSel_Click() {
 }
 
 void Form1::mnuPopupClear_Click() {
-    QTreeWidgetItem* clicked = popupNode();
-    if (m_scan.running() || clicked == nullptr) {
+    const std::optional<UserConnection> target = popupUserConnection();
+    if (!target) {
         return;
     }
-    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
-    const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
-    const UserConnection target = userConnectionAt(actionNodes(nodes), index);
     focusNextChild();
     focusNextChild();
-    if (!m_context.prompts().askYesNo(clearQuestionFor(target.user), kClearTitle,
+    if (!m_context.prompts().askYesNo(clearQuestionFor(target->user), kClearTitle,
                                       MessageIcon::Question, MessageAnswer::No)) {
         return;
     }
-    const bool cleared = clearUserConnection(m_context.netware(), target);
-    setStatusText(connectionClearedText(target.user, cleared));
+    const bool cleared = clearUserConnection(m_context.netware(), *target);
+    setStatusText(connectionClearedText(target->user, cleared));
 }
 
 void Form1::mnuPopupClearSel_Click() {

@@ -35,6 +35,7 @@ class NodeTree;
 class TrayPort;
 class frmFind;
 struct ActionNode;
+struct UserConnection;
 enum class EditButtons;
 
 // The main window: the tree of monitored files and the users holding them open, the
@@ -253,6 +254,9 @@ private:
     QPushButton* button(ScanButton which) const;
     // The node the popup menu was opened on, nullptr once a scan has replaced it.
     QTreeWidgetItem* popupNode() const;
+    // The connection of the user node the popup menu was opened on; none during a scan or
+    // once a scan has replaced the node.
+    std::optional<UserConnection> popupUserConnection();
     static QList<ActionNode> actionNodes(const std::vector<QTreeWidgetItem*>& nodes);
 
     AppContext& m_context;

@@ -96,15 +96,24 @@ void BM_OpenQueryWindow(benchmark::State& state) {
     state.counters["peak_MB"] = peakRssMb();
 }
 
+// The year of log open under the query window's result set; false (the benchmark
+// skipped) when it cannot be opened.
+bool openYearOfLog(benchmark::State& state, LogDb& db, ResultSet& result) {
+    if (!db.open(yearOfLog().path())) {
+        state.SkipWithError("no log");
+        return false;
+    }
+    result.setDatabase(db.database());
+    return true;
+}
+
 // The same without the window: the statement run, the count and the first page.
 void BM_FirstPageAndCount(benchmark::State& state) {
     LogDb db;
-    if (!db.open(yearOfLog().path())) {
-        state.SkipWithError("no log");
+    ResultSet result;
+    if (!openYearOfLog(state, db, result)) {
         return;
     }
-    ResultSet result;
-    result.setDatabase(db.database());
     for (auto _ : state) {
         result.run(querytext::initialStatement());
         benchmark::DoNotOptimize(result.value(0, 0));
@@ -116,12 +125,10 @@ void BM_FirstPageAndCount(benchmark::State& state) {
 // A click on the User heading: the statement again, ordered by a column with no index.
 void BM_HeadingSort(benchmark::State& state) {
     LogDb db;
-    if (!db.open(yearOfLog().path())) {
-        state.SkipWithError("no log");
+    ResultSet result;
+    if (!openYearOfLog(state, db, result)) {
         return;
     }
-    ResultSet result;
-    result.setDatabase(db.database());
     result.run(querytext::initialStatement());
     SortState sort;
     for (auto _ : state) {
@@ -138,12 +145,10 @@ void BM_HeadingSort(benchmark::State& state) {
 // Save CSV of all 730,000 rows.
 void BM_SaveCsvAllRows(benchmark::State& state) {
     LogDb db;
-    if (!db.open(yearOfLog().path())) {
-        state.SkipWithError("no log");
+    ResultSet result;
+    if (!openYearOfLog(state, db, result)) {
         return;
     }
-    ResultSet result;
-    result.setDatabase(db.database());
     result.run(querytext::initialStatement());
     const QString path = yearOfLog().folder() + QStringLiteral("results.csv");
     qint64 bytes = 0;

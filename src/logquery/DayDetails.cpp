@@ -83,20 +83,22 @@ QStringList dayQueryColumns() {
             QStringLiteral("Opened")};
 }
 
-QString dayQuery(const QDate& day) {
+QString dayQuery(const QDate& day, bool withStation) {
     // Avg Mins is a real quotient, as the original engine's "/" always gave (and no error
     // where Opens is 0). The date is written from a QDate, digits and dashes only. In the
     // old dialect, translated for the engine in use.
     return QStringLiteral(
                "SELECT File,User,Mins,Opens,CAST(Mins AS DOUBLE PRECISION)/NULLIF(Opens, 0) "
                "AS [Avg Mins],"
-               "In_Time AS [First In],Out_Time AS [Last Out],In_Times,Out_Times,Opened "
-               "FROM Log WHERE Date = '") +
-           day.toString(Qt::ISODate) + QLatin1Char('\'');
+               "In_Time AS [First In],Out_Time AS [Last Out],In_Times,Out_Times,Opened") +
+           (withStation ? QStringLiteral(",Station") : QString()) +
+           QStringLiteral(" FROM Log WHERE Date = '") + day.toString(Qt::ISODate) +
+           QLatin1Char('\'') +
+           (withStation ? QStringLiteral(" ORDER BY File,User,Station") : QString());
 }
 
-LogDbResult runDayQuery(LogDb& db, const QDate& day) {
-    return db.exec(translateJetSql(dayQuery(day), db.engine()));
+LogDbResult runDayQuery(LogDb& db, const QDate& day, bool withStation) {
+    return db.exec(translateJetSql(dayQuery(day, withStation), db.engine()));
 }
 
 QString usageSummaryBody(const QVariantList& row, const QList<InOutRow>& rows) {

@@ -34,16 +34,17 @@ QString dateBoxText(const QDate& day);
 
 // The day query: a row per file and user of the day, with these ten columns in order.
 QStringList dayQueryColumns();
-QString dayQuery(const QDate& day);
+// withStation adds the shared log's Station as an eleventh column.
+QString dayQuery(const QDate& day, bool withStation = false);
 
 // Column numbers of the day query's result.
 namespace daycol {
 inline constexpr int File = 0, User = 1, Mins = 2, Opens = 3, AvgMins = 4, FirstIn = 5, LastOut = 6,
-                     InTimes = 7, OutTimes = 8, Opened = 9;
+                     InTimes = 7, OutTimes = 8, Opened = 9, Station = 10;
 }
 
 // Runs the day query on an open log.
-LogDbResult runDayQuery(LogDb& db, const QDate& day);
+LogDbResult runDayQuery(LogDb& db, const QDate& day, bool withStation = false);
 
 // The usage summary of one row of the day query, as it goes to the clipboard (lines end
 // in CR LF). dateText is the date box text as typed; rows the stays list with its total.

@@ -155,7 +155,7 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
             }
             const QSqlRecord record = shape.record();
             for (int c = 0; c < record.count(); ++c) {
-                m_columns.append(LogDb::columnTitle(record.fieldName(c)));
+                m_columns.append(LogDb::columnTitle(record.fieldName(c), m_sqlite));
             }
         }
         QSqlQuery count(db);
@@ -198,7 +198,7 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     }
     const QSqlRecord record = query->record();
     for (int c = 0; c < record.count(); ++c) {
-        m_columns.append(m_postgres ? LogDb::columnTitle(record.fieldName(c))
+        m_columns.append(m_postgres ? LogDb::columnTitle(record.fieldName(c), m_sqlite)
                                     : record.fieldName(c));
     }
     while (query->isSelect() && query->next()) {

@@ -5,6 +5,7 @@
 
 #include "common/AppFolder.h"
 #include "common/AppTitle.h"
+#include "external/logdb/LogDb.h"
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "external/samba/SiteBackend.h"
@@ -34,6 +35,7 @@ QString resolveSitePath(const QString& given, QTextStream& err) {
 
 QString currentLogLocation() {
     IniSettingsStore settings;
+    LogDb::setDefaultApplicationName(QStringLiteral("Tavrel ") + loglocation::station(settings));
     return loglocation::current(settings, appFolder());
 }
 

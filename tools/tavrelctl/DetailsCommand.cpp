@@ -26,6 +26,8 @@ const char* const kDetailsUsage =
     "--json prints {\"date\", \"rows\": [{\"file\", \"user\", \"mins\", \"opens\", \"avgMins\",\n"
     "\"firstIn\", \"lastOut\", \"opened\", \"stays\": [{\"in\", \"out\", \"minutes\", \"open\"}],\n"
     "\"totalMinutes\"}]} with ISO times; \"out\" is null for a stay still open today.\n"
+    "On a shared log each station keeps its own row of a file and user: the text shows a\n"
+    "\"Station: \" line above the file, and --json a \"station\" key.\n"
     "Exit status 0 when the day has rows, 1 when it has none or there is no log.\n";
 
 constexpr int kNoData = 1;
@@ -35,7 +37,8 @@ QJsonValue jsonOf(const QVariant& value) {
     return value.isNull() ? QJsonValue() : QJsonValue::fromVariant(value);
 }
 
-QJsonObject rowJson(const QVariantList& row, const QDate& day, const QDateTime& now) {
+QJsonObject rowJson(const QVariantList& row, const QDate& day, const QDateTime& now,
+                    bool stations) {
     const InOutList list = FillInOutList(row[daycol::InTimes], row[daycol::OutTimes], day, now);
     QJsonArray stays;
     const QDateTime midnight(day, QTime(0, 0));
@@ -50,16 +53,20 @@ QJsonObject rowJson(const QVariantList& row, const QDate& day, const QDateTime& 
             {QStringLiteral("minutes"), span.lengthSeconds / 60},
             {QStringLiteral("open"), span.open}});
     }
-    return QJsonObject{{QStringLiteral("file"), jsonOf(row[daycol::File])},
-                       {QStringLiteral("user"), jsonOf(row[daycol::User])},
-                       {QStringLiteral("mins"), jsonOf(row[daycol::Mins])},
-                       {QStringLiteral("opens"), jsonOf(row[daycol::Opens])},
-                       {QStringLiteral("avgMins"), jsonOf(row[daycol::AvgMins])},
-                       {QStringLiteral("firstIn"), jsonOf(row[daycol::FirstIn])},
-                       {QStringLiteral("lastOut"), jsonOf(row[daycol::LastOut])},
-                       {QStringLiteral("opened"), row[daycol::Opened].toInt() != 0},
-                       {QStringLiteral("stays"), stays},
-                       {QStringLiteral("totalMinutes"), list.totalSeconds / 60}};
+    QJsonObject json{{QStringLiteral("file"), jsonOf(row[daycol::File])},
+                     {QStringLiteral("user"), jsonOf(row[daycol::User])},
+                     {QStringLiteral("mins"), jsonOf(row[daycol::Mins])},
+                     {QStringLiteral("opens"), jsonOf(row[daycol::Opens])},
+                     {QStringLiteral("avgMins"), jsonOf(row[daycol::AvgMins])},
+                     {QStringLiteral("firstIn"), jsonOf(row[daycol::FirstIn])},
+                     {QStringLiteral("lastOut"), jsonOf(row[daycol::LastOut])},
+                     {QStringLiteral("opened"), row[daycol::Opened].toInt() != 0},
+                     {QStringLiteral("stays"), stays},
+                     {QStringLiteral("totalMinutes"), list.totalSeconds / 60}};
+    if (stations) {
+        json.insert(QStringLiteral("station"), jsonOf(row[daycol::Station]));
+    }
+    return json;
 }
 
 }  // namespace
@@ -90,7 +97,9 @@ int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& er
         err << "tavrelctl details: No usage log in " << path << "\n";
         return kNoData;
     }
-    const LogDbResult result = runDayQuery(db, *day);
+    // Each station of a shared log keeps its own row of a file and user.
+    const bool stations = db.engine() == LogDb::Engine::PostgreSQL;
+    const LogDbResult result = runDayQuery(db, *day, stations);
     if (!result.ok()) {
         err << "tavrelctl details: " << result.error.description << "\n";
         return kNoData;
@@ -99,7 +108,7 @@ int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& er
     if (parsed.has(QStringLiteral("json"))) {
         QJsonArray rows;
         for (const QVariantList& row : result.rows) {
-            rows.append(rowJson(row, *day, now));
+            rows.append(rowJson(row, *day, now, stations));
         }
         out << QJsonDocument(QJsonObject{{QStringLiteral("date"), day->toString(Qt::ISODate)},
                                          {QStringLiteral("rows"), rows}})
@@ -112,8 +121,14 @@ int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& er
             const QVariantList& row = result.rows[i];
             const InOutList list =
                 FillInOutList(row[daycol::InTimes], row[daycol::OutTimes], *day, now);
-            text += i == 0 ? usageSummary(now, dateText, row, list.rows)
-                           : QStringLiteral("\r\n") + usageSummaryBody(row, list.rows);
+            QString block = i == 0 ? usageSummary(now, dateText, row, list.rows)
+                                   : QStringLiteral("\r\n") + usageSummaryBody(row, list.rows);
+            if (stations) {
+                const qsizetype file = block.indexOf(QStringLiteral("File: "));
+                block.insert(file, QStringLiteral("Station: ") + row[daycol::Station].toString() +
+                                       QStringLiteral("\r\n"));
+            }
+            text += block;
         }
         out << text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }

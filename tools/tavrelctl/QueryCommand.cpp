@@ -1,6 +1,7 @@
 #include "QueryCommand.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -104,14 +105,18 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     const QString path = currentLogLocation();
     LogDb db;
     // The window creates a missing log too; a file that is not a database stays untouched.
-    if (!(LogDb::LogExists(path) ? db.open(path) : db.create(path))) {
+    // One connection: a server that does not answer is waited for once.
+    const bool exists =
+        LogDb::engineOf(path) == LogDb::Engine::PostgreSQL || QFileInfo::exists(path);
+    if (!(exists ? db.open(path) && db.ensureSchema() : db.create(path))) {
         err << "tavrelctl query: " << path << ": " << db.lastError().description << "\n";
         return kBadUsage;
     }
     const bool json = parsed.has(QStringLiteral("json"));
     QSqlQuery query(db.database());
     query.setForwardOnly(true);
-    if (!query.exec(translateJetSql(querytext::runStatement(text), db.engine()))) {
+    const QString statement = translateJetSql(querytext::runStatement(text), db.engine());
+    if (!query.exec(statement)) {
         err << "tavrelctl query: " << querytexts::kUnableToProcess << ": "
             << LogDb::errorOf(query.lastError()).description << "\n";
         return kStatementFailed;
@@ -120,7 +125,7 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     QStringList columns;
     for (int c = 0; c < record.count(); ++c) {
         columns.append(db.engine() == LogDb::Engine::PostgreSQL
-                           ? LogDb::columnTitle(record.fieldName(c))
+                           ? LogDb::columnTitle(record.fieldName(c), statement)
                            : record.fieldName(c));
     }
     if (json) {

@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+#include <span>
 
 #include "external/logdb/PgUri.h"
 
@@ -16,52 +17,91 @@ namespace {
 
 QAtomicInt connectionCounter;
 
+// Every object a log needs, in the order they are made: a check (an SQL expression true
+// when the object is there) and the statement that makes it. ensureSchema() goes through
+// the list of the log's engine; an object a later version adds joins its list.
+struct SchemaObject {
+    const char* present;
+    const char* create;
+};
+
 // Table Log: the columns, order, sizes and nullability the log has always had. Date is
 // ISO text (YYYY-MM-DD); Opened holds -1 (open) or 0. File and User compare without
-// regard to case, as the original engine's text comparison did.
-const char* const kCreateTable =
-    "CREATE TABLE IF NOT EXISTS Log ("
-    "Date DATE NULL, "
-    "File VARCHAR(255) NULL COLLATE NOCASE, "
-    "User VARCHAR(255) NULL COLLATE NOCASE, "
-    "In_Time VARCHAR(8) NULL, "
-    "Out_Time VARCHAR(8) NULL, "
-    "In_Times TEXT NULL, "
-    "Out_Times TEXT NULL, "
-    "Mins SMALLINT NULL, "
-    "Opens SMALLINT NULL, "
-    "Opened BOOLEAN NOT NULL DEFAULT 0)";
-const char* const kCreateIndex =
-    "CREATE INDEX IF NOT EXISTS Log_Date_File_User ON Log "
-    "(Date, File COLLATE NOCASE, User COLLATE NOCASE)";
+// regard to case, as the original engine's text comparison did. StoredScan keeps the
+// minute of the last stored scan.
+const SchemaObject kSqliteSchema[] = {
+    {"EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'Log')",
+     "CREATE TABLE Log ("
+     "Date DATE NULL, "
+     "File VARCHAR(255) NULL COLLATE NOCASE, "
+     "User VARCHAR(255) NULL COLLATE NOCASE, "
+     "In_Time VARCHAR(8) NULL, "
+     "Out_Time VARCHAR(8) NULL, "
+     "In_Times TEXT NULL, "
+     "Out_Times TEXT NULL, "
+     "Mins SMALLINT NULL, "
+     "Opens SMALLINT NULL, "
+     "Opened BOOLEAN NOT NULL DEFAULT 0)"},
+    {"EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'Log_Date_File_User')",
+     "CREATE INDEX Log_Date_File_User ON Log "
+     "(Date, File COLLATE NOCASE, User COLLATE NOCASE)"},
+    {"EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'StoredScan')",
+     "CREATE TABLE StoredScan (Minute TEXT)"},
+};
 
 // The shared log: the same columns (lower case, as PostgreSQL folds unquoted names), File
 // and User without regard to case through citext, Opened -1 / 0 as an integer, then the
 // station that stored the row and the row's number. StoredScan keeps each station's last
 // stored minute.
-const char* const kPgCreate[] = {
-    "CREATE EXTENSION IF NOT EXISTS citext",
-    "CREATE TABLE IF NOT EXISTS log ("
-    "date DATE NULL, "
-    "file CITEXT NULL, "
-    "\"user\" CITEXT NULL, "
-    "in_time VARCHAR(8) NULL, "
-    "out_time VARCHAR(8) NULL, "
-    "in_times TEXT NULL, "
-    "out_times TEXT NULL, "
-    "mins SMALLINT NULL, "
-    "opens SMALLINT NULL, "
-    "opened SMALLINT NOT NULL DEFAULT 0, "
-    "station VARCHAR(255) NOT NULL DEFAULT '', "
-    "id BIGSERIAL PRIMARY KEY) "
-    // Today's rows change every minute: room in each page lets a new version stay beside
-    // the old one, without touching the indexes.
-    "WITH (fillfactor = 90)",
-    "CREATE INDEX IF NOT EXISTS log_date_file_user ON log (date, file, \"user\")",
-    "CREATE TABLE IF NOT EXISTS storedscan (station VARCHAR(255) PRIMARY KEY, minute TEXT)",
+const SchemaObject kPgSchema[] = {
+    {"EXISTS (SELECT 1 FROM pg_extension WHERE extname = 'citext')", "CREATE EXTENSION citext"},
+    {"to_regclass('log') IS NOT NULL",
+     "CREATE TABLE log ("
+     "date DATE NULL, "
+     "file CITEXT NULL, "
+     "\"user\" CITEXT NULL, "
+     "in_time VARCHAR(8) NULL, "
+     "out_time VARCHAR(8) NULL, "
+     "in_times TEXT NULL, "
+     "out_times TEXT NULL, "
+     "mins SMALLINT NULL, "
+     "opens SMALLINT NULL, "
+     "opened SMALLINT NOT NULL DEFAULT 0, "
+     "station VARCHAR(255) NOT NULL DEFAULT '', "
+     "id BIGSERIAL PRIMARY KEY) "
+     // Today's rows change every minute: room in each page lets a new version stay beside
+     // the old one, without touching the indexes.
+     "WITH (fillfactor = 90)"},
+    {"to_regclass('log_date_file_user') IS NOT NULL",
+     "CREATE INDEX log_date_file_user ON log (date, file, \"user\")"},
+    {"to_regclass('storedscan') IS NOT NULL",
+     "CREATE TABLE storedscan (station VARCHAR(255) PRIMARY KEY, minute TEXT)"},
 };
 
+// libpq's own bounds on a connection, unless the address sets them.
+const std::pair<const char*, const char*> kClientTimeouts[] = {
+    {"connect_timeout", "5"},     {"keepalives", "1"},       {"keepalives_idle", "15"},
+    {"keepalives_interval", "5"}, {"keepalives_count", "3"}, {"tcp_user_timeout", "30000"},
+};
+
+QString& defaultName() {
+    static QString name = QStringLiteral("Tavrel");
+    return name;
+}
+
+// Taken while the schema is checked and made, so that stations starting together on an
+// empty database make it once.
+const char* const kSchemaLock = "SELECT pg_advisory_xact_lock(hashtext('tavrel-schema'))";
+
 }  // namespace
+
+void LogDb::setDefaultApplicationName(const QString& name) {
+    defaultName() = name;
+}
+
+QString LogDb::defaultApplicationName() {
+    return defaultName();
+}
 
 LogDb::Engine LogDb::engineOf(const QString& location) {
     return isPostgresLocation(location) ? Engine::PostgreSQL : Engine::SQLite;
@@ -79,6 +119,23 @@ QString LogDb::columnTitle(const QString& name) {
         }
     }
     return name;
+}
+
+QString LogDb::columnTitle(const QString& name, const QString& statement) {
+    // PostgreSQL folds an alias written bare (AS Total) to lower case; SQLite keeps it as
+    // written, and so do the headings here. Quoted texts are no aliases.
+    static const QRegularExpression kQuoted(QStringLiteral("'[^']*'|\"[^\"]*\""));
+    static const QRegularExpression kAlias(QStringLiteral("\\bAS\\s+([A-Za-z_][A-Za-z0-9_$]*)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString bare = statement;
+    bare.replace(kQuoted, QStringLiteral("''"));
+    for (auto it = kAlias.globalMatch(bare); it.hasNext();) {
+        const QString alias = it.next().captured(1);
+        if (alias.compare(name, Qt::CaseInsensitive) == 0 && alias.toLower() == name) {
+            return alias;
+        }
+    }
+    return columnTitle(name);
 }
 
 QString LogDb::rowIdColumn() const {
@@ -125,9 +182,18 @@ bool LogDb::openPostgres(const QString& uri) {
     db.setDatabaseName(parts.database);
     db.setUserName(parts.user);
     QStringList options = parts.options;
-    // An unreachable server must not hold a scan for libpq's default of forever.
-    if (options.filter(QRegularExpression(QStringLiteral("^connect_timeout="))).isEmpty()) {
-        options.append(QStringLiteral("connect_timeout=5"));
+    const auto given = [&](const QString& keyword) {
+        return !options.filter(QRegularExpression(QLatin1Char('^') + keyword + QLatin1Char('=')))
+                    .isEmpty();
+    };
+    // An unreachable server must not hold a scan for libpq's default of forever, nor a
+    // server that stops answering once connected: keepalives find a silent peer, and the
+    // user timeout a peer that does not take what is sent.
+    for (const auto& [keyword, value] : kClientTimeouts) {
+        if (!given(QString::fromLatin1(keyword))) {
+            options.append(QString::fromLatin1(keyword) + QLatin1Char('=') +
+                           QString::fromLatin1(value));
+        }
     }
     db.setConnectOptions(options.join(QLatin1Char(';')));
     m_path = uri;
@@ -135,6 +201,27 @@ bool LogDb::openPostgres(const QString& uri) {
         const LogDbError error = errorOf(db.lastError());
         db = QSqlDatabase();
         return fail(error.number, error.description);
+    }
+    // No wait on the server is unbounded, a client that vanished is let go within a minute
+    // or so, a good run prints nothing, and the server's list of connections names the
+    // program and its station.
+    QString sql = QStringLiteral(
+        "SELECT set_config('lock_timeout', ?, false), "
+        "set_config('statement_timeout', ?, false), "
+        "set_config('idle_in_transaction_session_timeout', ?, false), "
+        "set_config('tcp_keepalives_idle', '15', false), "
+        "set_config('tcp_keepalives_interval', '5', false), "
+        "set_config('tcp_keepalives_count', '3', false), "
+        "set_config('client_min_messages', 'error', false)");
+    QVariantList values{QString::number(kLockTimeoutMs), QString::number(kStatementTimeoutMs),
+                        QString::number(2 * kStatementTimeoutMs)};
+    if (!given(QStringLiteral("application_name"))) {
+        sql += QStringLiteral(", set_config('application_name', ?, false)");
+        values.append(m_applicationName.isEmpty() ? defaultApplicationName() : m_applicationName);
+    }
+    const LogDbResult settings = exec(sql, values);
+    if (!settings.ok()) {
+        return fail(settings.error.number, settings.error.description);
     }
     return true;
 }
@@ -196,25 +283,64 @@ bool LogDb::create(const QString& path) {
     if (!openConnection(path, true)) {
         return false;
     }
-    if (m_engine == Engine::PostgreSQL) {
-        for (const char* sql : kPgCreate) {
-            const LogDbResult result = exec(QString::fromLatin1(sql));
-            if (!result.ok()) {
-                return fail(result.error.number, result.error.description);
-            }
-        }
-        return true;
-    }
-    for (const char* sql : {kCreateTable, kCreateIndex}) {
-        const LogDbResult result = exec(QString::fromLatin1(sql));
-        if (!result.ok()) {
-            return fail(result.error.number, result.error.description);
-        }
+    if (!ensureSchema()) {
+        const LogDbError error = m_lastError;
+        return fail(error.number, error.description);
     }
     return true;
 }
 
+bool LogDb::ensureSchema() {
+    const bool shared = m_engine == Engine::PostgreSQL;
+    const std::span<const SchemaObject> objects =
+        shared ? std::span<const SchemaObject>(kPgSchema)
+               : std::span<const SchemaObject>(kSqliteSchema);
+    QString check = QStringLiteral("SELECT ");
+    for (size_t i = 0; i < objects.size(); ++i) {
+        check += (i == 0 ? QString() : QStringLiteral(", ")) + QStringLiteral("CASE WHEN ") +
+                 QString::fromLatin1(objects[i].present) + QStringLiteral(" THEN 1 ELSE 0 END");
+    }
+    QList<size_t> missing;
+    const auto findMissing = [&] {
+        const LogDbResult present = exec(check);
+        if (present.kind != LogDbResult::Kind::Rows || present.rows.isEmpty()) {
+            return false;
+        }
+        missing.clear();
+        for (size_t i = 0; i < objects.size(); ++i) {
+            if (present.rows.first().value(qsizetype(i)).toInt() == 0) {
+                missing.append(i);
+            }
+        }
+        return true;
+    };
+    if (!findMissing()) {
+        return false;
+    }
+    if (missing.isEmpty()) {
+        return true;
+    }
+    // All or nothing, and once: a second program starting at the same moment waits here
+    // and then finds everything made.
+    bool done = exec(shared ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")).ok();
+    if (done && shared) {
+        done = exec(QString::fromLatin1(kSchemaLock)).ok();
+    }
+    done = done && findMissing();
+    for (qsizetype i = 0; done && i < missing.size(); ++i) {
+        done = exec(QString::fromLatin1(objects[missing.at(i)].create)).ok();
+    }
+    if (done && exec(QStringLiteral("COMMIT")).ok()) {
+        return true;
+    }
+    const LogDbError error = m_lastError;
+    exec(QStringLiteral("ROLLBACK"));
+    m_lastError = error;
+    return false;
+}
+
 void LogDb::close() {
+    m_failedQuery.reset();
     if (QSqlDatabase::contains(m_connectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -243,7 +369,11 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
         m_lastError = result.error;
         return result;
     }
-    QSqlQuery query(database());
+    // A statement that failed inside a transaction stays until the next one (the ROLLBACK)
+    // has run: PostgreSQL could not free it while the transaction is aborted.
+    const std::unique_ptr<QSqlQuery> failedBefore = std::move(m_failedQuery);
+    auto owned = std::make_unique<QSqlQuery>(database());
+    QSqlQuery& query = *owned;
     query.setForwardOnly(true);
     // Unprepared without parameters: PostgreSQL prepares only queries and row changes.
     const bool direct = params.isEmpty() && m_engine == Engine::PostgreSQL;
@@ -258,6 +388,9 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     if (!(direct ? query.exec(sql) : query.exec())) {
         result.error = errorOf(query.lastError());
         m_lastError = result.error;
+        if (m_engine == Engine::PostgreSQL) {
+            m_failedQuery = std::move(owned);
+        }
         return result;
     }
     if (!query.isSelect()) {
@@ -266,7 +399,7 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     }
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) {
-        result.columns.append(m_engine == Engine::PostgreSQL ? columnTitle(record.fieldName(i))
+        result.columns.append(m_engine == Engine::PostgreSQL ? columnTitle(record.fieldName(i), sql)
                                                              : record.fieldName(i));
     }
     while (query.next()) {

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
+
+class QSqlQuery;
 
 namespace tavrel {
 
@@ -41,6 +44,9 @@ public:
     enum class Engine { SQLite, PostgreSQL };
 
     static constexpr int kDefaultBusyTimeoutMs = 3000;
+    // The longest a statement of the shared log waits for a lock, and runs.
+    static constexpr int kLockTimeoutMs = 20000;
+    static constexpr int kStatementTimeoutMs = 30000;
     // SQLite's own numbers for the errors this class raises itself.
     static constexpr int kCantOpen = 14;
     static constexpr int kNotADatabase = 26;
@@ -58,6 +64,15 @@ public:
     // the database does not hold it yet. A file that is not a database is refused,
     // untouched.
     bool create(const QString& location);
+    // Makes every object of the log that the open database lacks (table Log, its index,
+    // StoredScan), all in one transaction and, on a shared log, under a lock, so that
+    // programs starting together make them once. True when everything is there.
+    bool ensureSchema();
+    // The name a shared log's server lists this connection under, set before open():
+    // "Tavrel" and the station. Unset, the program's default.
+    void setApplicationName(const QString& name) { m_applicationName = name; }
+    static void setDefaultApplicationName(const QString& name);
+    static QString defaultApplicationName();
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
@@ -81,6 +96,9 @@ public:
     // A column's heading: a column of the shared log in the spelling of the SQLite log
     // (date as Date, in_time as In_Time); any other name as it is.
     static QString columnTitle(const QString& name);
+    // The same for a column of the given statement's result: a bare alias (AS Total)
+    // keeps the letter case it is written in.
+    static QString columnTitle(const QString& name, const QString& statement);
     // The number and text of an error from a query run on database().
     static LogDbError errorOf(const QSqlError& error);
 
@@ -94,6 +112,8 @@ private:
     QString m_path;
     Engine m_engine = Engine::SQLite;
     LogDbError m_lastError;
+    QString m_applicationName;
+    std::unique_ptr<QSqlQuery> m_failedQuery;
 };
 
 }  // namespace tavrel

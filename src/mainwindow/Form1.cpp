@@ -350,6 +350,7 @@ bool Form1::Form_Load() {
         std::make_unique<UsageLog>(loglocation::current(m_context.settings(), m_context.AppFolder),
                                    m_context.clock(), m_context.prompts(), m_autoScan.LastScanDate);
     m_usageLog->setStation(loglocation::station(m_context.settings()));
+    LogDb::setDefaultApplicationName(QStringLiteral("Tavrel ") + m_usageLog->station());
     m_scan.setLogUpdate(
         [this](const ScanFileTable& scanFiles) { return m_usageLog->UpdateUsageLog(scanFiles); });
 
@@ -728,10 +729,32 @@ void Form1::cmdEditFile_Click() {
         return;
     }
     m_context.EditMode = true;
+    const QList<FileListEntry> before = LoadFileList(m_context.settings());
     frmFile::open(m_context, this);
     if (m_context.FileListChanged) {
         m_context.FileListChanged = false;
+        closeRowsOfRemovedFiles(before);
         cmdScan_Click();
+    }
+}
+
+void Form1::closeRowsOfRemovedFiles(const QList<FileListEntry>& before) {
+    QStringList kept;
+    for (const FileListEntry& file : LoadFileList(m_context.settings())) {
+        kept.append(file.path);
+    }
+    QStringList removed;
+    for (const FileListEntry& file : before) {
+        if (!kept.contains(file.path, Qt::CaseInsensitive)) {
+            removed.append(file.path);
+        }
+    }
+    const QString reason = m_usageLog ? m_usageLog->closeFiles(removed) : QString();
+    if (!reason.isEmpty()) {
+        m_context.prompts().message(
+            QStringLiteral("The usage log's open rows of the removed file could not be closed: ") +
+                reason,
+            MessageIcon::Exclamation);
     }
 }
 
@@ -759,10 +782,13 @@ void Form1::cmdDeleteFile_Click() {
         return;
     }
     // The count comes from the store: after a stopped scan the tree holds fewer files.
+    const QList<FileListEntry> before = LoadFileList(store);
     if (!DeleteFileEntry(store, number)) {
         m_context.prompts().message(
             QStringLiteral("Unable to delete. The settings could not be written."),
             MessageIcon::Exclamation);
+    } else {
+        closeRowsOfRemovedFiles(before);
     }
     if (fileListCount(store) == 0) {
         showEmptyList();

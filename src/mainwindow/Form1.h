@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/BusyPointer.h"
+#include "filelist/FileListStore.h"
 #include "mainwindow/APIStuff.h"
 #include "mainwindow/FindRules.h"
 #include "mainwindow/ImageList.h"
@@ -243,6 +244,8 @@ private:
     QTreeWidgetItem* selectedFileNode();
     bool fileListChangedUnder(const QString& nodeText, qint16 number);
     void showEmptyList();
+    // Closes the usage log's open rows of the files that left the list since before.
+    void closeRowsOfRemovedFiles(const QList<FileListEntry>& before);
     void tickAll(bool ticked);
     void tickFileGroup(bool ticked);
     void attachPendingNodes();

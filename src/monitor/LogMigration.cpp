@@ -1,11 +1,12 @@
 #include "monitor/LogMigration.h"
 
 #include <QDate>
-#include <QSet>
+#include <QHash>
 #include <QSqlQuery>
 #include <optional>
 
 #include "external/logdb/LogDb.h"
+#include "monitor/StationClaim.h"
 
 namespace tavrel {
 
@@ -15,15 +16,55 @@ constexpr int kColumns = 10;
 // Rows a statement: few statements, well within the server's limit on parameters.
 constexpr int kRowsPerInsert = 500;
 
-using RowKey = QString;
-
-// Date, File, User and In_Time: File and User without regard to case, as the log
-// compares them.
-RowKey keyOf(const QVariant& date, const QVariant& file, const QVariant& user,
-             const QVariant& inTime) {
+// A row as the shared log would hold it, every column: two rows are the same row only
+// when all their columns are equal, letter case included.
+QString keyOf(const QVariantList& row) {
     const QChar unit(0x1f);  // in no text of the log
-    return (date.isNull() ? QString() : date.toDate().toString(Qt::ISODate)) + unit +
-           file.toString().toUpper() + unit + user.toString().toUpper() + unit + inTime.toString();
+    QString key;
+    for (const QVariant& value : row) {
+        key += value.isNull()                       ? QStringLiteral("\x1eNull")
+               : value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
+                                                    : value.toString();
+        key += unit;
+    }
+    return key;
+}
+
+// The row of the SQLite log made ready for the shared log, or why it cannot be copied as
+// it is (the shared log's columns are typed: a date, texts of at most 8 characters for
+// the times, small integers).
+QString faithful(QVariantList& row) {
+    const QVariant date = row[0];
+    if (!date.isNull()) {
+        const QDate day = QDate::fromString(date.toString(), Qt::ISODate);
+        if (!day.isValid() || day.toString(Qt::ISODate) != date.toString()) {
+            return QStringLiteral("its Date '%1' is no YYYY-MM-DD date").arg(date.toString());
+        }
+    }
+    for (int c : {3, 4}) {
+        if (row[c].toString().size() > 8) {
+            return QStringLiteral("its %1 '%2' is longer than 8 characters")
+                .arg(c == 3 ? QStringLiteral("In_Time") : QStringLiteral("Out_Time"),
+                     row[c].toString());
+        }
+    }
+    const char* const names[] = {"Mins", "Opens", "Opened"};
+    for (int c : {7, 8, 9}) {
+        if (row[c].isNull()) {
+            continue;
+        }
+        bool number = false;
+        const qlonglong value = row[c].toString().toLongLong(&number);
+        if (!number || value < -32768 || value > 32767) {
+            return QStringLiteral("its %1 '%2' is no small whole number")
+                .arg(QLatin1String(names[c - 7]), row[c].toString());
+        }
+        row[c] = int(value);
+    }
+    if (row[9].isNull()) {
+        row[9] = 0;
+    }
+    return QString();
 }
 
 QString valuesList(int rows) {
@@ -58,38 +99,39 @@ LogMigrationResult migrateLog(const QString& fromPath, const QString& toUri,
         to.exec(QStringLiteral("ROLLBACK"));
         result.error = error.description;
         result.copied = 0;
+        result.uncopied.clear();
         return result;
     };
     LogDbResult step = to.exec(QStringLiteral("BEGIN"));
     if (!step.ok()) {
         return failed(step.error);
     }
-    // Two copies of one desk's log at once would each find the other's rows missing.
-    step = to.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"),
-                   {QStringLiteral("tavrel-station:") + station});
-    if (!step.ok()) {
-        return failed(step.error);
+    // Two copies of one desk's log at once would each find the other's rows missing, and
+    // a program storing for the station would see rows appear under it.
+    const QString claimed = stationclaim::claim(to, station, true);
+    if (!claimed.isEmpty()) {
+        return failed({1, claimed});
     }
-    QSet<RowKey> present;
+    // How many of each row the station holds already.
+    QHash<QString, int> present;
     {
-        QSqlQuery existing(to.database());
-        existing.setForwardOnly(true);
-        existing.prepare(
-            QStringLiteral("SELECT date, file, \"user\", in_time FROM log WHERE station = ?"));
-        existing.addBindValue(station);
-        if (!existing.exec()) {
-            return failed(LogDb::errorOf(existing.lastError()));
+        const LogDbResult existing = to.exec(
+            QStringLiteral("SELECT date, file, \"user\", in_time, out_time, in_times, out_times, "
+                           "mins, opens, opened FROM log WHERE station = ?"),
+            {station});
+        if (!existing.ok()) {
+            return failed(existing.error);
         }
-        while (existing.next()) {
-            present.insert(
-                keyOf(existing.value(0), existing.value(1), existing.value(2), existing.value(3)));
+        for (const QVariantList& row : existing.rows) {
+            ++present[keyOf(row)];
         }
     }
 
     QSqlQuery rows(from.database());
     rows.setForwardOnly(true);
-    if (!rows.exec(QStringLiteral("SELECT Date, File, User, In_Time, Out_Time, In_Times, "
-                                  "Out_Times, Mins, Opens, Opened FROM Log ORDER BY rowid"))) {
+    if (!rows.exec(
+            QStringLiteral("SELECT Date, File, User, In_Time, Out_Time, In_Times, "
+                           "Out_Times, Mins, Opens, Opened, rowid FROM Log ORDER BY rowid"))) {
         return failed(LogDb::errorOf(rows.lastError()));
     }
     QVariantList batch;
@@ -113,19 +155,19 @@ LogMigrationResult migrateLog(const QString& fromPath, const QString& toUri,
         for (int c = 0; c < kColumns; ++c) {
             row.append(rows.value(c));
         }
-        // The SQLite log holds dates as text; a text that is no date stays empty.
-        const QDate date = QDate::fromString(row[0].toString(), Qt::ISODate);
-        row[0] = date.isValid() ? QVariant(date.toString(Qt::ISODate)) : QVariant();
-        if (row[9].isNull()) {
-            row[9] = 0;
+        const QString problem = faithful(row);
+        if (!problem.isEmpty()) {
+            result.uncopied.append(QStringLiteral("row %1 (%2, %3): %4")
+                                       .arg(rows.value(kColumns).toString(), row[1].toString(),
+                                            row[2].toString(), problem));
+            continue;
         }
-        const RowKey key =
-            keyOf(date.isValid() ? QVariant(date) : QVariant(), row[1], row[2], row[3]);
-        if (present.contains(key)) {
+        const auto there = present.find(keyOf(row));
+        if (there != present.end() && *there > 0) {
+            --*there;
             ++result.present;
             continue;
         }
-        present.insert(key);
         batch += row;
         batch.append(station);
         if (++batchRows == kRowsPerInsert) {
@@ -139,6 +181,19 @@ LogMigrationResult migrateLog(const QString& fromPath, const QString& toUri,
     }
     if (const auto error = flush()) {
         return failed(*error);
+    }
+    // The minute of the desk's last stored scan goes with its rows: a scan in that same
+    // minute right after the switch adds no second minute.
+    QSqlQuery minute(from.database());
+    if (minute.exec(QStringLiteral("SELECT Minute FROM StoredScan")) && minute.next() &&
+        !minute.value(0).isNull()) {
+        step = to.exec(QStringLiteral("INSERT INTO storedscan (station, minute) VALUES (?, ?) "
+                                      "ON CONFLICT (station) DO UPDATE SET minute = "
+                                      "GREATEST(storedscan.minute, EXCLUDED.minute)"),
+                       {station, minute.value(0).toString()});
+        if (!step.ok()) {
+            return failed(step.error);
+        }
     }
     step = to.exec(QStringLiteral("COMMIT"));
     if (!step.ok()) {

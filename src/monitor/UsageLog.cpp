@@ -1,5 +1,9 @@
 #include "monitor/UsageLog.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -10,6 +14,7 @@
 #include "common/Clock.h"
 #include "common/TimeText.h"
 #include "monitor/CreateLogDatabase.h"
+#include "monitor/StationClaim.h"
 
 namespace tavrel {
 
@@ -136,24 +141,17 @@ struct TodayRows {
 };
 
 QString readToday(LogDb& db, const Scope& scope, const QDate& today, TodayRows& rows) {
-    QSqlQuery query(db.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT ") + db.rowIdColumn() +
-                       QStringLiteral(", File, \"user\", Opened FROM Log WHERE Date = ?") +
-                       scope.clause + QStringLiteral(" ORDER BY File, \"user\", ") +
-                       db.rowIdColumn())) {
-        return reasonOf(db, LogDb::errorOf(query.lastError()));
+    const LogDbResult result =
+        db.exec(QStringLiteral("SELECT ") + db.rowIdColumn() +
+                    QStringLiteral(", File, \"user\", Opened FROM Log WHERE Date = ?") +
+                    scope.clause + QStringLiteral(" ORDER BY File, \"user\", ") + db.rowIdColumn(),
+                QVariantList{dateText(today)} + scope.params);
+    if (!result.ok()) {
+        return reasonOf(db, result.error);
     }
-    query.addBindValue(dateText(today));
-    for (const QVariant& value : scope.params) {
-        query.addBindValue(value);
-    }
-    if (!query.exec()) {
-        return reasonOf(db, LogDb::errorOf(query.lastError()));
-    }
-    while (query.next()) {
-        const TodayRow row{query.value(0).toLongLong(), query.value(3).toInt() != 0};
-        PairKey key = pairKey(query.value(1).toString(), query.value(2).toString());
+    for (const QVariantList& values : result.rows) {
+        const TodayRow row{values.value(0).toLongLong(), values.value(3).toInt() != 0};
+        PairKey key = pairKey(values.value(1).toString(), values.value(2).toString());
         if (row.opened) {
             rows.open.append({row.rowid, key});
         }
@@ -161,16 +159,50 @@ QString readToday(LogDb& db, const Scope& scope, const QDate& today, TodayRows& 
             rows.first.insert(std::move(key), row);
         }
     }
-    if (query.lastError().isValid()) {
-        return reasonOf(db, LogDb::errorOf(query.lastError()));
-    }
     return QString();
 }
 
 // The clock minute of a stored scan as kept in the log: the day and the "hh:mm" that the
 // times written show, so two scans share a minute exactly when their times read alike.
+const QString kMinuteFormat = QStringLiteral("yyyy-MM-dd HH:mm");
+
 QString minuteText(const QDateTime& moment) {
-    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return moment.toString(kMinuteFormat);
+}
+
+QDateTime minuteOf(const QString& text) {
+    return QDateTime::fromString(text, kMinuteFormat);
+}
+
+// A scan this close after the previous stored one continues it (a tick may be missed);
+// after a longer gap nobody saw what happened in between.
+constexpr qint64 kContinuousSecs = 2 * 60;
+
+// Closes the open rows of days before today that match the condition (with its
+// parameters). Scans that ran on into today close them now, with this scan's minute, as
+// the first scan of a day always did. After a gap (the desk was off, the server away) a
+// row is closed at the last stored minute of its day, the last time a scan saw it open,
+// and no minute is added for the time nobody saw; with no stored minute on that day, at
+// the day's last minute.
+QString closeEarlierDays(LogDb& db, const Scope& scope, const QString& condition,
+                         const QVariantList& params, const QDateTime& previous,
+                         const QDateTime& now, int minute, bool mayContinue = true) {
+    const QDateTime nowMinute = minuteOf(minuteText(now));
+    const bool continuous =
+        mayContinue && previous.isValid() && previous.secsTo(nowMinute) <= kContinuousSecs;
+    const QString lastMinute = timeText(QTime(23, 59));
+    const bool byDay = !continuous && previous.isValid();
+    const QString closeTime =
+        byDay ? QStringLiteral("CASE WHEN Date = ? THEN ? ELSE ? END") : QStringLiteral("?");
+    const QVariantList closeValues =
+        byDay ? QVariantList{dateText(previous.date()), timeText(previous.time()), lastMinute}
+              : QVariantList{continuous ? timeText(now.time()) : lastMinute};
+    return execOrReason(
+        db,
+        QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + ?, Out_Time = ") + closeTime +
+            QStringLiteral(", Out_Times = COALESCE(Out_Times, '') || ") + closeTime +
+            QStringLiteral(" || ',' WHERE Opened <> 0 AND ") + condition + scope.clause,
+        QVariantList{continuous ? minute : 0} + closeValues + closeValues + params + scope.params);
 }
 
 // The minute of the previous stored scan lives in the log itself, in a table of its own
@@ -178,8 +210,7 @@ QString minuteText(const QDateTime& moment) {
 // tavrelctl watch) counts a clock minute once between them. Read and replaced inside the
 // update's transaction, it is stored with the scan or not at all.
 // In the shared log each station keeps its own minute: their scans count apart.
-QString swapLastStoredMinute(LogDb& db, const QString& station, const QString& minute,
-                             bool* sameMinute) {
+QString readLastStoredMinute(LogDb& db, const QString& station, QDateTime* previous) {
     const bool shared = db.engine() == LogDb::Engine::PostgreSQL;
     QString reason =
         shared ? QString()
@@ -188,14 +219,28 @@ QString swapLastStoredMinute(LogDb& db, const QString& station, const QString& m
     if (!reason.isEmpty()) {
         return reason;
     }
+    const LogDbResult stored =
+        shared
+            ? db.exec(QStringLiteral("SELECT minute FROM storedscan WHERE station = ?"), {station})
+            : db.exec(QStringLiteral("SELECT Minute FROM StoredScan"));
+    if (!stored.ok()) {
+        return reasonOf(db, stored.error);
+    }
+    *previous =
+        stored.rows.size() == 1 ? minuteOf(stored.rows.first().value(0).toString()) : QDateTime();
+    return QString();
+}
+
+QString swapLastStoredMinute(LogDb& db, const QString& station, const QDateTime& now,
+                             QDateTime* previous) {
+    QString reason = readLastStoredMinute(db, station, previous);
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    const QString minute = minuteText(now);
+    const bool shared = db.engine() == LogDb::Engine::PostgreSQL;
     const QString where = shared ? QStringLiteral(" WHERE station = ?") : QString();
     const QVariantList key = shared ? QVariantList{station} : QVariantList{};
-    const LogDbResult previous =
-        db.exec(QStringLiteral("SELECT Minute FROM StoredScan") + where, key);
-    if (!previous.ok()) {
-        return reasonOf(db, previous.error);
-    }
-    *sameMinute = previous.rows.size() == 1 && previous.rows.first().value(0).toString() == minute;
     reason = execOrReason(db, QStringLiteral("DELETE FROM StoredScan") + where, key);
     if (reason.isEmpty()) {
         reason =
@@ -209,6 +254,14 @@ QString swapLastStoredMinute(LogDb& db, const QString& station, const QString& m
     return reason;
 }
 
+// IMMEDIATE takes SQLite's write lock at once (waiting up to the busy timeout), so a
+// writer never finds itself half-way with the database taken by another.
+QString beginWriting(LogDb& db) {
+    return execOrReason(db, db.engine() == LogDb::Engine::PostgreSQL
+                                ? QStringLiteral("BEGIN")
+                                : QStringLiteral("BEGIN IMMEDIATE"));
+}
+
 // Every statement of one update, inside the caller's transaction.
 QString storeScan(LogDb& db, const QString& station, const ScanFileTable& scanFiles,
                   const QDate& lastScanDate, const QDateTime& now) {
@@ -219,22 +272,17 @@ QString storeScan(LogDb& db, const QString& station, const ScanFileTable& scanFi
 
     // A scan in the same clock minute as the previous stored one records opens and
     // closes but adds no minute: minutes count time, not scans.
-    bool sameMinute = false;
-    QString reason = swapLastStoredMinute(db, station, minuteText(now), &sameMinute);
+    QDateTime previous;
+    QString reason = swapLastStoredMinute(db, station, now, &previous);
     if (!reason.isEmpty()) {
         return reason;
     }
-    const int minute = sameMinute ? 0 : 1;
+    const int minute = previous.isValid() && minuteText(previous) == minuteText(now) ? 0 : 1;
 
-    // A new day: the rows of the last day still open are closed now, one minute more.
+    // A new day: the rows of the last day still open are closed.
     if (lastScanDate.isValid() && lastScanDate != today) {
-        reason = execOrReason(
-            db,
-            QStringLiteral("UPDATE Log SET Opened = 0, Mins = Mins + ?, "
-                           "Out_Time = ?, Out_Times = COALESCE(Out_Times, '') || ? "
-                           "WHERE Date = ? AND Opened <> 0") +
-                scope.clause,
-            QVariantList{minute, time, timeItem, dateText(lastScanDate)} + scope.params);
+        reason = closeEarlierDays(db, scope, QStringLiteral("Date = ?"), {dateText(lastScanDate)},
+                                  previous, now, minute);
         if (!reason.isEmpty()) {
             return reason;
         }
@@ -251,12 +299,13 @@ QString storeScan(LogDb& db, const QString& station, const ScanFileTable& scanFi
     for (const Sighting& s : sightings) {
         seen.insert(s.key);
     }
-    // Files the scan could not fully ask about: their open rows whose users were not
-    // seen stay exactly as they are.
-    QSet<QString> undetermined;
+    // The scan speaks for the files it could fully ask about: an open row of any other
+    // file (one the scan failed for, or not in its list: another program's file of the
+    // log) stays exactly as it is unless its user was seen.
+    QSet<QString> determined;
     for (const ScanFileEntry& entry : scanFiles) {
-        if (!entry.UsersComplete) {
-            undetermined.insert(entry.Path.toUpper());
+        if (entry.UsersComplete) {
+            determined.insert(entry.Path.toUpper());
         }
     }
 
@@ -268,7 +317,7 @@ QString storeScan(LogDb& db, const QString& station, const ScanFileTable& scanFi
     QList<qint64> passedOver;
     for (const auto& [rowid, key] : rows.open) {
         if (!seen.contains(key)) {
-            if (undetermined.contains(key.first)) {
+            if (!determined.contains(key.first)) {
                 passedOver.append(rowid);
             } else {
                 closed.append(rowid);
@@ -333,27 +382,28 @@ QString storeScan(LogDb& db, const QString& station, const ScanFileTable& scanFi
 
     // Out_Time and Out_Times stay Null until the first close.
     const bool shared = db.engine() == LogDb::Engine::PostgreSQL;
-    QSqlQuery insert(db.database());
-    if (!insert.prepare(shared ? QStringLiteral("INSERT INTO Log (Date, File, \"user\", In_Time, "
-                                                "In_Times, Mins, Opens, Opened, station) "
-                                                "VALUES (?, ?, ?, ?, ?, 0, 1, -1, ?)")
-                               : QStringLiteral("INSERT INTO Log (Date, File, \"user\", In_Time, "
-                                                "In_Times, Mins, Opens, Opened) "
-                                                "VALUES (?, ?, ?, ?, ?, 0, 1, -1)"))) {
-        return reasonOf(db, LogDb::errorOf(insert.lastError()));
-    }
     const QString todayText = dateText(today);
-    for (const Sighting* s : added) {
-        insert.bindValue(0, todayText);
-        insert.bindValue(1, s->file);
-        insert.bindValue(2, s->user);
-        insert.bindValue(3, time);
-        insert.bindValue(4, timeItem);
-        if (shared) {
-            insert.bindValue(5, station);
+    const QString row = shared ? QStringLiteral("(?, ?, ?, ?, ?, 0, 1, -1, ?)")
+                               : QStringLiteral("(?, ?, ?, ?, ?, 0, 1, -1)");
+    for (qsizetype start = 0; start < added.size(); start += kRowidsPerStatement) {
+        const qsizetype count = std::min(kRowidsPerStatement, added.size() - start);
+        QVariantList params;
+        for (qsizetype i = start; i < start + count; ++i) {
+            const Sighting* s = added.at(i);
+            params += QVariantList{todayText, s->file, s->user, time, timeItem};
+            if (shared) {
+                params.append(station);
+            }
         }
-        if (!insert.exec()) {
-            return reasonOf(db, LogDb::errorOf(insert.lastError()));
+        reason = execOrReason(
+            db,
+            QStringLiteral("INSERT INTO Log (Date, File, \"user\", In_Time, In_Times, Mins, Opens, "
+                           "Opened") +
+                (shared ? QStringLiteral(", station) VALUES ") : QStringLiteral(") VALUES ")) +
+                (row + QLatin1Char(',')).repeated(count - 1) + row,
+            params);
+        if (!reason.isEmpty()) {
+            return reason;
         }
     }
     return QString();
@@ -374,15 +424,38 @@ UsageLog::UsageLog(QString databasePath, Clock& clock, Prompts& prompts, QDate& 
       m_prompts(prompts),
       m_lastScanDate(lastScanDate),
       m_busyTimeoutMs(busyTimeoutMs),
-      m_station(QSysInfo::machineHostName()),
+      m_station(defaultStation()),
       m_writerLock(m_databasePath) {}
 
+QString UsageLog::defaultStation() {
+    const passwd* account = ::getpwuid(::geteuid());
+    const QString user = account != nullptr ? QString::fromLocal8Bit(account->pw_name)
+                                            : qEnvironmentVariable("USER");
+    const QString host = QSysInfo::machineHostName();
+    return user.isEmpty() ? host : user + QLatin1Char('@') + host;
+}
+
 QString UsageLog::startStoring() {
-    if (shared()) {
-        m_storingShared = true;
-        return QString();
+    if (!shared()) {
+        return m_writerLock.acquire();
     }
-    return m_writerLock.acquire();
+    m_storingShared = true;
+    return m_sharedDb ? QString() : connectShared();
+}
+
+QString UsageLog::connectShared() {
+    auto db = std::make_unique<LogDb>(m_busyTimeoutMs);
+    db->setApplicationName(QStringLiteral("Tavrel %1 (%2 %3)")
+                               .arg(m_station, QCoreApplication::applicationName())
+                               .arg(QCoreApplication::applicationPid()));
+    QString reason = openLog(*db);
+    if (reason.isEmpty()) {
+        reason = stationclaim::claim(*db, m_station);
+    }
+    if (reason.isEmpty()) {
+        m_sharedDb = std::move(db);
+    }
+    return reason;
 }
 
 void UsageLog::stopStoring() {
@@ -424,10 +497,8 @@ QString UsageLog::updateShared(const ScanFileTable& scanFiles) {
     for (;;) {
         const bool fresh = !m_sharedDb;
         if (fresh) {
-            m_sharedDb = std::make_unique<LogDb>(m_busyTimeoutMs);
-            const QString reason = openLog(*m_sharedDb);
+            const QString reason = connectShared();
             if (!reason.isEmpty()) {
-                m_sharedDb.reset();
                 return reason;
             }
         }
@@ -486,6 +557,11 @@ QString UsageLog::openLog(LogDb& db) {
     if (!db.open(m_databasePath)) {
         return reasonOf(db, db.lastError());
     }
+    if (db.engine() == LogDb::Engine::PostgreSQL) {
+        return db.ensureSchema()
+                   ? QString()
+                   : kNotCreated + QStringLiteral(": ") + reasonOf(db, db.lastError());
+    }
     if (!db.hasLogTable()) {
         if (!db.lastError().description.isEmpty()) {
             return reasonOf(db, db.lastError());
@@ -506,20 +582,9 @@ QString UsageLog::update(LogDb& db, const ScanFileTable& scanFiles) {
     // One moment for the whole update, so the date and the times written agree even when
     // the update runs across midnight.
     const QDateTime now = m_clock.now();
-    // IMMEDIATE takes the write lock at once (waiting up to the busy timeout), so the
-    // update never finds itself half-way with the database taken by another writer.
-    // In the shared log one station's updates (the window and tavrelctl, say) wait for each
-    // other; different stations touch different rows and run side by side.
-    const bool sharedLog = db.engine() == LogDb::Engine::PostgreSQL;
-    QString reason =
-        execOrReason(db, sharedLog ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
-    if (!reason.isEmpty()) {
-        return reason;
-    }
-    if (sharedLog) {
-        reason = execOrReason(db, QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"),
-                              {QStringLiteral("tavrel-station:") + m_station});
-    }
+    // In the shared log one program stores for a station (it holds the station's claim);
+    // different stations touch different rows and run side by side.
+    QString reason = beginWriting(db);
     if (reason.isEmpty()) {
         reason = storeScan(db, m_station, scanFiles, m_lastScanDate, now);
     }
@@ -534,6 +599,55 @@ QString UsageLog::update(LogDb& db, const ScanFileTable& scanFiles) {
     // closed by the next update.
     m_lastScanDate = now.date();
     return QString();
+}
+
+QString UsageLog::closeFiles(const QStringList& paths) {
+    if (paths.isEmpty() || (!shared() && !QFileInfo::exists(m_databasePath))) {
+        return QString();
+    }
+    LogDb own(m_busyTimeoutMs);
+    LogDb* db = m_sharedDb.get();
+    if (db == nullptr) {
+        if (!own.open(m_databasePath)) {
+            return reasonOf(own, own.lastError());
+        }
+        if (!own.hasLogTable()) {
+            return reasonOf(own, own.lastError());  // "" when there is no log yet
+        }
+        db = &own;
+    }
+    // Closed now, with no minute: the scan that would have counted it is not made.
+    const QDateTime now = m_clock.now();
+    const Scope scope = scopeOf(*db, m_station);
+    const QString time = timeText(now.time());
+    QDateTime previous;
+    QString reason = beginWriting(*db);
+    if (reason.isEmpty()) {
+        reason = readLastStoredMinute(*db, m_station, &previous);
+    }
+    for (const QString& path : paths) {
+        if (reason.isEmpty()) {
+            reason = closeEarlierDays(*db, scope, QStringLiteral("Date < ? AND File = ?"),
+                                      {dateText(now.date()), path}, previous, now, 0, false);
+        }
+        if (reason.isEmpty()) {
+            reason = execOrReason(
+                *db,
+                QStringLiteral("UPDATE Log SET Opened = 0, Out_Time = ?, "
+                               "Out_Times = COALESCE(Out_Times, '') || ? "
+                               "WHERE Opened <> 0 AND Date = ? AND File = ?") +
+                    scope.clause,
+                QVariantList{time, time + QLatin1Char(','), dateText(now.date()), path} +
+                    scope.params);
+        }
+    }
+    if (reason.isEmpty()) {
+        reason = execOrReason(*db, QStringLiteral("COMMIT"));
+    }
+    if (!reason.isEmpty()) {
+        db->exec(QStringLiteral("ROLLBACK"));
+    }
+    return reason;
 }
 
 }  // namespace tavrel

@@ -57,13 +57,22 @@ public:
         return file.toUpper() + QLatin1Char('\n') + user.toUpper();
     }
 
-    // The name this station's rows carry in a shared log: the host name unless set.
+    // Closes the open rows of files taken off the list (of this station, in a shared log):
+    // no scan asks about them again. "" when done or when there is no log yet.
+    QString closeFiles(const QStringList& paths);
+
+    // The name this station's rows carry in a shared log: defaultStation() unless set.
     const QString& station() const { return m_station; }
     void setStation(const QString& station) { m_station = station; }
+    // The operating-system user and the host, user@host: two operators of one terminal
+    // server, or two desks cloned from one, are told apart.
+    static QString defaultStation();
 
 private:
     QString update(LogDb& db, const ScanFileTable& scanFiles);
     QString updateShared(const ScanFileTable& scanFiles);
+    // Opens the shared log and claims this station in it; "" or why not.
+    QString connectShared();
     // Opens the log, giving it table Log when it has none; "" or why not.
     QString openLog(LogDb& db);
     bool shared() const;

@@ -201,6 +201,26 @@ INSTANTIATE_TEST_SUITE_P(
                  "pm, | 1 | 1 | 0",
                  "2026-12-10 | G:\\ORDERS.DBF | ALICE | 12:01 am | Null | 12:01 am, | Null | 0 "
                  "| 1 | -1"}},
+            // Nobody saw the night: the row ends when a scan last saw it open, with no
+            // minute for the gap (here the 9:05 scan, stored as the day's last).
+            Scenario{
+                "AGapOverMidnightClosesAtTheLastStoredMinute",
+                {{at(1, 9, 0), {{kOrders, {"ALICE"}}}, true},
+                 {at(1, 9, 5), {{kOrders, {"ALICE"}}}},
+                 {at(2, 8, 0), {{kOrders, {"ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:00 am | 09:05 am | 09:00 am, | 09:05 "
+                 "am, | 1 | 1 | 0",
+                 "2026-12-10 | G:\\ORDERS.DBF | ALICE | 08:00 am | Null | 08:00 am, | Null | 0 "
+                 "| 1 | -1"}},
+            // A scan speaks only for the files it asked about.
+            Scenario{
+                "AFileTheScanDidNotAskAboutIsLeftAsItWas",
+                {{at(1, 9, 5), {{kOrders, {"ALICE"}}, {kLedger, {"CAROL"}}}, true},
+                 {at(1, 9, 6), {{kOrders, {"ALICE"}}}}},
+                {"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | Null | 09:05 am, | Null | 1 "
+                 "| 1 | -1",
+                 "2026-12-09 | H:\\LEDGER.DAT | CAROL | 09:05 am | Null | 09:05 am, | Null | 0 "
+                 "| 1 | -1"}},
             Scenario{
                 "AutoScanSwitchedOnAgainOnALaterDayLeavesOldRowsOpen",
                 {{at(1, 9, 5), {{kOrders, {"ALICE"}}}, true},
@@ -306,10 +326,10 @@ TEST_F(UsageLogTest, ADatabaseErrorRollsTheWholeUpdateBack) {
     ASSERT_EQ(log.UpdateUsageLog(scan), QString());
     EXPECT_EQ(m_autoScan.LastScanDate, at(2, 0, 0).date());
     EXPECT_EQ(logRows(path()),
-              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 08:01 am | 09:05 am, "
-                           "| 08:01 am, | 1 | 1 | 0",
-                           "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 08:01 am | 09:05 am, | "
-                           "08:01 am, | 1 | 1 | 0",
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:05 am | 09:05 am, "
+                           "| 09:05 am, | 0 | 1 | 0",
+                           "2026-12-09 | G:\\ORDERS.DBF | BOB | 09:05 am | 09:05 am | 09:05 am, | "
+                           "09:05 am, | 0 | 1 | 0",
                            "2026-12-10 | G:\\ORDERS.DBF | ALICE | 08:01 am | Null | 08:01 am, | "
                            "Null | 0 | 1 | -1",
                            "2026-12-10 | H:\\LEDGER.DAT | BOOM | 08:01 am | Null | 08:01 am, | "
@@ -336,8 +356,8 @@ TEST_F(UsageLogTest, ADatabaseAnotherProgramIsWritingIsSkippedWithNothingLost) {
     m_clock.set(at(2, 0, 2));
     ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
     EXPECT_EQ(logRows(path()),
-              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 12:02 am | 09:05 am, "
-                           "| 12:02 am, | 1 | 1 | 0",
+              QStringList({"2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:05 am | 09:05 am, "
+                           "| 09:05 am, | 0 | 1 | 0",
                            "2026-12-10 | G:\\ORDERS.DBF | ALICE | 12:02 am | Null | 12:02 am, | "
                            "Null | 0 | 1 | -1"}));
 }

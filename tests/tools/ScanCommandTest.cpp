@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <optional>
@@ -234,6 +235,14 @@ TEST_F(CtlCommandTest, LogKeepsTheUsageLogAcrossRuns) {
     EXPECT_TRUE(r.err.contains("log not updated: ")) << r.err.toStdString();
     other.release();
     EXPECT_EQ(rows(), kept);
+
+    // Taken off the list, the file's open rows are closed at once; headings keep an
+    // alias as written.
+    r = run({"files", "delete", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(rows(),
+              QStringList({"ADMIN 1 " + m + " 0", "ALICE 1 " + m + " 0", "BOB 1 " + m + " 0"}));
+    EXPECT_EQ(run({"query", "SELECT COUNT(*) AS Total FROM Log"}).out, "\"Total\"\n\"3\"\n");
 }
 
 TEST_F(CtlCommandTest, ASharedLogIsSetMigratedToStoredInAndQueried) {
@@ -258,6 +267,17 @@ TEST_F(CtlCommandTest, ASharedLogIsSetMigratedToStoredInAndQueried) {
     r = run({"log", "location", uri});
     EXPECT_EQ(r.out, uri + "\n");
 
+    // Station names: one in a case or spacing of its own is refused, as is an empty one.
+    EXPECT_EQ(run({"log", "station", "desk 1"}).err,
+              "tavrelctl log station: The shared log has a station named 'DESK1' already; "
+              "'desk 1' differs from it only in letter case or spaces. Use that name, or one of "
+              "its own.\n");
+    EXPECT_EQ(run({"log", "station", " "}).exitCode, 1);
+    EXPECT_EQ(run({"log", "station"}).out, "DESK1\n");
+    r = run({"log", "station", "default"});
+    EXPECT_TRUE(r.out.endsWith("@" + QSysInfo::machineHostName() + "\n")) << r.out.toStdString();
+    EXPECT_EQ(run({"log", "station", "DESK1"}).out, "DESK1\n");
+
     // The desk goes on storing into the shared log, from the rows it copied there.
     ASSERT_EQ(run({"site", "close", "3", "G:\\APPS\\ORDERS.DBF"}).exitCode, 0);
     r = run({"log"});
@@ -265,13 +285,42 @@ TEST_F(CtlCommandTest, ASharedLogIsSetMigratedToStoredInAndQueried) {
     r = run({"query", "SELECT User, Opens, Opened, Station FROM Log WHERE User = 'alice'"});
     EXPECT_EQ(r.out, "\"User\",\"Opens\",\"Opened\",\"Station\"\n\"ALICE\",\"1\",\"0\",\"DESK1\"\n")
         << r.err.toStdString();
+    EXPECT_EQ(run({"query", "SELECT COUNT(*) AS Total FROM Log WHERE User = 'alice'"}).out,
+              "\"Total\"\n\"1\"\n");
+    // Each row names its station.
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    r = run({"details", today});
+    EXPECT_TRUE(r.out.contains("Station: DESK1\nFile: G:\\APPS\\ORDERS.DBF\nUser: ALICE\n"))
+        << r.out.toStdString();
+    r = run({"details", today, "--json"});
+    EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8())["rows"][0]["station"].toString(), "DESK1");
 
-    // A server that does not answer: the update is skipped and says why.
-    ASSERT_EQ(run({"log", "location",
-                   test::PostgresServer::shared().uri("tavrel").replace(
-                       QString::number(test::PostgresServer::shared().port()), "1")})
-                  .exitCode,
-              0);
+    // A failed update says why in one line.
+    LogDb admin;
+    ASSERT_TRUE(admin.open(uri));
+    const QString dbName = uri.section('/', -1);
+    ASSERT_TRUE(
+        admin.exec("ALTER DATABASE " + dbName + " SET default_transaction_read_only = on").ok());
+    r = run({"log"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err,
+              "tavrelctl log: log not updated: cannot execute DELETE in a read-only "
+              "transaction\n");
+    ASSERT_TRUE(
+        admin.exec("ALTER DATABASE " + dbName + " RESET default_transaction_read_only").ok());
+
+    // A server that does not answer: the address is refused unless it is not to be
+    // checked, and the update is skipped and says why.
+    const QString away = test::PostgresServer::shared().uri("tavrel").replace(
+        QString::number(test::PostgresServer::shared().port()), "1");
+    r = run({"log", "location", away});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(
+        r.err.startsWith("tavrelctl log location: The log at this address cannot be "
+                         "reached: connection to server"))
+        << r.err.toStdString();
+    EXPECT_EQ(run({"log", "location"}).out, uri + "\n");
+    ASSERT_EQ(run({"log", "location", away, "--no-check"}).exitCode, 0);
     r = run({"log"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.startsWith("tavrelctl log: log not updated: connection to server"))

@@ -1,12 +1,16 @@
 #include "FilesCommand.h"
 
 #include "CommandArgs.h"
+#include "ConsolePrompts.h"
 #include "CtlSession.h"
 #include "common/AppTitle.h"
 #include "common/PrintableText.h"
+#include "common/SystemClock.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "filelist/FileListLock.h"
 #include "filelist/FileListStore.h"
+#include "monitor/LogLocation.h"
+#include "monitor/UsageLog.h"
 
 namespace tavrel {
 
@@ -69,8 +73,22 @@ int remove(SettingsStore& store, const QString& word, QTextStream& err) {
             << count << (count == 1 ? " file" : " files") << ")\n";
         return kRefused;
     }
+    const QString path = fileEntryPath(store, qint16(number));
     if (!DeleteFileEntry(store, number)) {
         err << "tavrelctl files delete: the settings could not be written\n";
+        return kRefused;
+    }
+    // No scan asks about the file again: its open rows in the usage log are closed now.
+    SystemClock clock;
+    ConsolePrompts prompts(err);
+    QDate lastScanDate;
+    UsageLog log(currentLogLocation(), clock, prompts, lastScanDate);
+    log.setStation(loglocation::station(store));
+    const QString reason = log.closeFiles({path});
+    if (!reason.isEmpty()) {
+        err << "tavrelctl files delete: the file is deleted, but its open rows in the usage log "
+               "could not be closed: "
+            << reason << "\n";
         return kRefused;
     }
     return kDone;

@@ -26,7 +26,8 @@ const char* const kUsage =
     "                            (control characters shown as \\n, \\t, \\x1b ...)\n"
     "  add PATH [DESCRIPTION]    adds a file on a network drive (G:\\APPS\\ORDERS.DBF);\n"
     "                            the description is cut to 55 characters\n"
-    "  delete N                  removes file number N; later files move up\n"
+    "  delete N                  removes file number N; later files move up; its open\n"
+    "                            rows in the usage log are closed\n"
     "\n"
     "Exit status 0 done, 1 refused (nothing written), 2 bad usage or unreadable settings.\n";
 

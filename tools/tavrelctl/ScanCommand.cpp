@@ -40,7 +40,8 @@ const char* const kScanUsage =
 
 const char* const kLogUsage =
     "Usage: tavrelctl log\n"
-    "       tavrelctl log location [URI|default]\n"
+    "       tavrelctl log location [URI|default] [--no-check]\n"
+    "       tavrelctl log station [NAME|default] [--no-check]\n"
     "       tavrelctl log migrate --to URI [--station NAME]\n"
     "\n"
     "Scans once and brings the usage log up to date, as an automatic scan storing its\n"

@@ -23,7 +23,8 @@ class Prompts;
 // stores into an SQLite log at a time (LogWriterLock). A shared log (PostgreSQL) takes
 // every station's scans at once; each station keeps its own rows (column Station) and
 // its own last stored minute, so two stations watching one file never add two minutes
-// to one row.
+// to one row; one program at a time stores for a station (stationclaim). A scan speaks
+// only for the files it could fully ask about: open rows of other files stay as they are.
 class UsageLog {
 public:
     // The log database's file name in the program's folder.

@@ -558,9 +558,12 @@ QString UsageLog::openLog(LogDb& db) {
         return reasonOf(db, db.lastError());
     }
     if (db.engine() == LogDb::Engine::PostgreSQL) {
-        return db.ensureSchema()
-                   ? QString()
-                   : kNotCreated + QStringLiteral(": ") + reasonOf(db, db.lastError());
+        if (!db.ensureSchema()) {
+            return kNotCreated + QStringLiteral(": ") + reasonOf(db, db.lastError());
+        }
+        // An update is small: one that runs this long has met a server in trouble.
+        return execOrReason(db, QStringLiteral("SELECT set_config('statement_timeout', ?, false)"),
+                            {QString::number(LogDb::kStatementTimeoutMs)});
     }
     if (!db.hasLogTable()) {
         if (!db.lastError().description.isEmpty()) {

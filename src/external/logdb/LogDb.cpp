@@ -202,19 +202,17 @@ bool LogDb::openPostgres(const QString& uri) {
         db = QSqlDatabase();
         return fail(error.number, error.description);
     }
-    // No wait on the server is unbounded, a client that vanished is let go within a minute
+    // No wait for a lock is unbounded, a client that vanished is let go within a minute
     // or so, a good run prints nothing, and the server's list of connections names the
     // program and its station.
     QString sql = QStringLiteral(
         "SELECT set_config('lock_timeout', ?, false), "
-        "set_config('statement_timeout', ?, false), "
         "set_config('idle_in_transaction_session_timeout', ?, false), "
         "set_config('tcp_keepalives_idle', '15', false), "
         "set_config('tcp_keepalives_interval', '5', false), "
         "set_config('tcp_keepalives_count', '3', false), "
         "set_config('client_min_messages', 'error', false)");
-    QVariantList values{QString::number(kLockTimeoutMs), QString::number(kStatementTimeoutMs),
-                        QString::number(2 * kStatementTimeoutMs)};
+    QVariantList values{QString::number(kLockTimeoutMs), QString::number(2 * kStatementTimeoutMs)};
     if (!given(QStringLiteral("application_name"))) {
         sql += QStringLiteral(", set_config('application_name', ?, false)");
         values.append(m_applicationName.isEmpty() ? defaultApplicationName() : m_applicationName);

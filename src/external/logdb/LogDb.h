@@ -44,7 +44,8 @@ public:
     enum class Engine { SQLite, PostgreSQL };
 
     static constexpr int kDefaultBusyTimeoutMs = 3000;
-    // The longest a statement of the shared log waits for a lock, and runs.
+    // The longest a statement of the shared log waits for a lock, and (a statement of the
+    // usage log's update; an operator's query may run longer) runs.
     static constexpr int kLockTimeoutMs = 20000;
     static constexpr int kStatementTimeoutMs = 30000;
     // SQLite's own numbers for the errors this class raises itself.

@@ -29,7 +29,8 @@ const char* const kUsage =
     "migrate: copies the rows of tavrel.mdb into the shared log at URI (its table is made\n"
     "when missing) as rows of this station (the host name, or the setting Log/Station, or\n"
     "NAME). A row already there (same station, Date, File, User and In_Time) is left as it\n"
-    "is, so a second run adds nothing. Exit status 0 done, 1 failed, 2 bad usage.\n";
+    "is, so a second run adds nothing. The journal of actions goes along, each action once.\n"
+    "Exit status 0 done, 1 failed, 2 bad usage.\n";
 
 }  // namespace
 
@@ -86,6 +87,9 @@ int runLogAdminCommand(const QStringList& args, QTextStream& out, QTextStream& e
     }
     out << result.copied << " rows copied, " << result.present << " already there, as station "
         << station << "\n";
+    if (result.actionsCopied > 0) {
+        out << result.actionsCopied << " actions copied\n";
+    }
     return 0;
 }
 

@@ -220,6 +220,7 @@ TEST_F(ActionCommandTest, EachActionIsJournaledWithItsOutcome) {
     const test::CommandRun r = run({"actions", "--json"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     QStringList rows = journalOf(r);
+    ASSERT_EQ(rows.size(), 8) << r.out.toStdString();
     // A refused add is journaled as failed, with the reason it was refused.
     EXPECT_TRUE(rows.value(1).startsWith("tavrelctl add file - Q:\\X.DBF failed ") &&
                 !rows.value(1).endsWith(" failed -"))

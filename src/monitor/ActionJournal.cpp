@@ -52,7 +52,7 @@ QString ActionJournal::record(const QList<JournalEntry>& entries) {
     if (!(LogDb::LogExists(location) ? db.open(location) : db.create(location))) {
         return db.lastError().description;
     }
-    if (!db.addActionsTable()) {
+    if (!db.hasTable(QStringLiteral("Actions"))) {  // added when the log was opened
         return QStringLiteral("the log has no table Actions and it could not be added");
     }
     const bool shared = db.engine() == LogDb::Engine::PostgreSQL;

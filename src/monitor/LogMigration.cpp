@@ -47,7 +47,7 @@ std::optional<LogDbError> copyActions(LogDb& from, LogDb& to, const QString& sta
     if (!from.hasTable(QStringLiteral("Actions"))) {
         return std::nullopt;
     }
-    if (!to.addActionsTable()) {
+    if (!to.hasTable(QStringLiteral("Actions"))) {  // added when the log was opened
         return LogDbError{1, QStringLiteral("the shared log has no table Actions")};
     }
     const auto keyOfRow = [](const QVariantList& row) {

@@ -21,6 +21,7 @@
 #include "fileinfo/FileInfo.h"
 #include "filelist/FileEditorRules.h"
 #include "filelist/FileListStore.h"
+#include "monitor/ActionJournal.h"
 
 namespace tavrel {
 
@@ -367,25 +368,32 @@ void frmFile::Command6_Click() {
         result = addMonitoredFile(store, m_context.drives(), path, Text1->text());
     }
     busy.reset();
+    QString failure;
     if (!result) {
         // Another program changed the list since it was read: the main window rescans.
         Command6->hide();
         m_context.FileListChanged = true;
-        m_context.prompts().message(
-            QStringLiteral("Unable to save. The file list was changed by another program."),
-            MessageIcon::Exclamation);
-        return;
+        failure = QStringLiteral("Unable to save. The file list was changed by another program.");
+    } else if (*result != AddFileResult::Saved) {
+        failure = addFileMessage(*result);
     }
-    if (*result != AddFileResult::Saved) {
-        m_context.prompts().message(addFileMessage(*result), MessageIcon::Exclamation);
-        return;
-    }
-    Command6->hide();
-    m_context.FileListChanged = true;
-    if (m_context.EditMode) {
-        m_storedPath = path;
+    if (!failure.isEmpty()) {
+        m_context.prompts().message(failure, MessageIcon::Exclamation);
     } else {
-        m_context.SelectedFileNumber = qint16(fileListCount(store) + 1);
+        Command6->hide();
+        m_context.FileListChanged = true;
+        if (m_context.EditMode) {
+            m_storedPath = path;
+        } else {
+            m_context.SelectedFileNumber = qint16(fileListCount(store) + 1);
+        }
+    }
+    ActionJournal writer(store, m_context.AppFolder, m_context.clock(), journal::kWindow);
+    const QString problem = writer.record(fileJournalEntry(
+        m_context.drives(), m_context.EditMode ? journal::kEditFile : journal::kAddFile, path,
+        Text1->text(), failure));
+    if (!problem.isEmpty()) {
+        m_context.prompts().message(notJournaledText(problem), MessageIcon::Exclamation);
     }
 }
 

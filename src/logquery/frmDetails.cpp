@@ -19,6 +19,7 @@
 #include "logquery/NavigatorBar.h"
 #include "logquery/ResultGrid.h"
 #include "logquery/StayTimeline.h"
+#include "monitor/ActionJournal.h"
 #include "monitor/CreateLogDatabase.h"
 #include "monitor/LogLocation.h"
 
@@ -44,7 +45,9 @@ frmDetails::~frmDetails() {
 }
 
 void frmDetails::createControls() {
-    setFixedSize(9600 / 15, 8760 / 15);
+    // The day's actions take a list of their own below the timeline.
+    constexpr int kActions = 1560;
+    setFixedSize(9600 / 15, (8760 + kActions) / 15);
 
     Label1 = new QLabel(QStringLiteral("Date"), this);
     Label1->setGeometry(twips(120, 150, 480, 255));
@@ -75,20 +78,25 @@ void frmDetails::createControls() {
     Timeline1 = new StayTimeline(this);
     Timeline1->setGeometry(twips(120, 6210, 9360, 1230));
 
+    lvwActions = new QTreeWidget(this);
+    lvwActions->setGeometry(twips(120, 7500, 9360, kActions - 60));
+    lvwActions->setRootIsDecorated(false);
+    lvwActions->setHeaderLabels(dayActionsHeadings());
+
     Command7 = new QPushButton(QStringLiteral("Cl&ipboard"), this);
-    Command7->setGeometry(twips(120, 7560, 1215, 375));
+    Command7->setGeometry(twips(120, 7560 + kActions, 1215, 375));
     Command7->setToolTip(QStringLiteral("Copy selected data to Clipboard"));
     Command7->setAutoDefault(false);
     Command7->hide();
     Label3 = new QLabel(this);
-    Label3->setGeometry(twips(1440, 7620, 6600, 255));
+    Label3->setGeometry(twips(1440, 7620 + kActions, 6600, 255));
     Command4 = new QPushButton(QStringLiteral("&Close"), this);
-    Command4->setGeometry(twips(8265, 7560, 1215, 375));
+    Command4->setGeometry(twips(8265, 7560 + kActions, 1215, 375));
     Command4->setToolTip(QStringLiteral("Close screen"));
     Command4->setAutoDefault(false);
 
     sbStatus = new QStatusBar(this);
-    sbStatus->setGeometry(twips(0, 8400, 9600, 360));
+    sbStatus->setGeometry(twips(0, 8400 + kActions, 9600, 360));
     sbStatus->setSizeGripEnabled(false);
 
     connect(cmdGo, &QPushButton::clicked, this, &frmDetails::cmdGo_Click);
@@ -171,6 +179,7 @@ void frmDetails::cmdGo_Click() {
     Timeline1->setSpans({});
     setStatus(QStringLiteral("Retrieving data..."));
     m_day = *day;
+    fillActions();
     // Making the first record current fills the list; the caption is the count after it.
     if (!m_db.isOpen() || !grid->requery(dayQuery(*day))) {
         return;
@@ -182,6 +191,17 @@ void frmDetails::cmdGo_Click() {
     } else {
         setStatus(QStringLiteral("No data found"));
         Command7->hide();
+    }
+}
+
+void frmDetails::fillActions() {
+    lvwActions->clear();
+    if (!m_db.isOpen()) {
+        return;
+    }
+    const LogDbResult result = journalOfDay(m_db, m_day);
+    for (const QVariantList& row : result.rows) {
+        new QTreeWidgetItem(lvwActions, dayActionTexts(row));
     }
 }
 

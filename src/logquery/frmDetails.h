@@ -53,6 +53,7 @@ public:
     NavigatorBar* Adodc1;
     QTreeWidget* lvwDetails;
     StayTimeline* Timeline1;
+    QTreeWidget* lvwActions;  // the day's actions from the journal
     QPushButton* Command7;
     QLabel* Label3;
     QPushButton* Command4;
@@ -66,6 +67,7 @@ private:
     // The values of the grid's current record; empty when there is none.
     QVariantList currentRow() const;
     void setStatus(const QString& text);
+    void fillActions();
 
     AppContext& m_context;
     LogDb m_db;

@@ -783,13 +783,16 @@ void Form1::cmdDeleteFile_Click() {
     }
     // The count comes from the store: after a stopped scan the tree holds fewer files.
     const QList<FileListEntry> before = LoadFileList(store);
-    if (!DeleteFileEntry(store, number)) {
-        m_context.prompts().message(
-            QStringLiteral("Unable to delete. The settings could not be written."),
-            MessageIcon::Exclamation);
+    const QString path = fileEntryPath(store, number);
+    const bool deleted = DeleteFileEntry(store, number);
+    const QString failure = QStringLiteral("Unable to delete. The settings could not be written.");
+    if (!deleted) {
+        m_context.prompts().message(failure, MessageIcon::Exclamation);
     } else {
         closeRowsOfRemovedFiles(before);
     }
+    journalActions({fileJournalEntry(m_context.drives(), journal::kDeleteFile, path, description,
+                                     deleted ? QString() : failure)});
     if (fileListCount(store) == 0) {
         showEmptyList();
     }
@@ -1089,155 +1092,6 @@ void Form1::mnuPopupFileNone_Click() {
     if (!m_scan.running()) {
         tickFileGroup(false);
     }
-}
-
-// ---- User actions ----
-
-QTreeWidgetItem* Form1::popupNode() const {
-    return TreeView1->nodeAt(m_popupNode);
-}
-
-QList<ActionNode> Form1::actionNodes(const std::vector<QTreeWidgetItem*>& nodes) {
-    QList<ActionNode> list;
-    list.reserve(qsizetype(nodes.size()));
-    for (const QTreeWidgetItem* node : nodes) {
-        list.append({nodeTag(node), node->text(0), NodeTree::ticked(node)});
-    }
-    return list;
-}
-
-// The whereabouts of a user's connection and of the ticked users are taken before the
-// operator is asked, so that a scan that rebuilds the tree meanwhile changes nothing of
-// what the question was about.
-
-std::optional<UserConnection> Form1::popupUserConnection() {
-    QTreeWidgetItem* clicked = popupNode();
-    if (m_scan.running() || clicked == nullptr) {
-        return std::nullopt;
-    }
-    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
-    const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
-    return userConnectionAt(actionNodes(nodes), index);
-}
-
-void Form1::mnuPopupSend_Click() {
-    const std::optional<UserConnection> target = popupUserConnection();
-    if (!target) {
-        return;
-    }
-    const QString message = m_context.prompts()
-                                .inputBox({sendPromptFor(target->user), kSendTitle, QString()})
-                                .trimmed();
-    if (message.isEmpty()) {
-        return;
-    }
-    BusyPointer busy;
-    NWCCODE code = nwcode::kSuccessful;
-    const bool sent =
-        SendBroadcast(m_context.netware(), target->number, message, target->conn, &code);
-    setStatusText(messageSentText(target->user, sent, code));
-}
-
-void Form1::mnuPopupSendSel_Click() {
-    if (m_scan.running()) {
-        return;
-    }
-    const QList<UserConnection> targets = tickedUserConnections(actionNodes(nodesInOrder()));
-    const QString message =
-        m_context.prompts().inputBox({kSendSelectedPrompt, kSendTitle, QString()}).trimmed();
-    if (message.isEmpty()) {
-        return;
-    }
-    BusyPointer busy;
-    int sent = 0;
-    bool notSupported = false;
-    for (const UserConnection& target : targets) {
-        NWCCODE code = nwcode::kSuccessful;
-        sent +=
-            SendBroadcast(m_context.netware(), target.number, message, target.conn, &code) ? 1 : 0;
-        notSupported = notSupported || code == nwcode::kNotSupported;
-    }
-    setStatusText(messagesSentText(sent, notSupported));
-}
-
-void Form1::mnuPopupClear_Click() {
-    const std::optional<UserConnection> target = popupUserConnection();
-    if (!target) {
-        return;
-    }
-    focusNextChild();
-    focusNextChild();
-    if (!m_context.prompts().askYesNo(clearQuestionFor(target->user), kClearTitle,
-                                      MessageIcon::Question, MessageAnswer::No)) {
-        return;
-    }
-    const bool cleared = clearUserConnection(m_context.netware(), *target);
-    setStatusText(connectionClearedText(target->user, cleared));
-}
-
-void Form1::mnuPopupClearSel_Click() {
-    if (m_scan.running()) {
-        return;
-    }
-    const QList<UserConnection> targets = tickedUserConnections(actionNodes(nodesInOrder()));
-    focusNextChild();
-    focusNextChild();
-    if (!m_context.prompts().askYesNo(kClearSelectedQuestion, kClearTitle, MessageIcon::Question,
-                                      MessageAnswer::No)) {
-        return;
-    }
-    BusyPointer busy;
-    int cleared = 0;
-    for (const UserConnection& target : targets) {
-        cleared += clearUserConnection(m_context.netware(), target) ? 1 : 0;
-    }
-    setStatusText(connectionsClearedText(cleared));
-}
-
-void Form1::mnuPopupUnlock_Click() {
-    const QTreeWidgetItem* clicked = popupNode();
-    if (m_scan.running() || clicked == nullptr) {
-        return;
-    }
-    std::optional<BusyPointer> busy(std::in_place);
-    const UnlockFileResult result =
-        unlockFile(m_context.netware(), clicked->text(0), nodeTag(clicked));
-    busy.reset();
-    switch (result.step) {
-        case UnlockFileResult::Step::ParseFailed:
-            m_context.prompts().message(unlockFileMessage(result), MessageIcon::Exclamation,
-                                        QStringLiteral("Error"));
-            break;
-        case UnlockFileResult::Step::HandleFailed:
-            m_context.prompts().message(unlockFileMessage(result), MessageIcon::Exclamation);
-            break;
-        case UnlockFileResult::Step::Called:
-            setStatusText(unlockFileStatus(result.code));
-            break;
-    }
-}
-
-void Form1::mnuPopupUnlockAll_Click() {
-    QTreeWidgetItem* clicked = popupNode();
-    if (m_scan.running() || clicked == nullptr) {
-        return;
-    }
-    const std::vector<QTreeWidgetItem*> nodes = nodesInOrder();
-    const QList<ActionNode> list = actionNodes(nodes);
-    const qsizetype index = std::find(nodes.begin(), nodes.end(), clicked) - nodes.begin();
-    // A file node acts on its own server, a user or detail line on that of the file above
-    // it, the root on every server.
-    qsizetype fileNode = -1;
-    const int level = nodeLevel(clicked);
-    if (level == kFileLevel) {
-        fileNode = index;
-    } else if (level == kUserLevel || level == kDetailLevel) {
-        fileNode = owningFileNode(list, index);
-    }
-    BusyPointer busy;
-    const NWCCODE code =
-        unlockAll(m_context.netware(), fileNode >= 0 ? &list.at(fileNode) : nullptr);
-    setStatusText(unlockAllStatus(code));
 }
 
 void Form1::mnuPopupNotify_Click(bool checked) {

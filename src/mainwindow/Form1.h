@@ -12,6 +12,7 @@
 #include "mainwindow/APIStuff.h"
 #include "mainwindow/FindRules.h"
 #include "mainwindow/ImageList.h"
+#include "mainwindow/UserActions.h"
 #include "monitor/AutoScan.h"
 #include "monitor/ReleaseWatch.h"
 #include "monitor/ScanCycle.h"
@@ -257,9 +258,13 @@ private:
     QPushButton* button(ScanButton which) const;
     // The node the popup menu was opened on, nullptr once a scan has replaced it.
     QTreeWidgetItem* popupNode() const;
-    // The connection of the user node the popup menu was opened on; none during a scan or
-    // once a scan has replaced the node.
-    std::optional<UserConnection> popupUserConnection();
+    // The connection of the user the popup menu was opened on (to *target), and the
+    // journal's entry of an action on it; nothing while a scan runs or off a node.
+    std::optional<JournalEntry> popupUserConnection(const QString& action, UserConnection* target);
+    // The ticked users' connections, each with the journal's entry of an action on it.
+    QList<std::pair<UserConnection, JournalEntry>> tickedTargets(const QString& action);
+    // Writes an action's rows to the journal; tells the operator when they could not be.
+    void journalActions(const QList<JournalEntry>& entries);
     static QList<ActionNode> actionNodes(const std::vector<QTreeWidgetItem*>& nodes);
 
     AppContext& m_context;

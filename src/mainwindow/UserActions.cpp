@@ -135,6 +135,19 @@ QList<UserConnection> tickedUserConnections(const QList<ActionNode>& nodes) {
     return targets;
 }
 
+JournalEntry userJournalEntry(const DriveMap& drives, const QString& action,
+                              const QList<ActionNode>& nodes, const UserConnection& target) {
+    JournalEntry entry;
+    entry.action = action;
+    entry.file = target.fileNode >= 0 && target.fileNode < nodes.size()
+                     ? nodePath(nodes.at(target.fileNode).text)
+                     : QString();
+    entry.server = serverOfDrivePath(drives, entry.file);
+    entry.user = target.user;
+    entry.connection = target.number;
+    return entry;
+}
+
 bool clearUserConnection(NetWareClient& netware, const UserConnection& target) {
     QString objectName;
     quint16 objectType = 0;

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "external/netware/NetWareClient.h"
+#include "monitor/ActionJournal.h"
 
 namespace tavrel {
 
@@ -54,6 +55,11 @@ UserConnection userConnectionAt(const QList<ActionNode>& nodes, qsizetype index)
 // in tree order. A connection number counts once per server: a user under several files
 // is reached once, and the same number on two servers is two users.
 QList<UserConnection> tickedUserConnections(const QList<ActionNode>& nodes);
+
+// The journal's entry of an action on a user's connection: the file node the user was
+// found under (in the nodes as the action took them) and the server of its drive.
+JournalEntry userJournalEntry(const DriveMap& drives, const QString& action,
+                              const QList<ActionNode>& nodes, const UserConnection& target);
 
 // Clears a user's connection once the server still names that user on it (a number is
 // given to someone else after a logout); otherwise clears nothing and answers false.

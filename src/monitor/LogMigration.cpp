@@ -76,6 +76,63 @@ QString valuesList(int rows) {
     return text;
 }
 
+// Copies the SQLite log's table Actions into the shared one as the station's rows,
+// leaving out a row the shared log holds already (every column equal), so a second run
+// adds nothing. Runs inside the caller's transaction.
+std::optional<LogDbError> copyActions(LogDb& from, LogDb& to, const QString& station,
+                                      qint64* copied) {
+    constexpr int kActionColumns = 11;
+    const QString columns = QStringLiteral(
+        "Time, OsUser, Program, Action, Server, File, \"user\", Connection, Message, Outcome, "
+        "Reason");
+    if (!from.hasTable(QStringLiteral("Actions"))) {
+        return std::nullopt;
+    }
+    if (!to.hasTable(QStringLiteral("Actions"))) {  // added when the log was opened
+        return LogDbError{1, QStringLiteral("the shared log has no table Actions")};
+    }
+    const auto keyOfRow = [](const QVariantList& row) {
+        QString key;
+        for (const QVariant& value : row) {
+            key += (value.isNull() ? QStringLiteral("\x1e") : value.toString()) + QChar(0x1f);
+        }
+        return key;
+    };
+    QSet<QString> present;
+    const LogDbResult existing = to.exec(
+        QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM actions WHERE station = ?"),
+        {station});
+    if (!existing.ok()) {
+        return existing.error;
+    }
+    for (const QVariantList& row : existing.rows) {
+        present.insert(keyOfRow(row));
+    }
+    const LogDbResult rows = from.exec(QStringLiteral("SELECT ") + columns +
+                                       QStringLiteral(" FROM Actions ORDER BY rowid"));
+    if (!rows.ok()) {
+        return rows.error;
+    }
+    for (const QVariantList& row : rows.rows) {
+        if (present.contains(keyOfRow(row))) {
+            continue;
+        }
+        present.insert(keyOfRow(row));
+        QVariantList params = row;
+        params.append(station);
+        const LogDbResult inserted =
+            to.exec(QStringLiteral("INSERT INTO actions (") + columns +
+                        QStringLiteral(", station) VALUES (?") +
+                        QStringLiteral(",?").repeated(kActionColumns) + QLatin1Char(')'),
+                    params);
+        if (!inserted.ok()) {
+            return inserted.error;
+        }
+        ++*copied;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 LogMigrationResult migrateLog(const QString& fromPath, const QString& toUri,
@@ -194,6 +251,10 @@ LogMigrationResult migrateLog(const QString& fromPath, const QString& toUri,
         if (!step.ok()) {
             return failed(step.error);
         }
+    }
+    if (const auto error = copyActions(from, to, station, &result.actionsCopied)) {
+        result.actionsCopied = 0;
+        return failed(*error);
     }
     step = to.exec(QStringLiteral("COMMIT"));
     if (!step.ok()) {

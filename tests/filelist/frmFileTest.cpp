@@ -16,6 +16,7 @@
 #include "filelist/FileListStore.h"
 #include "filelist/frmFile.h"
 #include "support/FakeClock.h"
+#include "support/LogRows.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSite.h"
@@ -34,6 +35,7 @@ protected:
         netware = std::make_unique<EmulatedNetWare>(makeTestSite(root.path()));
         context =
             std::make_unique<AppContext>(settings, clock, prompts, platform, *netware, *netware);
+        context->AppFolder = dir.path() + "/";  // the journal's log
         context->LastFileFolder = "G:\\APPS";
         context->InfoCallerForm = "Form1";
     }
@@ -114,6 +116,20 @@ TEST_F(frmFileTest, EditsAnEntryAndRefusesAnotherEntrysPathInOtherCase) {
     EXPECT_EQ(prompts.asked()[0].message.icon, MessageIcon::Exclamation);
     EXPECT_EQ(raw("File_3"), "G:\\APPS\\CUSTOMER.DBF");
     EXPECT_EQ(raw("Desc_3"), "Customer master");
+
+    // Both edits are in the journal, the refused one as failed with its reason.
+    LogDb db;
+    ASSERT_TRUE(db.open(context->AppFolder + "tavrel.mdb"));
+    EXPECT_EQ(rowsText(db.exec("SELECT Program, Action, Server, File, Message, Outcome, Reason "
+                               "FROM Actions ORDER BY rowid"))
+                  .join("\n")
+                  .toStdString(),
+              QStringList({"tavrel | edit file | FS1 | G:\\APPS\\CUSTOMER.DBF | Customer master "
+                           "| done | Null",
+                           "tavrel | edit file | FS1 | G:\\APPS\\orders.dbf | orders.dbf | "
+                           "failed | Unable to save. This item already exists."})
+                  .join("\n")
+                  .toStdString());
 }
 
 TEST_F(frmFileTest, BlankAndLongDescriptions) {

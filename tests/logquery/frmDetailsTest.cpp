@@ -15,6 +15,7 @@
 #include "external/netware/EmulatedNetWare.h"
 #include "logquery/StayTimeline.h"
 #include "logquery/frmDetails.h"
+#include "monitor/ActionJournal.h"
 #include "support/FakeClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/PostgresServer.h"
@@ -179,6 +180,36 @@ TEST_F(frmDetailsTest, AnEmptyDayHidesTheClipboardButton) {
     EXPECT_TRUE(form->Command7->isHidden());
     EXPECT_EQ(form->lvwDetails->topLevelItemCount(), 0);
     EXPECT_TRUE(form->Timeline1->spans().isEmpty());
+}
+
+// The day's operator actions are listed below its stays, the day's only.
+TEST_F(frmDetailsTest, ListsTheDaysActionsFromTheJournal) {
+    ActionJournal journal(settings, context.AppFolder, clock, journal::kWindow);
+    JournalEntry clear;
+    clear.action = journal::kClear;
+    clear.server = "FS1";
+    clear.file = "G:\\APPS\\ORDERS.DBF";
+    clear.user = "MJONES";
+    clear.connection = 4;
+    clear.reason = "Connection could not be cleared for MJONES.";
+    clock.set(QDateTime(QDate(2003, 12, 1), QTime(9, 50)));
+    ASSERT_EQ(journal.record(clear), QString());
+    clock.set(QDateTime(QDate(2003, 12, 2), QTime(8, 0)));
+    ASSERT_EQ(journal.record(clear), QString());
+    clock.set(QDateTime(QDate(2003, 12, 1), QTime(14, 30)));
+    open();
+    ASSERT_EQ(form->lvwActions->topLevelItemCount(), 1);
+    const QTreeWidgetItem* row = form->lvwActions->topLevelItem(0);
+    QStringList texts;
+    for (int c = 0; c < row->columnCount(); ++c) {
+        texts.append(row->text(c));
+    }
+    EXPECT_EQ(texts, QStringList({"09:50:00", ActionJournal::operatingSystemUser(), "tavrel",
+                                  "clear", "MJONES (FS1, connection 4)", "G:\\APPS\\ORDERS.DBF", "",
+                                  "failed: Connection could not be cleared for MJONES."}));
+    form->Text1->setText("12/03/2003");
+    form->cmdGo_Click();
+    EXPECT_EQ(form->lvwActions->topLevelItemCount(), 0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "Form1Fixture.h"
 #include "mainwindow/frmFind.h"
+#include "support/LogRows.h"
 #include "support/TestSite.h"
 
 namespace tavrel::test {
@@ -433,6 +434,100 @@ TEST_F(Form1ActionsTest, NoTrayNoticeShowsOnTheStatusLine) {
     form->cmdScan_Click();
     EXPECT_EQ(form->statusText(), "G:\\APPS\\ORDERS.DBF is free: nobody holds it any more.");
     EXPECT_EQ(platform.beeps, 1);
+}
+
+}  // namespace
+}  // namespace tavrel::test
+
+namespace tavrel::test {
+namespace {
+
+// The window's actions in the journal of its usage log.
+class Form1JournalTest : public Form1ActionsTest {
+protected:
+    Form1& loadWithLog() {
+        Form1& f = loadScanned();
+        context.AppFolder = dir.path() + "/";
+        return f;
+    }
+    QStringList journal() const {
+        LogDb db;
+        if (!db.open(context.AppFolder + "tavrel.mdb")) {
+            return {db.lastError().description};
+        }
+        return rowsText(
+            db.exec("SELECT Program, Action, Server, File, \"user\", Connection, "
+                    "Message, Outcome, Reason FROM Actions ORDER BY rowid"));
+    }
+};
+
+TEST_F(Form1JournalTest, EveryActionLeavesARowPerTargetWithItsOutcome) {
+    Form1& f = loadWithLog();
+    prompts.answerText("Backup at ten");
+    choose(user(2, "ALICE"), f.mnuPopupSend);
+    prompts.answerText("Backup at ten");
+    choose(user(1, "BOB"), f.mnuPopupSend);  // refuses messages
+
+    tick(user(1, "ADMIN"));
+    tick(user(3, "SUPERVISOR"));
+    prompts.answerText("Closing now");
+    choose(root(), f.mnuPopupSendSel);
+
+    // Connection 3 has since gone to BOB: the clear fails, and says so.
+    NetWareSite reused = netware.site();
+    reused.servers[0].connections[1].object = kBob;
+    ASSERT_EQ(netware.setSite(reused), "");
+    prompts.answer(MessageAnswer::Yes);
+    choose(user(1, "ALICE"), f.mnuPopupClear);
+    EXPECT_EQ(f.statusText(), "Connection could not be cleared for ALICE.");
+    prompts.answer(MessageAnswer::Yes);
+    choose(root(), f.mnuPopupClearSel);
+
+    choose(file(1), f.mnuPopupUnlock);
+    ASSERT_EQ(netware.addFault({"NWClearFileLockSet", 0x8801, {}, {}, {}}), "");
+    choose(root(), f.mnuPopupUnlockAll);
+    netware.clearFaults();
+
+    f.TreeView1->setCurrentItem(file(3));
+    prompts.answer(MessageAnswer::Yes);
+    f.cmdDeleteFile_Click();
+
+    EXPECT_EQ(journal(),
+              QStringList({
+                  "tavrel | message | FS1 | H:\\ORDERS.DBF | ALICE | 3 | Backup at ten | done | "
+                  "Null",
+                  "tavrel | message | FS1 | G:\\APPS\\ORDERS.DBF | BOB | 4 | Backup at ten | "
+                  "failed | Message could not be sent to BOB.",
+                  "tavrel | message | FS1 | G:\\APPS\\ORDERS.DBF | ADMIN | 1 | Closing now | done "
+                  "| Null",
+                  "tavrel | message | FS2 | K:\\ACCOUNTS\\LEDGER.DAT | SUPERVISOR | 1 | Closing "
+                  "now | done | Null",
+                  "tavrel | clear | FS1 | G:\\APPS\\ORDERS.DBF | ALICE | 3 | Null | failed | "
+                  "Connection could not be cleared for ALICE.",
+                  "tavrel | clear | FS1 | G:\\APPS\\ORDERS.DBF | ADMIN | 1 | Null | done | Null",
+                  "tavrel | clear | FS2 | K:\\ACCOUNTS\\LEDGER.DAT | SUPERVISOR | 1 | Null | done "
+                  "| Null",
+                  "tavrel | unlock | FS1 | G:\\APPS\\ORDERS.DBF | Null | Null | Null | done | "
+                  "Null",
+                  "tavrel | unlock all | Null | Null | Null | Null | Null | failed | Unable to "
+                  "clear file locks - invalid connection.",
+                  "tavrel | delete file | FS2 | K:\\ACCOUNTS\\LEDGER.DAT | Null | Null | Desc 3 | "
+                  "done | Null",
+              }));
+}
+
+TEST_F(Form1JournalTest, AJournalThatCannotBeWrittenIsToldAndTheActionStands) {
+    Form1& f = loadWithLog();
+    QFile notALog(context.AppFolder + "tavrel.mdb");
+    ASSERT_TRUE(notALog.open(QIODevice::WriteOnly));
+    notALog.write(QByteArray(4096, 'x'));
+    notALog.close();
+    prompts.answerText("Backup at ten");
+    choose(user(2, "ALICE"), f.mnuPopupSend);
+    EXPECT_EQ(messages(), QStringList({"FS1/3 Backup at ten"}));
+    EXPECT_EQ(f.statusText(), "Message sent to ALICE. (not journaled)");
+    EXPECT_EQ(lastAsked().message.text, "The action was not journaled: file is not a database");
+    EXPECT_EQ(lastAsked().message.icon, MessageIcon::Exclamation);
 }
 
 }  // namespace

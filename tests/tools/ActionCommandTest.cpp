@@ -12,9 +12,11 @@
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/SiteFile.h"
 #include "filelist/FileListStore.h"
+#include "monitor/LogLocation.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanRecorder.h"
 #include "support/FakeClock.h"
+#include "support/PostgresServer.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSite.h"
@@ -185,6 +187,94 @@ TEST_F(ActionCommandTest, WaitEndsWhenTheFileIsFreeOrAtTheTimeout) {
     ASSERT_TRUE(waiting.waitForFinished(20000));
     EXPECT_EQ(waiting.exitCode(), 0) << waiting.readAllStandardError().toStdString();
     EXPECT_EQ(waiting.readAllStandardOutput(), "G:\\APPS\\ORDERS.DBF is free.\n");
+}
+
+// The journal of tavrelctl's actions, as "tavrelctl actions --json" reads it back: action,
+// user, file and outcome (with the reason) of each row, newest first.
+QStringList journalOf(const test::CommandRun& r) {
+    QStringList rows;
+    for (const QJsonValue& value :
+         QJsonDocument::fromJson(r.out.toUtf8()).object().value("actions").toArray()) {
+        const QJsonObject row = value.toObject();
+        QStringList cells;
+        for (const char* key : {"program", "action", "user", "file", "outcome", "reason"}) {
+            cells.append(row.value(key).isNull() ? "-" : row.value(key).toVariant().toString());
+        }
+        rows.append(cells.join(' '));
+    }
+    return rows;
+}
+
+TEST_F(ActionCommandTest, EachActionIsJournaledWithItsOutcome) {
+    EXPECT_EQ(run({"actions"}).exitCode, 1);                 // no log yet
+    EXPECT_EQ(run({"message", "1", "Backup"}).exitCode, 1);  // BOB refuses messages
+    EXPECT_EQ(run({"clear", "1", "ADMIN"}).exitCode, 0);     // only lists: not an action
+    ASSERT_EQ(run({"site", "fail", "NWClearConnectionNumber", "0x8801"}).exitCode, 0);
+    EXPECT_EQ(run({"clear", "1", "ALICE", "--yes"}).exitCode, 1);
+    ASSERT_EQ(run({"site", "clear-faults"}).exitCode, 0);
+    EXPECT_EQ(run({"unlock", "1"}).exitCode, 0);
+    EXPECT_EQ(run({"unlock-all"}).exitCode, 0);
+    EXPECT_EQ(run({"files", "add", "Q:\\X.DBF"}).exitCode, 1);
+    EXPECT_EQ(run({"files", "delete", "2"}).exitCode, 0);
+
+    const test::CommandRun r = run({"actions", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QStringList rows = journalOf(r);
+    ASSERT_EQ(rows.size(), 8) << r.out.toStdString();
+    // A refused add is journaled as failed, with the reason it was refused.
+    EXPECT_TRUE(rows.value(1).startsWith("tavrelctl add file - Q:\\X.DBF failed ") &&
+                !rows.value(1).endsWith(" failed -"))
+        << rows.value(1).toStdString();
+    rows.removeAt(1);
+    EXPECT_EQ(rows, QStringList({"tavrelctl delete file - K:\\ACCOUNTS\\LEDGER.DAT done -",
+                                 "tavrelctl unlock all - - done -",
+                                 "tavrelctl unlock - G:\\APPS\\ORDERS.DBF done -",
+                                 "tavrelctl clear ALICE G:\\APPS\\ORDERS.DBF failed not cleared",
+                                 "tavrelctl message ADMIN G:\\APPS\\ORDERS.DBF done -",
+                                 "tavrelctl message BOB G:\\APPS\\ORDERS.DBF failed failed",
+                                 "tavrelctl message ALICE G:\\APPS\\ORDERS.DBF done -"}));
+    EXPECT_EQ(journalOf(run({"actions", "--user", "bob", "--json"})),
+              QStringList({"tavrelctl message BOB G:\\APPS\\ORDERS.DBF failed failed"}));
+    EXPECT_EQ(run({"actions", "--since", "2000-01-01"}).out.count('\n'), 8);
+    EXPECT_EQ(run({"actions", "--since", "2999-01-01"}).out, "No actions.\n");
+    EXPECT_EQ(run({"actions", "--since", "tomorrow"}).exitCode, 2);
+    // The query window's dialect reads the table too.
+    EXPECT_EQ(run({"query",
+                   "SELECT User, Reason FROM Actions WHERE NOT ISNULL(User) AND "
+                   "Outcome = 'failed' ORDER BY User"})
+                  .out,
+              "\"User\",\"Reason\"\n\"ALICE\",\"not cleared\"\n\"BOB\",\"failed\"\n");
+}
+
+TEST_F(ActionCommandTest, AnActionThatCouldNotBeJournaledExitsWith3AndSaysSo) {
+    QFile notALog(m_dir.filePath("app/tavrel.mdb"));
+    ASSERT_TRUE(notALog.open(QIODevice::WriteOnly));
+    notALog.write(QByteArray(4096, 'x'));
+    notALog.close();
+    test::CommandRun r = run({"unlock", "1"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.out, "File lock has been cleared.\n");  // the action's outcome stands
+    EXPECT_EQ(r.err, "tavrelctl: The action was not journaled: file is not a database\n");
+    EXPECT_EQ(run({"scan"}).out.count("Locked: Yes"), 1);
+    // A failed action keeps its own status, and still says it was not journaled.
+    r = run({"unlock", "Q:\\X.DBF"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("not journaled")) << r.err.toStdString();
+}
+
+TEST_F(ActionCommandTest, OnASharedLogTheJournalNamesTheStation) {
+    TAVREL_REQUIRE_POSTGRES();
+    const QString uri = test::PostgresServer::shared().newDatabase();
+    IniSettingsStore store(m_dir.filePath("config"));
+    ASSERT_EQ(loglocation::set(store, uri), QString());
+    store.SaveSetting("Tavrel", loglocation::kSection, loglocation::kStationKey, "DESK7");
+    EXPECT_EQ(run({"message", "2", "Backup"}).exitCode, 0);
+    const test::CommandRun r = run({"actions"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.out.contains("@DESK7  tavrelctl  message  SUPERVISOR (FS2, connection 1)  "
+                       "K:\\ACCOUNTS\\LEDGER.DAT  \"Backup\"  done\n"))
+        << r.out.toStdString();
 }
 
 }  // namespace

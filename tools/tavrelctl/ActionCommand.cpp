@@ -31,7 +31,7 @@ const char* const kMessageUsage =
     "user a scan of the monitored files finds. A connection is sent to once per server.\n"
     "Prints a line a user: NAME (SERVER, connection N): sent|failed.\n"
     "Exit status 0 when every message was delivered, 1 when one was not, 2 bad usage or\n"
-    "when the scan did not complete.\n";
+    "when the scan did not complete, 3 when all were delivered but could not be journaled.\n";
 
 const char* const kClearUsage =
     "Usage: tavrelctl clear FILE [USER] [--yes] [--json]\n"
@@ -41,23 +41,30 @@ const char* const kClearUsage =
     "lists the connections it would clear and changes nothing. A connection is cleared\n"
     "only while the server still names that user on it.\n"
     "Exit status 0 when every connection was cleared (or nobody holds the file), 1 when\n"
-    "one was not, 2 bad usage or when the scan did not complete.\n";
+    "one was not, 2 bad usage or when the scan did not complete, 3 when every connection\n"
+    "was cleared but the clears could not be journaled.\n";
 
 const char* const kUnlockUsage =
     "Usage: tavrelctl unlock FILE [--json]\n"
     "\n"
     "Clears the locks on FILE (a drive-letter path, or a number in \"tavrelctl files\n"
     "list\") on the server that holds it, as \"Unlock file\" in the tree does.\n"
-    "Exit status 0 when the lock was cleared, 1 when not, 2 bad usage.\n";
+    "Exit status 0 when the lock was cleared, 1 when not, 2 bad usage, 3 when it was\n"
+    "cleared but could not be journaled.\n";
 
 const char* const kUnlockAllUsage =
     "Usage: tavrelctl unlock-all [FILE] [--json]\n"
     "\n"
     "Releases the file locks this workstation holds: on the server of FILE (a drive-letter\n"
     "path, or a number in \"tavrelctl files list\"), or without FILE on every server.\n"
-    "Exit status 0 when the locks were released, 1 when not, 2 bad usage.\n";
+    "Exit status 0 when the locks were released, 1 when not, 2 bad usage, 3 when they were\n"
+    "released but that could not be journaled.\n";
 
 const QString kJson = QStringLiteral("json");
+
+// Every action done is written, after it, to the journal in the usage log (tavrelctl
+// actions lists it); one that could not be is said on stderr, and a command that did all
+// it was asked exits with kNotJournaled (3).
 
 // The users a scan of the monitored files finds, as the tree would hold them.
 struct ScannedTree {
@@ -133,13 +140,22 @@ struct TargetResult {
     QString text;
     bool failed = false;
 };
+// Each action done goes to *journal as an entry of the given action, failed with the
+// result's text.
 QJsonArray actOnTicked(const ScannedTree& tree, EmulatedNetWare& netware, bool json,
                        QTextStream& out, int* failed,
-                       const std::function<TargetResult(const UserConnection&)>& act) {
+                       const std::function<TargetResult(const UserConnection&)>& act,
+                       const QString& action, QList<JournalEntry>* journal) {
     QJsonArray results;
     for (const UserConnection& target : tickedUserConnections(tree.nodes)) {
         const TargetResult result = act(target);
         *failed += result.failed ? 1 : 0;
+        if (journal != nullptr) {
+            JournalEntry entry = userJournalEntry(netware, action, tree.nodes, target);
+            entry.done = !result.failed;
+            entry.reason = result.failed ? result.text : QString();
+            journal->append(entry);
+        }
         results.append(targetJson(netware, target, result.text));
         if (!json) {
             out << targetLine(netware, target) << ": " << result.text << "\n";
@@ -195,6 +211,7 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     tickUsers(tree, path, QString());
     int failed = 0;
+    QList<JournalEntry> journal;
     const QJsonArray results = actOnTicked(
         tree, session.netware(), parsed.has(kJson), out, &failed,
         [&](const UserConnection& target) {
@@ -205,7 +222,8 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
                                 : code == nwcode::kNotSupported ? notSupportedText()
                                                                 : QStringLiteral("failed"),
                                 !ok};
-        });
+        },
+        journal::kMessage, &journal);
     const int sent = int(results.size()) - failed;
     if (parsed.has(kJson)) {
         printJson(out, {{QStringLiteral("users"), results},
@@ -214,7 +232,10 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
     } else if (results.isEmpty()) {
         out << "No user holds " << (all ? QStringLiteral("a monitored file") : path) << ".\n";
     }
-    return failed == 0 ? kDone : kFailed;
+    for (JournalEntry& entry : journal) {
+        entry.message = text;
+    }
+    return journalActions(context.settings(), journal, failed == 0 ? kDone : kFailed, err);
 }
 
 int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -251,16 +272,18 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     const QString user = words.value(1);
     tickUsers(tree, path, user);
     int failed = 0;
-    const QJsonArray results =
-        actOnTicked(tree, session.netware(), parsed.has(kJson), out, &failed,
-                    [&](const UserConnection& target) {
-                        if (!yes) {
-                            return TargetResult{QStringLiteral("would clear")};
-                        }
-                        const bool ok = clearUserConnection(context.netware(), target);
-                        return TargetResult{
-                            ok ? QStringLiteral("cleared") : QStringLiteral("not cleared"), !ok};
-                    });
+    QList<JournalEntry> journal;
+    const QJsonArray results = actOnTicked(
+        tree, session.netware(), parsed.has(kJson), out, &failed,
+        [&](const UserConnection& target) {
+            if (!yes) {
+                return TargetResult{QStringLiteral("would clear")};
+            }
+            const bool ok = clearUserConnection(context.netware(), target);
+            return TargetResult{ok ? QStringLiteral("cleared") : QStringLiteral("not cleared"),
+                                !ok};
+        },
+        journal::kClear, yes ? &journal : nullptr);
     if (parsed.has(kJson)) {
         printJson(out, {{QStringLiteral("users"), results},
                         {QStringLiteral("changed"), yes},
@@ -271,7 +294,7 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     } else if (!yes) {
         out << "Nothing was cleared: add --yes to clear these connections.\n";
     }
-    return failed == 0 ? kDone : kFailed;
+    return journalActions(context.settings(), journal, failed == 0 ? kDone : kFailed, err);
 }
 
 int runUnlockCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -308,7 +331,10 @@ int runUnlockCommand(const QStringList& args, QTextStream& out, QTextStream& err
     } else {
         (cleared ? out : err) << text << "\n";
     }
-    return cleared ? kDone : kFailed;
+    return journalActions(context.settings(),
+                          {fileJournalEntry(context.drives(), journal::kUnlock, path, QString(),
+                                            cleared ? QString() : text)},
+                          cleared ? kDone : kFailed, err);
 }
 
 int runUnlockAllCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -347,7 +373,12 @@ int runUnlockAllCommand(const QStringList& args, QTextStream& out, QTextStream& 
     } else {
         (code == nwcode::kSuccessful ? out : err) << text << "\n";
     }
-    return code == nwcode::kSuccessful ? kDone : kFailed;
+    const bool cleared = code == nwcode::kSuccessful;
+    return journalActions(context.settings(),
+                          {fileJournalEntry(context.drives(), journal::kUnlockAll,
+                                            fileNode ? fileNode->text : QString(), QString(),
+                                            cleared ? QString() : text)},
+                          cleared ? kDone : kFailed, err);
 }
 
 }  // namespace tavrel

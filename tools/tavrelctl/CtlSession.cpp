@@ -9,6 +9,7 @@
 #include "external/netware/DemoSite.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "external/samba/SiteBackend.h"
+#include "monitor/ActionJournal.h"
 #include "monitor/LogLocation.h"
 
 namespace tavrel {
@@ -37,6 +38,18 @@ QString currentLogLocation() {
     IniSettingsStore settings;
     LogDb::setDefaultApplicationName(QStringLiteral("Tavrel ") + loglocation::station(settings));
     return loglocation::current(settings, appFolder());
+}
+
+int journalActions(SettingsStore& settings, const QList<JournalEntry>& entries, int status,
+                   QTextStream& err) {
+    SystemClock clock;
+    ActionJournal writer(settings, appFolder(), clock, journal::kTavrelctl);
+    const QString problem = writer.record(entries);
+    if (problem.isEmpty()) {
+        return status;
+    }
+    err << "tavrelctl: " << notJournaledText(problem) << "\n";
+    return status == 0 ? kNotJournaled : status;
 }
 
 CtlSession::CtlSession(QTextStream& err) : m_err(err), m_prompts(err) {}

@@ -12,6 +12,16 @@
 namespace tavrel {
 
 class EmulatedNetWare;
+struct JournalEntry;
+
+// The exit status of an action that was done but could not be written to the journal.
+inline constexpr int kNotJournaled = 3;
+
+// Writes an action's rows to the journal of the user's usage log. When they cannot be
+// written, says so on err and turns a status of 0 into kNotJournaled; any other status is
+// the action's own and stands. Returns the command's exit status.
+int journalActions(SettingsStore& settings, const QList<JournalEntry>& entries, int status,
+                   QTextStream& err);
 
 // The site file tavrelctl works on: the one given, else TAVREL_SITE, else site.json in the
 // program's folder (written from the demo site when missing; a problem doing so is

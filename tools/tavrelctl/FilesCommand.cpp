@@ -1,5 +1,7 @@
 #include "FilesCommand.h"
 
+#include <optional>
+
 #include "CommandArgs.h"
 #include "ConsolePrompts.h"
 #include "CtlSession.h"
@@ -9,6 +11,7 @@
 #include "external/netware/EmulatedNetWare.h"
 #include "filelist/FileListLock.h"
 #include "filelist/FileListStore.h"
+#include "monitor/ActionJournal.h"
 #include "monitor/LogLocation.h"
 #include "monitor/UsageLog.h"
 
@@ -29,7 +32,10 @@ const char* const kUsage =
     "  delete N                  removes file number N; later files move up; its open\n"
     "                            rows in the usage log are closed\n"
     "\n"
-    "Exit status 0 done, 1 refused (nothing written), 2 bad usage or unreadable settings.\n";
+    "add and delete are written to the journal of actions (tavrelctl actions).\n"
+    "\n"
+    "Exit status 0 done, 1 refused (nothing written), 2 bad usage or unreadable settings,\n"
+    "3 done but not journaled (the usage log could not be written; said on stderr).\n";
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
@@ -49,21 +55,25 @@ int add(const QStringList& words, QTextStream& err) {
         return kRefused;
     }
     AppContext& context = session.context();
-    const AddFileResult result = addMonitoredFile(context.settings(), context.drives(), words.at(0),
-                                                  words.mid(1).join(QLatin1Char(' ')));
-    if (result != AddFileResult::Saved) {
-        err << addFileMessage(result) << '\n';
-        return kRefused;
+    const QString description = words.mid(1).join(QLatin1Char(' '));
+    const AddFileResult result =
+        addMonitoredFile(context.settings(), context.drives(), words.at(0), description);
+    const QString failure = result == AddFileResult::Saved ? QString() : addFileMessage(result);
+    if (!failure.isEmpty()) {
+        err << failure << '\n';
     }
-    return kDone;
+    return journalActions(
+        context.settings(),
+        {fileJournalEntry(context.drives(), journal::kAddFile, words.at(0), description, failure)},
+        failure.isEmpty() ? kDone : kRefused, err);
 }
 
 int remove(SettingsStore& store, const QString& word, QTextStream& err) {
     // The number is checked against the list as it is under the lock.
-    const FileListLock lock(store);
-    if (!lock.isLocked()) {
+    std::optional<FileListLock> lock(std::in_place, store);
+    if (!lock->isLocked()) {
         err << "tavrelctl files delete: another program keeps the list of files locked ("
-            << lock.path() << ")\n";
+            << lock->path() << ")\n";
         return kRefused;
     }
     bool numeric = false;
@@ -74,25 +84,35 @@ int remove(SettingsStore& store, const QString& word, QTextStream& err) {
             << count << (count == 1 ? " file" : " files") << ")\n";
         return kRefused;
     }
-    const QString path = fileEntryPath(store, qint16(number));
-    if (!DeleteFileEntry(store, number)) {
+    const QString path = fileEntryPath(store, number);
+    const QString description = fileDescription(store, number);
+    const bool deleted = DeleteFileEntry(store, number);
+    lock.reset();  // the journal may wait for a shared log: the list is free meanwhile
+    int status = kDone;
+    if (!deleted) {
         err << "tavrelctl files delete: the settings could not be written\n";
-        return kRefused;
+        status = kRefused;
+    } else {
+        // No scan asks about the file again: its open rows in the usage log are closed now.
+        SystemClock clock;
+        ConsolePrompts prompts(err);
+        QDate lastScanDate;
+        UsageLog log(currentLogLocation(), clock, prompts, lastScanDate);
+        log.setStation(loglocation::station(store));
+        const QString reason = log.closeFiles({path});
+        if (!reason.isEmpty()) {
+            err << "tavrelctl files delete: the file is deleted, but its open rows in the usage "
+                   "log could not be closed: "
+                << reason << "\n";
+            status = kRefused;
+        }
     }
-    // No scan asks about the file again: its open rows in the usage log are closed now.
-    SystemClock clock;
-    ConsolePrompts prompts(err);
-    QDate lastScanDate;
-    UsageLog log(currentLogLocation(), clock, prompts, lastScanDate);
-    log.setStation(loglocation::station(store));
-    const QString reason = log.closeFiles({path});
-    if (!reason.isEmpty()) {
-        err << "tavrelctl files delete: the file is deleted, but its open rows in the usage log "
-               "could not be closed: "
-            << reason << "\n";
-        return kRefused;
-    }
-    return kDone;
+    return journalActions(
+        store,
+        {fileJournalEntry(
+            DriveMap(), journal::kDeleteFile, path, description,
+            deleted ? QString() : QStringLiteral("the settings could not be written"))},
+        status, err);
 }
 
 }  // namespace

@@ -39,7 +39,8 @@ const char* const kUsage =
     "when missing) as rows of this station (see station, or NAME), with the minute of the\n"
     "last stored scan. A row that is there already with every column equal is left as it\n"
     "is, so a second run adds nothing; a row that cannot be copied as it is (a Date that is\n"
-    "no date, a number out of range) is named and not copied.\n"
+    "no date, a number out of range) is named and not copied. The journal of actions goes\n"
+    "along, each action once.\n"
     "Exit status 0 done, 1 failed, 2 bad usage.\n";
 
 int runStation(const CommandArgs& parsed, IniSettingsStore& settings, const QString& appFolder,
@@ -158,6 +159,9 @@ int runLogAdminCommand(const QStringList& args, QTextStream& out, QTextStream& e
     }
     out << result.copied << " rows copied, " << result.present << " already there, as station "
         << station << "\n";
+    if (result.actionsCopied > 0) {
+        out << result.actionsCopied << " actions copied\n";
+    }
     for (const QString& row : result.uncopied) {
         err << "tavrelctl log migrate: not copied: " << row << "\n";
     }

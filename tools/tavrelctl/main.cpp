@@ -2,6 +2,7 @@
 #include <QTextStream>
 
 #include "ActionCommand.h"
+#include "ActionsCommand.h"
 #include "DetailsCommand.h"
 #include "FilesCommand.h"
 #include "InfoCommand.h"
@@ -32,6 +33,7 @@ const CommandGroup kGroups[] = {
     {"clear", "clear the connections of the users holding a file", tavrel::runClearCommand},
     {"unlock", "clear the locks on a file", tavrel::runUnlockCommand},
     {"unlock-all", "release the file locks this workstation holds", tavrel::runUnlockAllCommand},
+    {"actions", "the journal of the operator's actions, newest first", tavrel::runActionsCommand},
     {"details", "one day of the usage log with every stay", tavrel::runDetailsCommand},
     {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
     {"query", "run an SQL statement on the usage log and print its rows", tavrel::runQueryCommand},

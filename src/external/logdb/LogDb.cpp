@@ -93,6 +93,38 @@ QString& defaultName() {
 // empty database make it once.
 const char* const kSchemaLock = "SELECT pg_advisory_xact_lock(hashtext('tavrel-schema'))";
 
+// Table Actions: the operator's actions, one row per target. Time is ISO text with the
+// offset from UTC; Outcome "done" or "failed", with the Reason of a failure. The shared
+// log's table holds the station and the row's number after them, as table log does.
+const char* const kCreateActions =
+    "CREATE TABLE IF NOT EXISTS Actions ("
+    "Time VARCHAR(32) NOT NULL, "
+    "OsUser VARCHAR(255) NULL, "
+    "Program VARCHAR(16) NULL, "
+    "Action VARCHAR(32) NOT NULL, "
+    "Server VARCHAR(255) NULL, "
+    "File VARCHAR(255) NULL COLLATE NOCASE, "
+    "User VARCHAR(255) NULL COLLATE NOCASE, "
+    "Connection INTEGER NULL, "
+    "Message TEXT NULL, "
+    "Outcome VARCHAR(8) NOT NULL, "
+    "Reason TEXT NULL)";
+const char* const kPgCreateActions =
+    "CREATE TABLE IF NOT EXISTS actions ("
+    "time VARCHAR(32) NOT NULL, "
+    "osuser VARCHAR(255) NULL, "
+    "program VARCHAR(16) NULL, "
+    "action VARCHAR(32) NOT NULL, "
+    "server VARCHAR(255) NULL, "
+    "file CITEXT NULL, "
+    "\"user\" CITEXT NULL, "
+    "connection INTEGER NULL, "
+    "message TEXT NULL, "
+    "outcome VARCHAR(8) NOT NULL, "
+    "reason TEXT NULL, "
+    "station VARCHAR(255) NOT NULL DEFAULT '', "
+    "id BIGSERIAL PRIMARY KEY)";
+
 }  // namespace
 
 void LogDb::setDefaultApplicationName(const QString& name) {
@@ -112,7 +144,10 @@ QString LogDb::columnTitle(const QString& name) {
         QStringLiteral("Date"),      QStringLiteral("File"),     QStringLiteral("User"),
         QStringLiteral("In_Time"),   QStringLiteral("Out_Time"), QStringLiteral("In_Times"),
         QStringLiteral("Out_Times"), QStringLiteral("Mins"),     QStringLiteral("Opens"),
-        QStringLiteral("Opened"),    QStringLiteral("Station"),  QStringLiteral("Id")};
+        QStringLiteral("Opened"),    QStringLiteral("Station"),  QStringLiteral("Id"),
+        QStringLiteral("Time"),      QStringLiteral("OsUser"),   QStringLiteral("Program"),
+        QStringLiteral("Action"),    QStringLiteral("Server"),   QStringLiteral("Connection"),
+        QStringLiteral("Message"),   QStringLiteral("Outcome"),  QStringLiteral("Reason")};
     for (const QString& title : kTitles) {
         if (title.compare(name, Qt::CaseInsensitive) == 0) {
             return title;
@@ -274,7 +309,11 @@ bool LogDb::openConnection(const QString& path, bool mayCreate) {
 }
 
 bool LogDb::open(const QString& path) {
-    return openConnection(path, false);
+    if (!openConnection(path, false)) {
+        return false;
+    }
+    addActionsTable();
+    return true;
 }
 
 bool LogDb::create(const QString& path) {
@@ -285,6 +324,7 @@ bool LogDb::create(const QString& path) {
         const LogDbError error = m_lastError;
         return fail(error.number, error.description);
     }
+    addActionsTable();
     return true;
 }
 
@@ -337,6 +377,40 @@ bool LogDb::ensureSchema() {
     return false;
 }
 
+bool LogDb::hasTable(const QString& name) {
+    const LogDbResult result =
+        exec(m_engine == Engine::PostgreSQL
+                 ? QStringLiteral("SELECT count(*) FROM information_schema.tables "
+                                  "WHERE table_schema = current_schema() AND table_name = ?")
+                 : QStringLiteral("SELECT count(*) FROM sqlite_master "
+                                  "WHERE type = 'table' AND name = ? COLLATE NOCASE"),
+             {m_engine == Engine::PostgreSQL ? name.toLower() : name});
+    return result.kind == LogDbResult::Kind::Rows && !result.rows.isEmpty() &&
+           result.rows.first().value(0).toInt() > 0;
+}
+
+bool LogDb::addActionsTable() {
+    // Only a usage log gains the table, and one that holds it already is not written to,
+    // so a read-only log still opens.
+    if (!hasTable(QStringLiteral("Log"))) {
+        return false;
+    }
+    if (hasTable(QStringLiteral("Actions"))) {
+        return true;
+    }
+    if (m_engine == Engine::SQLite) {
+        return exec(QString::fromLatin1(kCreateActions)).ok();
+    }
+    // Stations opening an older shared log at once would race to create the table.
+    if (!exec(QStringLiteral("BEGIN")).ok()) {
+        return false;
+    }
+    const bool made =
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('tavrel-actions'))")).ok() &&
+        exec(QString::fromLatin1(kPgCreateActions)).ok();
+    return exec(made ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")).ok() && made;
+}
+
 void LogDb::close() {
     m_failedQuery.reset();
     if (QSqlDatabase::contains(m_connectionName)) {
@@ -350,14 +424,7 @@ void LogDb::close() {
 }
 
 bool LogDb::hasLogTable() {
-    const LogDbResult result =
-        exec(m_engine == Engine::PostgreSQL
-                 ? QStringLiteral("SELECT count(*) FROM information_schema.tables "
-                                  "WHERE table_schema = current_schema() AND table_name = 'log'")
-                 : QStringLiteral(
-                       "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Log'"));
-    return result.kind == LogDbResult::Kind::Rows && !result.rows.isEmpty() &&
-           result.rows.first().value(0).toInt() > 0;
+    return hasTable(QStringLiteral("Log"));
 }
 
 LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {

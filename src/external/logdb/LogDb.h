@@ -34,7 +34,8 @@ struct LogDbResult {
 // timeout so that the program and a second process can use the file together, or a
 // PostgreSQL database (a postgresql:// location) shared by several stations. Each LogDb
 // owns its own uniquely named Qt connection, released by close() or destruction.
-// Opening never creates a file or a table; create() does.
+// Opening never creates a file or table Log; create() does. A log opened or created
+// gains table Actions when it lacks it and can be written (addActionsTable).
 //
 // The shared log's table holds two columns more, after Opened: Station (the monitoring
 // station that stored the row) and Id (the row's number, as rowid is in SQLite). Its
@@ -83,6 +84,11 @@ public:
 
     // True when the open database holds table Log.
     bool hasLogTable();
+    // True when the open database holds the table of that name (in any letter case).
+    bool hasTable(const QString& name);
+    // Gives a usage log that lacks it table Actions, the journal of the operator's
+    // actions; open() and create() do so. True when the log holds the table afterwards.
+    bool addActionsTable();
 
     // Runs one statement with positional parameters (?) bound in order.
     LogDbResult exec(const QString& sql, const QVariantList& params = {});

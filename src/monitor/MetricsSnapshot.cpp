@@ -40,7 +40,8 @@ QString MetricsSnapshot::resultName(ScanOutcome outcome) {
 
 void MetricsSnapshot::scanCompleted(const ScanFileTable& files, const QStringList& descriptions,
                                     const QDateTime& ended) {
-    QHash<QString, QHash<QString, QDateTime>> starts;
+    const qint64 endedMs = ended.toMSecsSinceEpoch();
+    QHash<QString, QHash<QString, qint64>> starts;
     QList<std::pair<QString, bool>> servers;
     QList<FileMetrics> exported;
     exported.reserve(files.size());
@@ -55,15 +56,15 @@ void MetricsSnapshot::scanCompleted(const ScanFileTable& files, const QStringLis
         file.found = entry.Found;
         file.scanned = entry.Found && entry.Answered && entry.UsersComplete;
 
-        const QHash<QString, QDateTime> before = m_holdStarts.value(entry.Path);
+        const QHash<QString, qint64> before = m_holdStarts.value(entry.Path);
         // A scan that could not tell everyone ends nobody's hold: the unseen go on.
-        QHash<QString, QDateTime> held = entry.UsersComplete ? QHash<QString, QDateTime>() : before;
+        QHash<QString, qint64> held = entry.UsersComplete ? QHash<QString, qint64>() : before;
         for (qsizetype c = 0; c < entry.Connections; ++c) {
             const QString& user = entry.Users[c];
-            const QDateTime start =
-                held.contains(user) ? held.value(user) : before.value(user, ended);
+            const qint64 start =
+                held.contains(user) ? held.value(user) : before.value(user, endedMs);
             held.insert(user, start);
-            const qint64 seconds = std::max<qint64>(0, start.secsTo(ended));
+            const qint64 seconds = std::max<qint64>(0, (endedMs - start) / 1000);
             file.longestHoldSeconds = std::max(file.longestHoldSeconds, seconds);
             auto seen = std::find_if(file.users.begin(), file.users.end(),
                                      [&](const UserMetrics& u) { return u.user == user; });
@@ -93,7 +94,7 @@ void MetricsSnapshot::scanCompleted(const ScanFileTable& files, const QStringLis
     m_metrics.completed = true;
     m_metrics.files = std::move(exported);
     m_metrics.servers = std::move(servers);
-    m_metrics.endedSeconds = double(ended.toMSecsSinceEpoch()) / 1000.0;
+    m_metrics.endedSeconds = double(endedMs) / 1000.0;
 }
 
 void MetricsSnapshot::scanEnded(ScanOutcome outcome, qint64 durationMs, bool logFailed) {

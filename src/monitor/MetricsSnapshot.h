@@ -42,8 +42,8 @@ private:
     bool m_perUser;
     ScanMetrics m_metrics;
     std::map<ScanOutcome, quint64> m_scans;
-    // When each hold was first seen: by file path, then by user.
-    QHash<QString, QHash<QString, QDateTime>> m_holdStarts;
+    // When each hold was first seen (ms since the epoch): by file path, then by user.
+    QHash<QString, QHash<QString, qint64>> m_holdStarts;
     mutable QMutex m_mutex;
     QByteArray m_text;
 };

@@ -105,6 +105,57 @@ QByteArray metricsExposition(const ScanMetrics& metrics, bool perUser) {
     QByteArray out;
     out.reserve(1024 + metrics.files.size() * 1024);
 
+    // The files first, as a reader of the first lines wants them; the counters, which
+    // exist before any scan completed, last.
+    if (metrics.completed) {
+        QList<QByteArray> labels;
+        labels.reserve(metrics.files.size());
+        for (const FileMetrics& file : metrics.files) {
+            labels.append(fileLabels(file));
+        }
+        appendFileGauge(out, labels, metrics, "tavrel_file_holders",
+                        "Connections holding the monitored file open.",
+                        [](const FileMetrics& f) { return f.holders; });
+        appendFileGauge(out, labels, metrics, "tavrel_file_locked",
+                        "1 when a connection holding the file has it locked.",
+                        [](const FileMetrics& f) { return f.locked ? 1 : 0; });
+        appendFileGauge(
+            out, labels, metrics, "tavrel_file_scan_success",
+            "1 when the scan could ask the server who holds the file and name them all.",
+            [](const FileMetrics& f) { return f.scanned ? 1 : 0; });
+        appendFileGauge(out, labels, metrics, "tavrel_file_found",
+                        "1 when the monitored file exists.",
+                        [](const FileMetrics& f) { return f.found ? 1 : 0; });
+        appendFileGauge(out, labels, metrics, "tavrel_file_longest_hold_seconds",
+                        "How long the longest current holder has been seen holding the file.",
+                        [](const FileMetrics& f) { return f.longestHoldSeconds; });
+        if (perUser) {
+            appendUserGauge(out, labels, metrics, "tavrel_user_holders",
+                            "Connections of the user holding the monitored file open.",
+                            [](const UserMetrics& u) { return u.connections; });
+            appendUserGauge(out, labels, metrics, "tavrel_user_hold_seconds",
+                            "How long the user has been seen holding the file.",
+                            [](const UserMetrics& u) { return u.holdSeconds; });
+        }
+
+        appendHeader(out, "tavrel_scan_duration_seconds", "gauge",
+                     "How long the last completed scan took.");
+        appendSample(out, "tavrel_scan_duration_seconds", QByteArray(),
+                     seconds(metrics.durationSeconds));
+        appendHeader(out, "tavrel_last_scan_timestamp_seconds", "gauge",
+                     "When the last completed scan ended, in seconds since the Unix epoch.");
+        appendSample(out, "tavrel_last_scan_timestamp_seconds", QByteArray(),
+                     seconds(metrics.endedSeconds));
+
+        appendHeader(out, "tavrel_server_up", "gauge",
+                     "1 when the server answered the last completed scan, 0 when it could not be "
+                     "read.");
+        for (const auto& [server, read] : metrics.servers) {
+            QByteArray serverLabel;
+            appendLabel(serverLabel, "server", server);
+            appendSample(out, "tavrel_server_up", serverLabel, read ? "1" : "0");
+        }
+    }
     appendHeader(out, "tavrel_scans_total", "counter",
                  "Scans since the program started, by result.");
     for (const auto& [result, count] : metrics.scansByResult) {
@@ -116,55 +167,6 @@ QByteArray metricsExposition(const ScanMetrics& metrics, bool perUser) {
                  "Completed scans whose results could not be stored in the usage log.");
     appendSample(out, "tavrel_log_store_failures_total", QByteArray(),
                  number(qint64(metrics.logStoreFailures)));
-    if (!metrics.completed) {
-        return out;
-    }
-
-    appendHeader(out, "tavrel_scan_duration_seconds", "gauge",
-                 "How long the last completed scan took.");
-    appendSample(out, "tavrel_scan_duration_seconds", QByteArray(),
-                 seconds(metrics.durationSeconds));
-    appendHeader(out, "tavrel_last_scan_timestamp_seconds", "gauge",
-                 "When the last completed scan ended, in seconds since the Unix epoch.");
-    appendSample(out, "tavrel_last_scan_timestamp_seconds", QByteArray(),
-                 seconds(metrics.endedSeconds));
-
-    appendHeader(out, "tavrel_server_up", "gauge",
-                 "1 when the server answered the last completed scan, 0 when it could not be "
-                 "read.");
-    for (const auto& [server, read] : metrics.servers) {
-        QByteArray labels;
-        appendLabel(labels, "server", server);
-        appendSample(out, "tavrel_server_up", labels, read ? "1" : "0");
-    }
-
-    QList<QByteArray> labels;
-    labels.reserve(metrics.files.size());
-    for (const FileMetrics& file : metrics.files) {
-        labels.append(fileLabels(file));
-    }
-    appendFileGauge(out, labels, metrics, "tavrel_file_holders",
-                    "Connections holding the monitored file open.",
-                    [](const FileMetrics& f) { return f.holders; });
-    appendFileGauge(out, labels, metrics, "tavrel_file_locked",
-                    "1 when a connection holding the file has it locked.",
-                    [](const FileMetrics& f) { return f.locked ? 1 : 0; });
-    appendFileGauge(out, labels, metrics, "tavrel_file_scan_success",
-                    "1 when the scan could ask the server who holds the file and name them all.",
-                    [](const FileMetrics& f) { return f.scanned ? 1 : 0; });
-    appendFileGauge(out, labels, metrics, "tavrel_file_found", "1 when the monitored file exists.",
-                    [](const FileMetrics& f) { return f.found ? 1 : 0; });
-    appendFileGauge(out, labels, metrics, "tavrel_file_longest_hold_seconds",
-                    "How long the longest current holder has been seen holding the file.",
-                    [](const FileMetrics& f) { return f.longestHoldSeconds; });
-    if (perUser) {
-        appendUserGauge(out, labels, metrics, "tavrel_user_holders",
-                        "Connections of the user holding the monitored file open.",
-                        [](const UserMetrics& u) { return u.connections; });
-        appendUserGauge(out, labels, metrics, "tavrel_user_hold_seconds",
-                        "How long the user has been seen holding the file.",
-                        [](const UserMetrics& u) { return u.holdSeconds; });
-    }
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include "DetailsCommand.h"
 #include "FilesCommand.h"
 #include "InfoCommand.h"
+#include "MetricsCommand.h"
 #include "QueryCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
@@ -25,6 +26,8 @@ const CommandGroup kGroups[] = {
     {"log", "scan once and bring the usage log up to date", tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",
      tavrel::runWatchCommand},
+    {"metrics", "scan once and print the metrics as watch --metrics serves them",
+     tavrel::runMetricsCommand},
     {"wait", "wait until no user holds a monitored file", tavrel::runWaitCommand},
     {"message", "send a broadcast message to the users holding a file, or to all",
      tavrel::runMessageCommand},

@@ -11,16 +11,8 @@ constexpr ScanOutcome kCountedOutcomes[] = {ScanOutcome::Completed, ScanOutcome:
                                             ScanOutcome::ParseFailed, ScanOutcome::Stopped,
                                             ScanOutcome::TimedOut};
 
-}  // namespace
-
-MetricsSnapshot::MetricsSnapshot(bool perUser) : m_perUser(perUser) {
-    for (const ScanOutcome outcome : kCountedOutcomes) {
-        m_scans[outcome] = 0;
-    }
-    publish();
-}
-
-QString MetricsSnapshot::resultName(ScanOutcome outcome) {
+// The result label of each way a scan ends.
+QString resultName(ScanOutcome outcome) {
     switch (outcome) {
         case ScanOutcome::Completed:
             return QStringLiteral("completed");
@@ -36,6 +28,15 @@ QString MetricsSnapshot::resultName(ScanOutcome outcome) {
             break;
     }
     return QStringLiteral("refused");
+}
+
+}  // namespace
+
+MetricsSnapshot::MetricsSnapshot(bool perUser) : m_perUser(perUser) {
+    for (const ScanOutcome outcome : kCountedOutcomes) {
+        m_scans[outcome] = 0;
+    }
+    publish();
 }
 
 void MetricsSnapshot::scanCompleted(const ScanFileTable& files, const QStringList& descriptions,

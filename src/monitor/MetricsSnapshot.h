@@ -33,9 +33,6 @@ public:
 
     QByteArray text() const;
 
-    // The result label of each way a scan ends.
-    static QString resultName(ScanOutcome outcome);
-
 private:
     void publish();
 

@@ -34,6 +34,9 @@ foreach(page tavrel tavrelctl)
 endforeach()
 add_custom_target(tavrel_manuals ALL DEPENDS ${tavrel_manuals})
 install(FILES ${tavrel_manuals} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# A system service running tavrelctl watch with its metrics, for the administrator to adapt.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/tavrel-watch.service
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrel/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrel)
@@ -51,7 +54,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # the package installable without dpkg-shlibdeps on the build machine.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), \
-libqt6printsupport6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins")
+libqt6printsupport6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, \
+libqt6httpserver6 (>= 6.4)")
 # A shared usage log needs the PostgreSQL driver; the Samba backend runs smbstatus and
 # smbcontrol (Debian package samba) on the server itself, or there over ssh.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql (>= 6.4), openssh-client | samba")

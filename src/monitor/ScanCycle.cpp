@@ -4,6 +4,7 @@
 
 #include "common/AppContext.h"
 #include "common/Clock.h"
+#include "common/DriveMap.h"
 #include "common/ImageKeys.h"
 #include "common/Module1.h"
 #include "external/netware/NetWareClient.h"
@@ -62,7 +63,8 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
         m_view.focusButton(ScanButton::AddFile);
         return ScanOutcome::EmptyList;
     }
-    m_scanFiles.resize(files.size());
+    // Fresh entries: a table kept from an aborted scan must lend this one nothing.
+    m_scanFiles = ScanFileTable(files.size());
     for (qsizetype i = 0; i < files.size(); ++i) {
         m_scanFiles[i].Path = files[i].path;
     }
@@ -95,6 +97,9 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
             entry.Users = QStringList{QString()};
             entry.UsersComplete = true;
             entry.Found = false;
+            if (const auto drive = m_context.drives().drive(path.at(0).toUpper())) {
+                entry.Server = drive->server;
+            }
             continue;
         }
 
@@ -113,6 +118,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
         }
         const QString scanPath = StripAtNul(volumeName) + QLatin1Char(':') + StripAtNul(dirPath);
         const QString rightsPath = StripAtNul(serverName) + QLatin1Char('\\') + scanPath;
+        entry.Server = StripAtNul(serverName);
 
         // One file node for the file, however many answers its connections come in.
         int fileNode = 0;
@@ -140,6 +146,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
             const NWCCODE rc =
                 netware.NWScanConnectionsUsingFile(conn, 0, scanPath, iteration, single, answer);
             if (rc == nwcode::kNoMoreEntries) {
+                entry.Answered = true;
                 break;
             }
             if (rc != nwcode::kSuccessful) {
@@ -157,6 +164,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                 break;
             }
 
+            entry.Answered = true;
             const int count = std::min<int>(answer.connCount, kConnsPerAnswer);
             const qsizetype first = users.size();
             for (int j = 0; j < count; ++j) {
@@ -175,6 +183,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
 
             for (int j = 0; j < count; ++j) {
                 const ConnUsingFile& use = answer.connInfo[j];
+                entry.Locked = entry.Locked || use.lockFlag != 0;
                 QString name;
                 quint16 objectType = 0;
                 quint32 objectID = 0;
@@ -229,6 +238,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
         }
         entry.Users = users.isEmpty() ? QStringList{QString()} : users;
         entry.UsersComplete = complete;
+        entry.Connections = int(users.size());
     }
 
     showScanButton();

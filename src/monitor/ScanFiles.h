@@ -18,11 +18,20 @@ namespace tavrel {
 // not found is complete: nobody can hold a file that is not there.
 //
 // Found is false for a file the scan did not find ("[N/A]").
+//
+// What the monitoring exports besides: the file's server (for a file not found, the
+// server its drive maps to), whether that server answered the connection scan for it at
+// all, how many connections hold it (Users keeps a "" for a file held by none) and
+// whether any of them has it locked.
 struct ScanFileEntry {
     QString Path;
     QStringList Users;
     bool UsersComplete = true;
     bool Found = true;
+    QString Server{};  // an initializer, so tests may leave it out of a brace list
+    bool Answered = false;
+    int Connections = 0;
+    bool Locked = false;
 };
 
 // The per-scan table: element k belongs to the settings key "File_" & (k + 1).

@@ -161,7 +161,7 @@ TEST_F(ScanCycleTest, FileNodesForOpenUnusedMissingAndFailingFiles) {
     connect(1, 5, kAlice);
     connect(1, 6, kBob);
     open(1, 5, "SYS:APPS\\ORDERS.DBF");
-    open(1, 6, "SYS:apps\\orders.dbf");
+    open(1, 6, "SYS:apps\\orders.dbf", 0x01, 0, true);
     monitor("G:\\APPS\\ORDERS.DBF");
     monitor("G:\\APPS\\EMPTY.DBF");
     monitor("G:\\APPS\\GONE.DBF", "FS1", false);
@@ -200,8 +200,14 @@ TEST_F(ScanCycleTest, FileNodesForOpenUnusedMissingAndFailingFiles) {
         EXPECT_EQ((*m_logged)[k].Users, QStringList{QString()}) << k;
     }
     // Only the failing file leaves its holders undetermined; a missing one has none.
+    // Each names its server (a missing one, its drive's); only those asked were answered.
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ((*m_logged)[k].UsersComplete, k != 3) << k;
+        const ScanFileEntry& entry = (*m_logged)[k];
+        EXPECT_EQ(entry.UsersComplete, k != 3) << k;
+        EXPECT_EQ(entry.Server, QStringLiteral("FS1")) << k;
+        EXPECT_EQ(entry.Answered, k < 2) << k;
+        EXPECT_EQ(entry.Connections, k == 0 ? 2 : 0) << k;
+        EXPECT_EQ(entry.Locked, k == 0) << k;
     }
     EXPECT_TRUE(m_cycle->ScanFiles().isEmpty());  // erased at the normal end
 
@@ -486,6 +492,20 @@ TEST_P(ScanAbortTest, StopAndTimeOutEndTheScanWithoutALogUpdate) {
     EXPECT_EQ(m_cycle->ScanFiles().value(0).Users, QStringList({"ALICE"}));
     EXPECT_FALSE(m_context->TreeScanned);
     EXPECT_EQ(childTexts(1), QStringList({"G:\\A.DBF[1]"}));  // the nodes added so far stay
+}
+
+TEST_F(ScanCycleTest, AnAbortedScansTableLendsTheNextScanNothing) {
+    monitor("G:\\GONE.DBF", "FS1", false);
+    monitor("G:\\A.DBF");
+    start();
+    m_view.onYield = [&] { m_cycle->cmdStop_Click(); };
+    ASSERT_EQ(scan(false, true, true), ScanOutcome::Stopped);
+    ASSERT_FALSE(m_cycle->ScanFiles().value(0).Found);
+    QFile(folder("FS1") + "/GONE.DBF").open(QIODevice::WriteOnly);  // the file is back
+    m_view.onYield = nullptr;
+    ASSERT_EQ(scan(false, true, true), ScanOutcome::Completed);
+    EXPECT_TRUE(m_logged->value(0).Found);
+    EXPECT_TRUE(m_logged->value(0).Answered);
 }
 
 INSTANTIATE_TEST_SUITE_P(StopOrTimeOut, ScanAbortTest,

@@ -10,6 +10,7 @@
 #include "CommandArgs.h"
 #include "CtlSession.h"
 #include "LogAdminCommand.h"
+#include "MetricsCommand.h"
 #include "common/AppTitle.h"
 #include "common/Clock.h"
 #include "common/PrintableText.h"
@@ -53,13 +54,17 @@ const char* const kLogUsage =
 
 const char* const kWatchUsage =
     "Usage: tavrelctl watch [--interval SECONDS] [--store]\n"
+    "                       [--metrics ADDRESS:PORT [--metrics-users]]\n"
     "\n"
     "Auto scan without a window: scans every SECONDS (60 unless given), counted from the\n"
     "previous scan's start, and prints a line a scan: the time, the files scanned, the\n"
     "users seen and the scan's final status. --store keeps the usage log as \"Store Scan\n"
     "Results\" does; it takes an interval of 60 or more, as the log counts minutes.\n"
     "SIGINT or SIGTERM ends it between scans, or stops the running scan; a log update is\n"
-    "always finished.\n";
+    "always finished.\n"
+    "--metrics serves GET /metrics in the Prometheus text format on ADDRESS:PORT\n"
+    "(127.0.0.1:9755; 0.0.0.0 only when every interface is meant) from the last completed\n"
+    "scan; --metrics-users adds a series for each user holding a file.\n";
 
 const char* const kWaitUsage =
     "Usage: tavrelctl wait FILE [--timeout SECONDS] [--interval SECONDS]\n"
@@ -232,9 +237,9 @@ int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
 
 int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     int status = 0;
-    const std::optional<CommandArgs> parsed =
-        parse("watch", args, {QStringLiteral("store")}, {QStringLiteral("interval")}, kWatchUsage,
-              out, err, &status);
+    const std::optional<CommandArgs> parsed = parse(
+        "watch", args, {QStringLiteral("store"), QStringLiteral("metrics-users")},
+        {QStringLiteral("interval"), QStringLiteral("metrics")}, kWatchUsage, out, err, &status);
     if (!parsed) {
         return status;
     }
@@ -264,17 +269,26 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
                       context.prompts(), autoScan.LastScanDate);
     usageLog.setStation(loglocation::station(context.settings()));
     HeadlessScan scan(context);
+    bool logFailed = false;
     scan.cycle.setLogUpdate([&](const ScanFileTable& scanFiles) {
         const QString reason = usageLog.UpdateUsageLog(scanFiles);
         saveLastScanDate(context.settings(), autoScan.LastScanDate);
+        logFailed = !reason.isEmpty();
         return reason;
     });
+    WatchMetrics metrics;
+    if (!metrics.start(*parsed, scan.cycle, context, out, err)) {
+        return kBadUsage;
+    }
 
     const qint64 intervalMs = qint64(interval) * 1000;
     qint64 tick = clock.monotonicMs();
     while (!g_interrupted) {
         const QTime started = clock.now().time();
+        const qint64 startedMs = clock.monotonicMs();
+        logFailed = false;
         const ScanOutcome outcome = scan.run({false, false, true, store});
+        metrics.scanEnded(outcome, clock.monotonicMs() - startedMs, logFailed);
         int files = 0;
         int users = 0;
         for (const ScanRecorder::Node& node : scan.view.nodes) {

@@ -13,9 +13,10 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // results does. 0 done, 1 the scan did not end normally, 2 the log was not updated.
 int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
-// tavrelctl watch [--interval SECONDS] [--store]: auto scan without a window, one line a
-// scan, until SIGINT or SIGTERM. 0 ended by a signal, 1 a scan timed out (which ends
-// auto scan), 2 bad usage or no network.
+// tavrelctl watch [--interval SECONDS] [--store] [--metrics ADDRESS:PORT
+// [--metrics-users]]: auto scan without a window, one line a scan, until SIGINT or
+// SIGTERM, serving the metrics of the last completed scan. 0 ended by a signal, 1 a scan
+// timed out (which ends auto scan), 2 bad usage, no network or the metrics not served.
 int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // tavrelctl wait FILE [--timeout SECONDS] [--interval SECONDS]: scans until no user holds

@@ -6,6 +6,7 @@
 #include "DetailsCommand.h"
 #include "FilesCommand.h"
 #include "InfoCommand.h"
+#include "MetricsCommand.h"
 #include "QueryCommand.h"
 #include "ScanCommand.h"
 #include "SiteCommand.h"
@@ -27,6 +28,8 @@ const CommandGroup kGroups[] = {
      tavrel::runLogCommand},
     {"watch", "auto scan without a window, optionally storing the results",
      tavrel::runWatchCommand},
+    {"metrics", "scan once and print the metrics as watch --metrics serves them",
+     tavrel::runMetricsCommand},
     {"wait", "wait until no user holds a monitored file", tavrel::runWaitCommand},
     {"message", "send a broadcast message to the users holding a file, or to all",
      tavrel::runMessageCommand},

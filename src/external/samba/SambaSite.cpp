@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QSysInfo>
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "external/netware/NetWareRecords.h"
@@ -47,6 +48,22 @@ QStringList stringList(const QJsonValue& value, bool* ok) {
     return list;
 }
 
+// A misspelt key would be ignored, and what it meant to set left at its default (a
+// "contrl" runs the local smbcontrol): "" when every key is known, else which is not.
+QString unknownKey(const QJsonObject& object, std::initializer_list<const char*> known) {
+    QStringList names;
+    for (const char* key : known) {
+        names.append(QLatin1String(key));
+    }
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!names.contains(it.key())) {
+            return QStringLiteral("unknown key \"%1\" (known here: %2)")
+                .arg(it.key(), names.join(QStringLiteral(", ")));
+        }
+    }
+    return QString();
+}
+
 }  // namespace
 
 bool isSambaSite(const QJsonObject& root) {
@@ -55,6 +72,12 @@ bool isSambaSite(const QJsonObject& root) {
 
 std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QString& baseFolder,
                                             QString* error) {
+    if (const QString unknown =
+            unknownKey(root, {"backend", "server", "status", "control", "rights", "drives"});
+        !unknown.isEmpty()) {
+        *error = unknown;
+        return std::nullopt;
+    }
     SambaConfig config;
     config.server = root.value(QLatin1String("server")).toString();
     if (config.server.isEmpty()) {
@@ -87,6 +110,12 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
     for (qsizetype i = 0; i < drives.size(); ++i) {
         const QJsonObject d = drives.at(i).toObject();
         const QString where = QStringLiteral("drives[%1]: ").arg(i);
+        if (const QString unknown =
+                unknownKey(d, {"letter", "share", "path", "folder", "serverFolder"});
+            !unknown.isEmpty()) {
+            *error = where + unknown;
+            return std::nullopt;
+        }
         const QString letter = d.value(QLatin1String("letter")).toString().toUpper();
         if (letter.size() != 1 || letter.at(0) < QLatin1Char('A') ||
             letter.at(0) > QLatin1Char('Z')) {
@@ -208,6 +237,11 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
         if (number == 0) {
             continue;
         }
+        if (session.user.isEmpty()) {
+            result.notes.append(QStringLiteral("session %1 left out: the server gave no user name")
+                                    .arg(session.id));
+            continue;
+        }
         const QString userKey = session.user.toUpper();
         if (!objectOf.contains(userKey)) {
             SiteObject object;
@@ -224,7 +258,8 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
         connection.acceptsMessages = false;
         server.connections.append(connection);
         sessionsOfPid[session.pid].append(i);
-        result.clients.insert(number, SambaClient{session.pid, sharesOf.value(session.id)});
+        result.clients.insert(number,
+                              SambaClient{session.pid, sharesOf.value(session.id), session.id});
     }
     std::sort(server.connections.begin(), server.connections.end(),
               [](const SiteConnection& a, const SiteConnection& b) { return a.number < b.number; });

@@ -55,13 +55,15 @@ private:
 
 // The smbd process serving a connection number and the shares it has connected.
 struct SambaClient {
-    qint64 pid = 0;
+    qint64 pid = 0;  // 0 or less: the server named no process
     QStringList shares;
+    QString sessionId;
 };
 
 struct SambaSite {
     NetWareSite site;
     QHash<quint16, SambaClient> clients;  // by connection number
+    QStringList notes;                    // what of the answer was left out, and why
 };
 
 // The rights mask a session's user has on a local file (0: none known).
@@ -69,6 +71,7 @@ using SambaRights = std::function<quint16(const SambaSession& session, const QSt
 
 // One server with a volume per mapped share; a connection per session, an open file per
 // open on a mapped share, and (with rights) a trustee assignment per user and open file.
+// A session without a user name is left out, with a note.
 SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
                          SessionNumbers& numbers, const SambaRights& rights);
 

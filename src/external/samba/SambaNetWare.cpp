@@ -1,10 +1,12 @@
 #include "external/samba/SambaNetWare.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 
 #include "common/Module1.h"
+#include "external/netware/SiteIndex.h"
 
 namespace tavrel {
 
@@ -95,6 +97,13 @@ QString SambaNetWare::readServer() {
         return m_problem;
     }
     m_clients = std::move(built.clients);
+    m_spellings.clear();
+    for (const SiteOpenFile& open : site().servers.constFirst().openFiles) {
+        QStringList& spellings = m_spellings[open.path.toUpper()];
+        if (!spellings.contains(open.path)) {
+            spellings.append(open.path);
+        }
+    }
     m_liveSessions.clear();
     for (const SambaSession& session : status->sessions) {
         m_liveSessions.insert(session.id);
@@ -172,8 +181,72 @@ NWCCODE SambaNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDL
                                                  const QString& filePath, qint16& iterHandle,
                                                  ConnUsingFile& fileUse, ConnsUsingFile& fileUsed) {
     ensureFresh();
-    return EmulatedNetWare::NWScanConnectionsUsingFile(conn, dirHandle, filePath, iterHandle,
-                                                       fileUse, fileUsed);
+    const NWCCODE code = EmulatedNetWare::NWScanConnectionsUsingFile(conn, dirHandle, filePath,
+                                                                     iterHandle, fileUse, fileUsed);
+    if (code != nwcode::kSuccessful || fileUsed.connCount == 0) {
+        return code;
+    }
+    // The site answers by the upper-cased path, as a NetWare volume would; a Samba share
+    // tells Dup.txt from DUP.TXT, so only the opens of the file itself are kept.
+    const QString exact = exactVolumePath(filePath);
+    const QStringList spellings = m_spellings.value(exact.toUpper());
+    if (exact.isEmpty() || spellings == QStringList{exact}) {
+        return code;
+    }
+    const QList<SiteOpenFile>& openFiles = site().servers.constFirst().openFiles;
+    const auto pathOf = [&](const ConnUsingFile& use) {
+        for (const SiteOpenFile& open : openFiles) {
+            if (open.connection == use.connNumber && open.task == use.taskNumber &&
+                open.path.compare(exact, Qt::CaseInsensitive) == 0) {
+                return open.path;
+            }
+        }
+        return QString();
+    };
+    ConnsUsingFile kept = fileUsed;
+    kept.connCount = 0;
+    for (int i = 0; i < std::min<int>(fileUsed.connCount, kConnsPerAnswer); ++i) {
+        if (pathOf(fileUsed.connInfo[i]) == exact) {
+            kept.connInfo[kept.connCount++] = fileUsed.connInfo[i];
+        }
+    }
+    kept.useCount = kept.openCount = 0;
+    kept.openForReadCount = kept.openForWriteCount = 0;
+    kept.denyReadCount = kept.denyWriteCount = 0;
+    kept.locked = false;
+    for (const SiteOpenFile& open : openFiles) {
+        if (open.path == exact) {
+            ++kept.useCount;
+            ++kept.openCount;
+            kept.openForReadCount += (open.accessControl & 0x01) ? 1 : 0;
+            kept.openForWriteCount += (open.accessControl & 0x02) ? 1 : 0;
+            kept.denyReadCount += (open.accessControl & 0x04) ? 1 : 0;
+            kept.denyWriteCount += (open.accessControl & 0x08) ? 1 : 0;
+            kept.locked = kept.locked || open.locked;
+        }
+    }
+    fileUsed = kept;
+    fileUse = kept.connCount > 0 ? kept.connInfo[0] : ConnUsingFile();
+    return code;
+}
+
+QString SambaNetWare::exactVolumePath(const QString& volumePath) const {
+    const QString volume =
+        volumePath.section(QLatin1Char(':'), 0, 0).section(QLatin1Char('\\'), -1);
+    const QStringList components =
+        volumePath.section(QLatin1Char(':'), 1).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (const SiteVolume& v : site().servers.constFirst().volumes) {
+        if (v.name.compare(volume, Qt::CaseInsensitive) == 0) {
+            const std::optional<QString> local = SiteIndex::findLocal(v.root, components);
+            if (!local) {
+                return QString();
+            }
+            return v.name + QLatin1Char(':') +
+                   local->mid(QDir::cleanPath(v.root).size() + 1)
+                       .replace(QLatin1Char('/'), QLatin1Char('\\'));
+        }
+    }
+    return QString();
 }
 
 NWCCODE SambaNetWare::NWGetConnectionInformation(NWCONN_HANDLE conn, NWCONN_NUM connNumber,

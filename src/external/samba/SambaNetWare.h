@@ -54,6 +54,9 @@ public:
 
 private:
     void ensureFresh();
+    // VOL:PATH with the volume's and the share's own spelling of the file's name, found
+    // in its folder (an exact match first); "" when it cannot be told.
+    QString exactVolumePath(const QString& volumePath) const;
     // "" when smbd answers a ping through the control command, else why not.
     QString serverDown();
     // Reads the server again, a few times over two seconds, until the session no longer has
@@ -70,7 +73,9 @@ private:
     SessionNumbers m_numbers;
     QHash<quint16, SambaClient> m_clients;
     QSet<QString> m_liveSessions;  // the session ids of the last answer read
-    QString m_lastParsed;          // VOL:PATH of the last parsed path, upper-cased
+    // The spellings of the open files' volume paths, by the upper-cased path.
+    QHash<QString, QStringList> m_spellings;
+    QString m_lastParsed;  // VOL:PATH of the last parsed path, upper-cased
     bool m_fresh = false;
     int m_reads = 0;
 };

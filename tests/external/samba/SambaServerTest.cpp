@@ -189,6 +189,24 @@ TEST_F(SambaServerTest, AStoppedServerIsNotReadAsEverybodyClosing) {
     EXPECT_EQ(db.exec("SELECT Opens FROM Log").rows, (QList<QVariantList>{{1}, {1}}));
 }
 
+TEST_F(SambaServerTest, FilesWhoseNamesDifferOnlyInCaseAreTwoFiles) {
+    m_server.addFile("APPS/Dup.txt");
+    m_server.addFile("APPS/DUP.TXT");
+    ASSERT_EQ(run({"files", "delete", "1"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "delete", "1"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "add", "G:\\APPS\\Dup.txt"}).exitCode, 0);
+    // A spelling that is neither names no one file.
+    const test::CommandRun ambiguous = run({"files", "add", "G:\\APPS\\dup.TXT"});
+    EXPECT_EQ(ambiguous.exitCode, 1);
+    auto upper = m_server.hold(1, {"APPS/DUP.TXT:r:rw"});
+    auto exact = m_server.hold(2, {"APPS/Dup.txt:r:rw"});
+    ASSERT_EQ(upper->opened, QStringList{"APPS/DUP.TXT"});
+    ASSERT_EQ(exact->opened, QStringList{"APPS/Dup.txt"});
+    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[1]", "TAVRELSMB2"}));
+    exact->close();
+    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[0]"}));
+}
+
 TEST_F(SambaServerTest, AClearIsReportedOnlyWhenTheServerNoLongerShowsIt) {
     auto first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
     ASSERT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "G:\\APPS\\NOTES.TXT[0]"}));

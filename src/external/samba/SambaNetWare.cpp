@@ -29,7 +29,11 @@ SambaNetWare::SambaNetWare(SambaConfig config, CommandRunner runner)
           return buildSambaSite(config, SambaStatus{}, none, {}).site;
       }()),
       m_config(std::move(config)),
-      m_runner(std::move(runner)) {}
+      m_runner(std::move(runner)) {
+    if (!m_config.numbersFile.isEmpty()) {
+        m_numbers.keepIn(m_config.numbersFile, m_config.server);
+    }
+}
 
 SambaNetWare::SambaNetWare(const QString& configError)
     : EmulatedNetWare(NetWareSite{}), m_configError(configError) {}

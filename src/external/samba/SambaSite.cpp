@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QSet>
 #include <QSysInfo>
 #include <algorithm>
@@ -29,6 +32,9 @@ constexpr quint16 kAccessControl = 0x0020;
 constexpr quint16 kFileScan = 0x0040;
 constexpr quint16 kModify = 0x0080;
 constexpr quint16 kSupervisor = 0x0100;
+
+// How long a scan waits for another process to finish with the connection numbers.
+constexpr int kNumbersLockMs = 5000;
 
 // Smbstatus prints times with the server's offset; the site holds wall-clock values.
 QDateTime wallClock(const QDateTime& time) {
@@ -150,7 +156,56 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
     return config;
 }
 
+void SessionNumbers::keepIn(const QString& file, const QString& server) {
+    m_file = file;
+    m_server = server;
+}
+
 QHash<QString, quint16> SessionNumbers::update(const QStringList& liveIds) {
+    if (m_file.isEmpty()) {
+        return numberLive(liveIds);
+    }
+    // Without the lock, or with a file that cannot be read, the numbers of this process
+    // are used and the file is left as it is.
+    QLockFile lock(m_file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kNumbersLockMs)) {
+        return numberLive(liveIds);
+    }
+    QFile file(m_file);
+    QJsonObject all;
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            return numberLive(liveIds);
+        }
+        all = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+    }
+    const QJsonObject kept = all.value(m_server).toObject();
+    m_numbers.clear();
+    const QJsonObject numbers = kept.value(QLatin1String("numbers")).toObject();
+    for (auto it = numbers.begin(); it != numbers.end(); ++it) {
+        const int number = it.value().toInt();
+        if (number > 0 && number <= 65535) {
+            m_numbers.insert(it.key(), quint16(number));
+        }
+    }
+    m_last = quint16(std::clamp(kept.value(QLatin1String("last")).toInt(), 0, 65535));
+    const QHash<QString, quint16> result = numberLive(liveIds);
+    QJsonObject written;
+    for (auto it = result.begin(); it != result.end(); ++it) {
+        written.insert(it.key(), int(it.value()));
+    }
+    all.insert(m_server, QJsonObject{{QStringLiteral("last"), int(m_last)},
+                                     {QStringLiteral("numbers"), written}});
+    QSaveFile save(m_file);
+    if (save.open(QIODevice::WriteOnly)) {
+        save.write(QJsonDocument(all).toJson(QJsonDocument::Compact));
+        save.commit();
+    }
+    return result;
+}
+
+QHash<QString, quint16> SessionNumbers::numberLive(const QStringList& liveIds) {
     const QSet<QString> live(liveIds.begin(), liveIds.end());
     QSet<quint16> used;
     for (auto it = m_numbers.begin(); it != m_numbers.end();) {

@@ -1,5 +1,6 @@
 #include "external/samba/SiteBackend.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -85,7 +86,8 @@ bool isSambaSiteFile(const QString& sitePath) {
     return sambaFile(sitePath).has_value();
 }
 
-std::unique_ptr<EmulatedNetWare> openSiteClient(const QString& sitePath) {
+std::unique_ptr<EmulatedNetWare> openSiteClient(const QString& sitePath,
+                                                const QString& stateFolder) {
     const std::optional<SambaFile> samba = sambaFile(sitePath);
     if (!samba) {
         return std::make_unique<EmulatedNetWare>(sitePath);
@@ -97,6 +99,9 @@ std::unique_ptr<EmulatedNetWare> openSiteClient(const QString& sitePath) {
         return std::make_unique<SambaNetWare>(
             QStringLiteral("the Samba site file %1 is not sound: %2%3")
                 .arg(sitePath, keyPlace(samba->text, error), error));
+    }
+    if (!stateFolder.isEmpty()) {
+        config->numbersFile = QDir(stateFolder).filePath(QStringLiteral("samba-connections.json"));
     }
     return std::make_unique<SambaNetWare>(std::move(*config));
 }

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include "external/logdb/LogDb.h"
@@ -205,6 +206,37 @@ TEST_F(SambaServerTest, FilesWhoseNamesDifferOnlyInCaseAreTwoFiles) {
     EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[1]", "TAVRELSMB2"}));
     exact->close();
     EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[0]"}));
+}
+
+TEST_F(SambaServerTest, EveryRunNamesASessionByTheSameNumberForItsLife) {
+    // Each user's connection number in the details of a scan.
+    const auto connections = [this] {
+        QMap<QString, QString> found;
+        QString user;
+        for (const QString& line : run({"scan"}).out.split('\n')) {
+            if (line.startsWith("    ") && !line.startsWith("      ")) {
+                user = line.trimmed();
+            } else if (line.startsWith("      Connection No: ")) {
+                found.insert(user, line.section(": ", 1));
+            }
+        }
+        return found;
+    };
+    auto first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    auto second = m_server.hold(2, {"ORDERS.DBF:r:rw"});
+    const QMap<QString, QString> both = connections();
+    ASSERT_EQ(both.size(), 2);
+    first->close();
+    // Another run, with user 1 gone: user 2 keeps the number the first run gave it.
+    EXPECT_EQ(connections(), (QMap<QString, QString>{{"TAVRELSMB2", both.value("TAVRELSMB2")}}));
+    first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    const QMap<QString, QString> again = connections();
+    EXPECT_EQ(again.value("TAVRELSMB2"), both.value("TAVRELSMB2"));
+    EXPECT_NE(again.value("TAVRELSMB1"), both.value("TAVRELSMB1"))
+        << "a new session is not given a number just freed";
+    // A clear names the session by the number the scans showed.
+    EXPECT_TRUE(run({"clear", "1", "TAVRELSMB2"})
+                    .out.contains("connection " + both.value("TAVRELSMB2") + ")"));
 }
 
 TEST_F(SambaServerTest, AClearIsReportedOnlyWhenTheServerNoLongerShowsIt) {

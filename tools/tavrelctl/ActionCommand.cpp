@@ -125,9 +125,12 @@ ScannedTree scanTree(AppContext& context) {
     return tree;
 }
 
-// "" when the scan read who holds the file at path (every file when path is ""), else
-// why it did not: acting on what was not seen would say "nobody" where it cannot know.
-QString unreadUsers(const ScannedTree& tree, const QString& path) {
+// "" when the scan completed and read who holds the file at path (every file when path is
+// ""), else why not: acting on what was not seen would say "nobody" where it cannot know.
+QString unseenUsers(const ScannedTree& tree, const QString& path) {
+    if (!tree.problem.isEmpty()) {
+        return QStringLiteral("the scan did not complete: ") + tree.problem;
+    }
     for (auto it = tree.unread.begin(); it != tree.unread.end(); ++it) {
         if (path.isEmpty() || it.key() == path.toUpper()) {
             return QStringLiteral("the users of %1 could not be read: %2")
@@ -267,14 +270,8 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     const bool json = parsed.has(kJson);
     ScannedTree tree = scanTree(context);
-    if (!tree.problem.isEmpty()) {
-        return refuse(
-            "message",
-            {kBadUsage, false, QStringLiteral("the scan did not complete: ") + tree.problem}, json,
-            out, err);
-    }
-    if (const QString unread = unreadUsers(tree, path); !unread.isEmpty()) {
-        return refuse("message", {kBadUsage, false, unread}, json, out, err);
+    if (const QString unseen = unseenUsers(tree, path); !unseen.isEmpty()) {
+        return refuse("message", {kBadUsage, false, unseen}, json, out, err);
     }
     tickUsers(tree, path, QString());
     int failed = 0;
@@ -328,14 +325,8 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     const bool json = parsed.has(kJson);
     ScannedTree tree = scanTree(context);
-    if (!tree.problem.isEmpty()) {
-        return refuse(
-            "clear",
-            {kBadUsage, false, QStringLiteral("the scan did not complete: ") + tree.problem}, json,
-            out, err);
-    }
-    if (const QString unread = unreadUsers(tree, path); !unread.isEmpty()) {
-        return refuse("clear", {kBadUsage, false, unread}, json, out, err);
+    if (const QString unseen = unseenUsers(tree, path); !unseen.isEmpty()) {
+        return refuse("clear", {kBadUsage, false, unseen}, json, out, err);
     }
     const QString user = words.value(1);
     const QStringList holders = holdersIn(tree, path);

@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
     QString siteProblem;
     // The site file names an emulated site, or a Samba server ("backend": "samba").
     const std::unique_ptr<EmulatedNetWare> client =
-        openSiteClient(ensureSiteFile(appFolder, &siteProblem));
+        openSiteClient(ensureSiteFile(appFolder, &siteProblem), appFolder);
     EmulatedNetWare& netware = *client;
     if (!siteProblem.isEmpty()) {
         std::fprintf(stderr, "tavrel: %s\n", qPrintable(siteProblem));

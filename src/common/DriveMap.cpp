@@ -100,7 +100,8 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-// Finds one component in a folder without regard to case; an exact match wins.
+// Finds one component in a folder without regard to case: an exact match wins, else the
+// one entry that differs only in case; two such entries (Dup.txt, DUP.TXT) are not one.
 std::optional<QString> findEntry(const QString& folder, const QString& name) {
     const QString exact = joinPath(folder, name);
     if (QFileInfo::exists(exact)) {
@@ -108,12 +109,16 @@ std::optional<QString> findEntry(const QString& folder, const QString& name) {
     }
     const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
                                                        QDir::System | QDir::NoDotAndDotDot);
+    std::optional<QString> found;
     for (const QString& entry : entries) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0) {
-            return joinPath(folder, entry);
+            if (found) {
+                return std::nullopt;
+            }
+            found = joinPath(folder, entry);
         }
     }
-    return std::nullopt;
+    return found;
 }
 
 }  // namespace

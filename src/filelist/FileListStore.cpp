@@ -124,9 +124,7 @@ namespace {
 // drive, or a description that could not be shown on one line.
 std::optional<AddFileResult> entryRefusal(const DriveMap& drives, const QString& path,
                                           const QString& description) {
-    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
-    if (type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
-        type == DriveType::NoRootDir || !FileExists(drives, path)) {
+    if (!isFileOnServer(drives, path)) {
         return AddFileResult::NotOnFileServer;
     }
     if (hasControlCharacters(description)) {
@@ -136,6 +134,12 @@ std::optional<AddFileResult> entryRefusal(const DriveMap& drives, const QString&
 }
 
 }  // namespace
+
+bool isFileOnServer(const DriveMap& drives, const QString& path) {
+    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
+    return type != DriveType::Removable && type != DriveType::Fixed && type != DriveType::CdRom &&
+           type != DriveType::NoRootDir && FileExists(drives, path);
+}
 
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description) {

@@ -66,6 +66,8 @@ enum class AddFileResult {
 };
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description);
+// True when path names an existing file on a network drive, as a file added must.
+bool isFileOnServer(const DriveMap& drives, const QString& path);
 // The message the editor shows for a refusal ("" for Saved).
 QString addFileMessage(AddFileResult result);
 

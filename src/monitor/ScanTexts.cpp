@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QTime>
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -30,6 +31,8 @@ QString hexBytes(std::span<const quint8> bytes) {
     }
     return text;
 }
+
+const QString kUnknownText = QStringLiteral("Unknown");
 
 }  // namespace
 
@@ -74,6 +77,10 @@ QString OpenModeWords(quint8 accessControl) {
 }
 
 QString LoginTimeText(const LoginTime& loginTime) {
+    // No date has month 0: the server gave no login time.
+    if (loginTime[1] == 0) {
+        return kUnknownText;
+    }
     static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wendesday",
                                         "Thursday", "Friday", "Saturday"};
     const quint8 dayOfWeek = loginTime[6];
@@ -86,6 +93,14 @@ QString LoginTimeText(const LoginTime& loginTime) {
 }
 
 QString NetworkAddressText(const InetAddr& address) {
+    const auto zero = [](const auto& bytes) {
+        return std::all_of(bytes.begin(), bytes.end(), [](quint8 b) { return b == 0; });
+    };
+    // An address of no type and no bytes: the server gave none.
+    if (address.connType[0] == 0 && zero(address.networkAddr) && zero(address.netNodeAddr) &&
+        zero(address.socket)) {
+        return kUnknownText;
+    }
     switch (address.connType[0]) {
         case nwconntype::kIp: {
             QStringList parts;

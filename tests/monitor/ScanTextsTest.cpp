@@ -54,6 +54,7 @@ TEST(LoginTimeText, DayNameDateAndTwelveHourTime) {
         {{100, 2, 29, 12, 30, 0, 6}, "Saturday, 2/29/00, 12:30 pm"},
         {{5, 3, 4, 23, 59, 0, 7}, ", 3/4/5, 11:59 pm"},
         {{126, 3, 4, 9, 0, 0, 200}, ", 3/4/26, 09:00 am"},
+        {{0, 0, 0, 0, 0, 0, 0}, "Unknown"},  // no login time given
     };
     for (const Case& c : cases) {
         EXPECT_EQ(LoginTimeText(c.bytes), QString::fromLatin1(c.text)) << c.text;
@@ -73,7 +74,11 @@ TEST(NetworkAddressText, PrefixByTypeIpDottedOthersHex) {
     EXPECT_EQ(NetworkAddressText(address(2)), QStringLiteral("IPX:0A010203:00A0C91E2F30:4003"));
     EXPECT_EQ(NetworkAddressText(address(3)), QStringLiteral("AFP:0A010203:00A0C91E2F30:4003"));
     EXPECT_EQ(NetworkAddressText(address(7)), QStringLiteral("0A010203:00A0C91E2F30:4003"));
-    EXPECT_EQ(NetworkAddressText(InetAddr{}), QStringLiteral("00000000:000000000000:0000"));
+    // No address at all, as for a Samba client that is not on IPv4.
+    EXPECT_EQ(NetworkAddressText(InetAddr{}), QStringLiteral("Unknown"));
+    InetAddr zeroIpx{};
+    zeroIpx.connType = {2, 0};
+    EXPECT_EQ(NetworkAddressText(zeroIpx), QStringLiteral("IPX:00000000:000000000000:0000"));
 }
 
 TEST(RightsToText, WordsOfTheSetBitsInTableOrder) {

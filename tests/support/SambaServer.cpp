@@ -159,6 +159,13 @@ QString SambaServer::start(int users) {
             return QStringLiteral("smbpasswd failed for %1: %2").arg(userName(n), said);
         }
     }
+    return launch();
+}
+
+QString SambaServer::launch() {
+    const QDir dir(m_dir.path());
+    const auto folder = [&](const char* name) { return dir.filePath(QLatin1String(name)); };
+    QFile::remove(folder("pid") + QStringLiteral("/smbd.pid"));
     QString said;
     if (run(QStringLiteral("smbd"), {QStringLiteral("-D"), QStringLiteral("-s"), configPath()}, {},
             &said) != 0) {

@@ -38,6 +38,8 @@ public:
     // made when missing); "" or why the server cannot run here.
     QString start(int users = 2);
     void stop();
+    // Starts the stopped server again, as it was; "" or why it did not start.
+    QString restart() { return launch(); }
 
     static QString userName(int n) { return QStringLiteral("tavrelsmb%1").arg(n); }
     static QString password(int n) { return QStringLiteral("Pw-%1-tavrel").arg(n); }
@@ -58,6 +60,8 @@ public:
     std::unique_ptr<SmbHolder> hold(int user, const QStringList& opens) const;
 
 private:
+    QString launch();
+
     QTemporaryDir m_dir;
     int m_port = 0;
     qint64 m_pid = 0;

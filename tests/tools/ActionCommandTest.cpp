@@ -92,9 +92,19 @@ TEST_F(ActionCommandTest, ClearListsFirstThenClearsAndTheRunningProgramSeesIt) {
     EXPECT_EQ(r.out, "ALICE (FS1, connection 3): cleared\n");
     EXPECT_EQ(scannedUsers(), QStringList({"BOB", "ADMIN", "SUPERVISOR"}));
 
-    r = run({"clear", "1", "ALICE", "--yes"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "ALICE holds G:\\APPS\\ORDERS.DBF: nothing to clear.\n");
+    // A user who does not hold the file (gone, misspelt, a part of a name) is not cleared.
+    for (const char* user : {"ALICE", "BO", "BOBB"}) {
+        r = run({"clear", "1", user, "--yes", "--json"});
+        EXPECT_EQ(r.exitCode, 1) << user;
+        EXPECT_FALSE(QJsonDocument::fromJson(r.out.toUtf8()).object().value("changed").toBool());
+        EXPECT_EQ(r.err, QStringLiteral("tavrelctl clear: %1 does not hold G:\\APPS\\ORDERS.DBF "
+                                        "(held by BOB, ADMIN): nothing was cleared\n")
+                             .arg(user));
+    }
+    EXPECT_TRUE(QJsonDocument::fromJson(run({"clear", "1", "BOB", "--yes", "--json"}).out.toUtf8())
+                    .object()
+                    .value("changed")
+                    .toBool());
 
     r = run({"clear", "2", "--json"});
     const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -109,7 +119,7 @@ TEST_F(ActionCommandTest, ClearListsFirstThenClearsAndTheRunningProgramSeesIt) {
           QStringList{"clear", "1", "A", "B"}, QStringList{"clear", "1", "--force"}}) {
         EXPECT_EQ(run(wrong).exitCode, 2) << wrong.join(' ').toStdString();
     }
-    EXPECT_EQ(scannedUsers(), QStringList({"BOB", "ADMIN", "SUPERVISOR"}));
+    EXPECT_EQ(scannedUsers(), QStringList({"ADMIN", "SUPERVISOR"}));
 }
 
 TEST_F(ActionCommandTest, MessageReachesEachHolderOnceAndSaysWhoFailed) {
@@ -135,6 +145,29 @@ TEST_F(ActionCommandTest, MessageReachesEachHolderOnceAndSaysWhoFailed) {
     EXPECT_EQ(run({"message", "--all"}).exitCode, 2);
 }
 
+TEST_F(ActionCommandTest, AFileWhoseUsersCouldNotBeReadIsNotActedOn) {
+    ASSERT_EQ(run({"site", "fail", "NWScanConnectionsUsingFile", "0x8996", "--path",
+                   "G:\\APPS\\ORDERS.DBF"})
+                  .exitCode,
+              0);
+    const NetWareSite before = site();
+    const QStringList commands[] = {{"message", "1", "Backup"},
+                                    {"message", "--all", "Backup"},
+                                    {"clear", "1", "--yes", "--json"},
+                                    {"clear", "1", "ALICE", "--yes"}};
+    for (const QStringList& command : commands) {
+        const test::CommandRun r = run(command);
+        EXPECT_EQ(r.exitCode, 2) << command.join(' ').toStdString();
+        EXPECT_TRUE(
+            r.err.contains("the users of G:\\APPS\\ORDERS.DBF could not be read: [Error : "))
+            << r.err.toStdString();
+        EXPECT_FALSE(QJsonDocument::fromJson(r.out.toUtf8()).object().value("changed").toBool());
+    }
+    EXPECT_EQ(site(), before);
+    // The other file was read: it is acted on.
+    EXPECT_EQ(run({"clear", "2", "--yes"}).exitCode, 0);
+}
+
 TEST_F(ActionCommandTest, UnlockAndUnlockAll) {
     EXPECT_EQ(run({"scan"}).out.count("Locked: Yes"), 3);
     test::CommandRun r = run({"unlock", "1"});
@@ -146,10 +179,18 @@ TEST_F(ActionCommandTest, UnlockAndUnlockAll) {
         EXPECT_EQ(open.locked, open.path == "DATA:X\\Y.DAT") << open.path.toStdString();
     }
 
-    r = run({"unlock", "Q:\\X.DBF", "--json"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8()).object().value("status").toString(),
-              "Unable to parse the path for directory Q:.");
+    // What names no existing file on a server drive is refused, and nothing is unlocked.
+    const NetWareSite locked = site();
+    for (const char* path : {"Q:\\X.DBF", "G:\\APPS\\ORDER.DBF", "G:\\APPS", "G:\\APPS\\*.DBF",
+                             "G:\\APPS\\ORDERS.DBF\nX", "C:\\ORDERS.DBF"}) {
+        r = run({"unlock", path, "--json"});
+        EXPECT_EQ(r.exitCode, 2) << path;
+        EXPECT_TRUE(r.err.endsWith("is not an existing file on a server drive\n"))
+            << r.err.toStdString();
+        EXPECT_FALSE(QJsonDocument::fromJson(r.out.toUtf8()).object().value("changed").toBool());
+    }
+    EXPECT_EQ(site(), locked);
+    EXPECT_EQ(run({"unlock", "g:/apps/orders.dbf"}).exitCode, 0);
 
     r = run({"unlock-all", "1"});
     EXPECT_EQ(r.exitCode, 0);

@@ -187,6 +187,78 @@ TEST_F(CtlCommandTest, ScanOnTheDemoSite) {
     EXPECT_TRUE(QFile::exists(m_dir.filePath("app/site.json")));
 }
 
+TEST_F(CtlCommandTest, ScanExitsOneWhenAFileCouldNotBeScannedAndTwoWhenNoneCould) {
+    IniSettingsStore store = settings();
+    ASSERT_TRUE(SaveFileEntry(store, 1, "G:\\APPS\\ORDERS.DBF", QString()));
+    ASSERT_TRUE(SaveFileEntry(store, 2, "H:\\CUSTOMER.DBF", QString()));
+    const QString orders = "G:\\APPS\\ORDERS.DBF";
+    const struct {
+        QStringList failing;
+        int exitCode;
+    } cases[] = {{{orders}, 1}, {{orders, "H:\\CUSTOMER.DBF"}, 2}};
+    for (const auto& c : cases) {
+        for (const QString& path : c.failing) {
+            ASSERT_EQ(run({"site", "fail", "NWScanConnectionsUsingFile", "0x8996", "--path", path})
+                          .exitCode,
+                      0);
+        }
+        const test::CommandRun r = run({"scan", "--no-details"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out.toStdString();
+        EXPECT_TRUE(r.out.startsWith("Tree\n  G:\\APPS\\ORDERS.DBF[Error : "))
+            << r.out.toStdString();
+    }
+}
+
+TEST_F(CtlCommandTest, ASignalEndsAHungServerCommandAtOnce) {
+    // A Samba site whose status command hangs, and leaves a child of its own.
+    QFile site(m_dir.filePath("site.json"));
+    ASSERT_TRUE(site.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QString pidFile = m_dir.filePath("sleep.pid");
+    site.write(
+        QJsonDocument(
+            QJsonObject{
+                {"backend", "samba"},
+                {"status",
+                 QJsonArray{"sh", "-c", "sleep 1000 & echo $! > '" + pidFile + "'; wait"}},
+                {"drives", QJsonArray{QJsonObject{
+                               {"letter", "G"}, {"share", "data"}, {"folder", m_dir.path()}}}},
+            })
+            .toJson());
+    site.close();
+    QFile(m_dir.filePath("held.txt")).open(QIODevice::WriteOnly);
+    IniSettingsStore store = settings();
+    ASSERT_TRUE(SaveFileEntry(store, 1, "G:\\held.txt", QString()));
+
+    QProcess scan;
+    scan.setProcessEnvironment(m_environment);
+    scan.start(QStringLiteral(TAVRELCTL_PATH), {"scan"});
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(pidFile) || QFile(pidFile).size() == 0) {
+        ASSERT_LT(waited.elapsed(), 10000) << "the status command did not start";
+        QThread::msleep(20);
+    }
+    QFile pids(pidFile);
+    ASSERT_TRUE(pids.open(QIODevice::ReadOnly));
+    const pid_t sleeper = pid_t(pids.readAll().trimmed().toInt());
+    ASSERT_GT(sleeper, 0);
+    scan.terminate();
+    // Well inside the command's time-out of 20 seconds.
+    ASSERT_TRUE(scan.waitForFinished(10000));
+    EXPECT_NE(scan.exitCode(), 0);
+    EXPECT_TRUE(scan.readAllStandardOutput().contains("(Samba server not read: sh was ended"));
+    // Gone, or a zombie left for whoever adopted it to reap.
+    const auto alive = [sleeper] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(sleeper));
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+    };
+    waited.restart();
+    while (alive() && waited.elapsed() < 10000) {
+        QThread::msleep(20);
+    }
+    EXPECT_FALSE(alive()) << "the command's child outlived it";
+}
+
 TEST_F(CtlCommandTest, ScanEndsOnAPathNoServerHolds) {
     IniSettingsStore store = settings();
     QFile local(m_dir.filePath("local/notes.txt"));

@@ -8,6 +8,8 @@
 
 #include "CommandArgs.h"
 #include "CtlSession.h"
+#include "common/DriveMap.h"
+#include "common/PrintableText.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "filelist/FileListStore.h"
 #include "mainwindow/TreeNodeRules.h"
@@ -30,8 +32,9 @@ const char* const kMessageUsage =
     "monitored path, or its number in \"tavrelctl files list\"), or with --all to every\n"
     "user a scan of the monitored files finds. A connection is sent to once per server.\n"
     "Prints a line a user: NAME (SERVER, connection N): sent|failed.\n"
-    "Exit status 0 when every message was delivered, 1 when one was not, 2 bad usage or\n"
-    "when the scan did not complete, 3 when all were delivered but could not be journaled.\n";
+    "Exit status 0 when every message was delivered, 1 when one was not, 2 bad usage, or\n"
+    "when the scan did not complete or could not read who holds a file it would send to\n"
+    "(nothing is sent then), 3 when all were delivered but could not be journaled.\n";
 
 const char* const kClearUsage =
     "Usage: tavrelctl clear FILE [USER] [--yes] [--json]\n"
@@ -40,17 +43,21 @@ const char* const kClearUsage =
     "FILE is a monitored path or its number in \"tavrelctl files list\". Without --yes it\n"
     "lists the connections it would clear and changes nothing. A connection is cleared\n"
     "only while the server still names that user on it.\n"
+    "A connection is reported cleared only when the server no longer shows it.\n"
     "Exit status 0 when every connection was cleared (or nobody holds the file), 1 when\n"
-    "one was not, 2 bad usage or when the scan did not complete, 3 when every connection\n"
+    "one was not or USER does not hold FILE, 2 bad usage, or when the scan did not complete\n"
+    "or could not read who holds FILE (nothing is cleared then), 3 when every connection\n"
     "was cleared but the clears could not be journaled.\n";
 
 const char* const kUnlockUsage =
     "Usage: tavrelctl unlock FILE [--json]\n"
     "\n"
     "Clears the locks on FILE (a drive-letter path, or a number in \"tavrelctl files\n"
-    "list\") on the server that holds it, as \"Unlock file\" in the tree does.\n"
-    "Exit status 0 when the lock was cleared, 1 when not, 2 bad usage, 3 when it was\n"
-    "cleared but could not be journaled.\n";
+    "list\") on the server that holds it, as \"Unlock file\" in the tree does. FILE must\n"
+    "name an existing file on a server drive (\"/\" may stand for \"\\\").\n"
+    "Exit status 0 when the lock was cleared, 1 when not, 2 bad usage or when FILE is not\n"
+    "such a file (nothing is cleared then), 3 when it was cleared but could not be\n"
+    "journaled.\n";
 
 const char* const kUnlockAllUsage =
     "Usage: tavrelctl unlock-all [FILE] [--json]\n"
@@ -66,16 +73,39 @@ const QString kJson = QStringLiteral("json");
 // actions lists it); one that could not be is said on stderr, and a command that did all
 // it was asked exits with kNotJournaled (3).
 
+// What an action command came to, as its exit status, its --json and a record of it read
+// it: done or not (with the reason), and whether anything on a server was changed.
+struct ActionOutcome {
+    int status = kDone;
+    bool changed = false;
+    QString reason;  // why it failed or was refused, "" when done
+};
+
 // The users a scan of the monitored files finds, as the tree would hold them.
 struct ScannedTree {
     QList<ActionNode> nodes;
     QList<int> parents;  // index of each node's parent, -1 for a top-level node
     QString problem;     // why the scan did not complete, "" when it did
+    // Why the users of each file the scan could not read in full were not read, by path.
+    QHash<QString, QString> unread;
 };
+
+// The text of the file node for path: "PATH[2]", "PATH[Error : ...]".
+QString fileNodeText(const ScannedTree& tree, const QString& path) {
+    for (qsizetype i = 0; i < tree.nodes.size(); ++i) {
+        if (tree.parents.at(i) == 0 &&
+            nodePath(tree.nodes.at(i).text).compare(path, Qt::CaseInsensitive) == 0) {
+            return tree.nodes.at(i).text;
+        }
+    }
+    return QString();
+}
 
 ScannedTree scanTree(AppContext& context) {
     ScanRecorder view;
     ScanCycle cycle(context, view);
+    ScanFileTable files;
+    cycle.setFinished([&files](const ScanFileTable& scanned) { files = scanned; });
     const ScanOutcome outcome = cycle.cmdScan_Click({false, false, false, false});
     ScannedTree tree;
     if (outcome != ScanOutcome::Completed) {
@@ -90,7 +120,45 @@ ScannedTree scanTree(AppContext& context) {
         tree.nodes.append({node.tag, node.text, false});
         tree.parents.append(node.parent - 1);
     }
+    const QString serverProblem = context.netware().scanProblem();
+    for (const ScanFileEntry& file : files) {
+        if (!file.UsersComplete) {
+            const QString node = fileNodeText(tree, file.Path);
+            tree.unread.insert(file.Path.toUpper(), serverProblem.isEmpty()
+                                                        ? node.mid(nodePath(node).size())
+                                                        : serverProblem);
+        }
+    }
     return tree;
+}
+
+// "" when the scan completed and read who holds the file at path (every file when path is
+// ""), else why not: acting on what was not seen would say "nobody" where it cannot know.
+QString unseenUsers(const ScannedTree& tree, const QString& path) {
+    if (!tree.problem.isEmpty()) {
+        return QStringLiteral("the scan did not complete: ") + tree.problem;
+    }
+    for (auto it = tree.unread.begin(); it != tree.unread.end(); ++it) {
+        if (path.isEmpty() || it.key() == path.toUpper()) {
+            return QStringLiteral("the users of %1 could not be read: %2")
+                .arg(path.isEmpty() ? it.key() : path, it.value());
+        }
+    }
+    return QString();
+}
+
+// The users the tree shows holding the file at path.
+QStringList holdersIn(const ScannedTree& tree, const QString& path) {
+    QStringList users;
+    for (qsizetype i = 0; i < tree.nodes.size(); ++i) {
+        const int parent = tree.parents.at(i);
+        if (levelOfNode(tree.nodes.at(i).tag, true, false) == kUserLevel && parent >= 0 &&
+            nodePath(tree.nodes.at(parent).text).compare(path, Qt::CaseInsensitive) == 0 &&
+            !users.contains(tree.nodes.at(i).text)) {
+            users.append(tree.nodes.at(i).text);
+        }
+    }
+    return users;
 }
 
 // Ticks the users of the file at path (all users when path is ""), only those named user
@@ -168,6 +236,18 @@ void printJson(QTextStream& out, const QJsonObject& object) {
     out << QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
+// Says why the command did nothing (on err, and with --json as {"changed": false,
+// "error": ...}) and returns its exit status.
+int refuse(const char* command, const ActionOutcome& outcome, bool json, QTextStream& out,
+           QTextStream& err) {
+    err << "tavrelctl " << command << ": " << outcome.reason << "\n";
+    if (json) {
+        printJson(out,
+                  {{QStringLiteral("changed"), false}, {QStringLiteral("error"), outcome.reason}});
+    }
+    return outcome.status;
+}
+
 }  // namespace
 
 int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -204,16 +284,16 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
         err << "tavrelctl message: " << problem << "\n";
         return kBadUsage;
     }
+    const bool json = parsed.has(kJson);
     ScannedTree tree = scanTree(context);
-    if (!tree.problem.isEmpty()) {
-        err << "tavrelctl message: the scan did not complete: " << tree.problem << "\n";
-        return kBadUsage;
+    if (const QString unseen = unseenUsers(tree, path); !unseen.isEmpty()) {
+        return refuse("message", {kBadUsage, false, unseen}, json, out, err);
     }
     tickUsers(tree, path, QString());
     int failed = 0;
     QList<JournalEntry> journal;
     const QJsonArray results = actOnTicked(
-        tree, session.netware(), parsed.has(kJson), out, &failed,
+        tree, session.netware(), json, out, &failed,
         [&](const UserConnection& target) {
             NWCCODE code = nwcode::kSuccessful;
             const bool ok =
@@ -225,8 +305,9 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
         },
         journal::kMessage, &journal);
     const int sent = int(results.size()) - failed;
-    if (parsed.has(kJson)) {
+    if (json) {
         printJson(out, {{QStringLiteral("users"), results},
+                        {QStringLiteral("changed"), sent > 0},
                         {QStringLiteral("sent"), sent},
                         {QStringLiteral("failed"), failed}});
     } else if (results.isEmpty()) {
@@ -264,33 +345,48 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
         err << "tavrelctl clear: " << problem << "\n";
         return kBadUsage;
     }
+    const bool json = parsed.has(kJson);
     ScannedTree tree = scanTree(context);
-    if (!tree.problem.isEmpty()) {
-        err << "tavrelctl clear: the scan did not complete: " << tree.problem << "\n";
-        return kBadUsage;
+    if (const QString unseen = unseenUsers(tree, path); !unseen.isEmpty()) {
+        return refuse("clear", {kBadUsage, false, unseen}, json, out, err);
     }
     const QString user = words.value(1);
+    const QStringList holders = holdersIn(tree, path);
+    if (!user.isEmpty() && !holders.contains(user, Qt::CaseInsensitive)) {
+        const QString held = holders.isEmpty()
+                                 ? QStringLiteral("nobody holds it")
+                                 : QStringLiteral("held by ") + holders.join(QStringLiteral(", "));
+        return refuse("clear",
+                      {kFailed, false,
+                       QStringLiteral("%1 does not hold %2 (%3): nothing was cleared")
+                           .arg(user.toUpper(), path, held)},
+                      json, out, err);
+    }
     tickUsers(tree, path, user);
     int failed = 0;
     QList<JournalEntry> journal;
     const QJsonArray results = actOnTicked(
-        tree, session.netware(), parsed.has(kJson), out, &failed,
+        tree, session.netware(), json, out, &failed,
         [&](const UserConnection& target) {
             if (!yes) {
                 return TargetResult{QStringLiteral("would clear")};
             }
-            const bool ok = clearUserConnection(context.netware(), target);
-            return TargetResult{ok ? QStringLiteral("cleared") : QStringLiteral("not cleared"),
-                                !ok};
+            if (clearUserConnection(context.netware(), target)) {
+                return TargetResult{QStringLiteral("cleared")};
+            }
+            // The server's own words, where it said why.
+            const QString why = context.netware().scanProblem();
+            return TargetResult{
+                QStringLiteral("not cleared") + (why.isEmpty() ? QString() : ": " + why), true};
         },
         journal::kClear, yes ? &journal : nullptr);
-    if (parsed.has(kJson)) {
+    const bool cleared = yes && failed < results.size();
+    if (json) {
         printJson(out, {{QStringLiteral("users"), results},
-                        {QStringLiteral("changed"), yes},
+                        {QStringLiteral("changed"), cleared},
                         {QStringLiteral("failed"), failed}});
     } else if (results.isEmpty()) {
-        out << (user.isEmpty() ? QStringLiteral("No user") : user.toUpper()) << " holds " << path
-            << ": nothing to clear.\n";
+        out << "No user holds " << path << ": nothing to clear.\n";
     } else if (!yes) {
         out << "Nothing was cleared: add --yes to clear these connections.\n";
     }
@@ -314,10 +410,18 @@ int runUnlockCommand(const QStringList& args, QTextStream& out, QTextStream& err
     AppContext& context = session.context();
     QString problem;
     const QString path =
-        resolveFile(context.settings(), parsed.positional().at(0), false, &problem);
+        resolveFile(context.settings(), normalDosPath(parsed.positional().at(0)), false, &problem);
     if (!problem.isEmpty()) {
         err << "tavrelctl unlock: " << problem << "\n";
         return kBadUsage;
+    }
+    // A folder, a typo or a pattern names no lock: clearing one would report success.
+    if (!isFileOnServer(context.drives(), path)) {
+        return refuse("unlock",
+                      {kBadUsage, false,
+                       QStringLiteral("%1 is not an existing file on a server drive")
+                           .arg(printableText(path))},
+                      parsed.has(kJson), out, err);
     }
     const UnlockFileResult result = unlockFile(context.netware(), path, QString());
     const bool called = result.step == UnlockFileResult::Step::Called;

@@ -62,7 +62,7 @@ bool CtlSession::start() {
         m_err << "tavrelctl: " << unreadableSettingsMessage(m_settings, kAppTitle) << "\n";
         return false;
     }
-    m_netware = openSiteClient(resolveSitePath(QString(), m_err));
+    m_netware = openSiteClient(resolveSitePath(QString(), m_err), appFolder());
     m_netware->setClock(m_clock);
     m_context = std::make_unique<AppContext>(m_settings, m_clock, m_prompts, m_platform, *m_netware,
                                              *m_netware);

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 
@@ -16,6 +17,7 @@
 #include "common/PrintableText.h"
 #include "common/TimeText.h"
 #include "external/netware/NetWareClient.h"
+#include "external/samba/SambaCommand.h"
 #include "mainwindow/TreeOptions.h"
 #include "monitor/AutoScan.h"
 #include "monitor/LogLocation.h"
@@ -36,8 +38,11 @@ const char* const kScanUsage =
     "status. --no-details leaves out the detail lines; --json prints\n"
     "{\"status\": ..., \"nodes\": [{\"text\", \"tag\", \"image\", \"children\"}]}.\n"
     "Control characters in the text are shown as \\n, \\t, \\x1b ...; --json keeps them.\n"
-    "Exit status 0 when the scan ended normally, 1 otherwise, 2 when the site or the\n"
-    "settings cannot be read (the reason is printed).\n";
+    "Exit status 0 when the scan ended normally and read who holds every file; 1 when it\n"
+    "did not end normally, or the users of a file could not be read (its line says\n"
+    "\"[Error : ...]\") or the server left something out (the status says what); 2 when\n"
+    "nothing could be scanned: the server could not be read, or the site or the settings\n"
+    "cannot be read (the reason is printed).\n";
 
 const char* const kLogUsage =
     "Usage: tavrelctl log\n"
@@ -76,6 +81,7 @@ const char* const kWaitUsage =
     "users still holding it are printed), 2 on bad usage or an error.\n";
 
 constexpr int kScanNotCompleted = 1;
+constexpr int kNothingScanned = 2;
 constexpr int kBadUsage = 2;
 constexpr int kLogNotUpdated = 2;
 constexpr int kShortestStoredInterval = 60;
@@ -87,6 +93,7 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void onSignal(int) {
     g_interrupted = true;
+    interruptCommands();  // a hung server command must not hold the program for its time-out
 }
 
 // Parses the arguments of a command that takes no words. Without a result the command is
@@ -131,6 +138,8 @@ void saveLastScanDate(SettingsStore& settings, const QDate& date) {
 // A scan that a signal stops at its next yield.
 struct HeadlessScan {
     explicit HeadlessScan(AppContext& context) : cycle(context, view) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
         view.onYield = [this] {
             if (g_interrupted) {
                 cycle.cmdStop_Click();
@@ -163,6 +172,19 @@ bool secondsOption(const CommandArgs& parsed, const char* command, const char* n
     return true;
 }
 
+// The exit status of a scan that ended normally: 0 when it read who holds every file found,
+// kNothingScanned when it could read that of none, else kScanNotCompleted.
+int scanStatus(const ScanFileTable& files, const QString& serverProblem) {
+    const auto found = std::count_if(files.begin(), files.end(),
+                                     [](const ScanFileEntry& file) { return file.Found; });
+    const auto unread = std::count_if(
+        files.begin(), files.end(), [](const ScanFileEntry& file) { return !file.UsersComplete; });
+    if (found > 0 && unread == found) {
+        return kNothingScanned;
+    }
+    return unread > 0 || !serverProblem.isEmpty() ? kScanNotCompleted : 0;
+}
+
 }  // namespace
 
 int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -180,6 +202,8 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     AppContext& context = session.context();
     const TreeOptions tree = loadTreeOptions(context.settings());
     HeadlessScan scan(context);
+    ScanFileTable files;
+    scan.cycle.setFinished([&files](const ScanFileTable& scanned) { files = scanned; });
     const ScanOutcome outcome = scan.run(
         {tree.Pictures != 0, tree.UserDetails != 0 && !parsed->has("no-details"), false, false});
     if (parsed->has(QStringLiteral("json"))) {
@@ -189,7 +213,8 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     } else {
         out << scan.view.treeText() << "Status: " << printableText(finalStatus(scan.view)) << '\n';
     }
-    return outcome == ScanOutcome::Completed ? 0 : kScanNotCompleted;
+    return outcome == ScanOutcome::Completed ? scanStatus(files, context.netware().scanProblem())
+                                             : kScanNotCompleted;
 }
 
 int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -260,9 +285,6 @@ int runWatchCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     AppContext& context = session.context();
     Clock& clock = context.clock();
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-
     AutoScan autoScan(clock);
     autoScan.switchOn();
     UsageLog usageLog(loglocation::current(context.settings(), context.AppFolder), clock,
@@ -344,9 +366,6 @@ int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         err << "tavrelctl wait: " << problem << '\n';
         return kBadUsage;
     }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-
     Clock& clock = context.clock();
     HeadlessScan scan(context);
     std::optional<ScanFileEntry> seen;  // the file in the last scan that ended normally
@@ -383,6 +402,11 @@ int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         err << "tavrelctl wait: " << path << ": " << finalStatus(scan.view) << '\n';
     } else if (!seen->Found) {
         err << "tavrelctl wait: " << path << " cannot be found\n";
+    } else if (!seen->UsersComplete && holdersOf(*seen).isEmpty()) {
+        const QString serverProblem = context.netware().scanProblem();
+        err << "tavrelctl wait: " << path << ": who holds it could not be read"
+            << (serverProblem.isEmpty() ? QString() : QStringLiteral(" (") + serverProblem + ')')
+            << '\n';
     } else {
         const QStringList users = holdersOf(*seen);
         err << "tavrelctl wait: " << path << " is still held"

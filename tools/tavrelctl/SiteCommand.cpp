@@ -339,7 +339,8 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
 
 // A Samba server as the program sees it: read once, shown in the same form.
 int showSamba(const QString& path, QTextStream& out, QTextStream& err) {
-    const std::unique_ptr<EmulatedNetWare> client = openSiteClient(path);
+    const std::unique_ptr<EmulatedNetWare> client =
+        openSiteClient(path, resolveAppFolder(QCoreApplication::applicationDirPath()));
     if (client->NWCallsInit() != nwcode::kSuccessful) {
         err << "tavrelctl site: " << printableText(client->initFailureReason()) << "\n";
         return kRefused;

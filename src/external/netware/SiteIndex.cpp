@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "external/netware/VolumePath.h"
 
@@ -269,17 +270,16 @@ std::optional<QString> SiteIndex::findLocal(const QString& root, const QStringLi
         }
         const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden |
                                                             QDir::System | QDir::NoDotAndDotDot);
-        bool found = false;
-        for (const QString& entry : entries) {
-            if (entry.compare(component, Qt::CaseInsensitive) == 0) {
-                current += entry;
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
+        // The one entry that differs only in case; two such entries are not one.
+        const auto same = [&component](const QString& entry) {
+            return entry.compare(component, Qt::CaseInsensitive) == 0;
+        };
+        const auto found = std::find_if(entries.begin(), entries.end(), same);
+        if (found == entries.end() ||
+            std::find_if(found + 1, entries.end(), same) != entries.end()) {
             return std::nullopt;
         }
+        current += *found;
     }
     return current;
 }

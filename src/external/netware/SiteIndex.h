@@ -84,7 +84,8 @@ public:
     }
 
     // A file or folder below root, each component matched without regard to case (an
-    // exact match wins); nothing when a component is missing.
+    // exact match wins); nothing when a component is missing, or two entries differ from
+    // it only in case.
     static std::optional<QString> findLocal(const QString& root, const QStringList& components);
 
 private:

@@ -1,68 +1,27 @@
 #include "external/samba/SambaNetWare.h"
 
-#include <QProcess>
+#include <QDir>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 
 #include "common/Module1.h"
+#include "external/netware/SiteIndex.h"
 
 namespace tavrel {
 
 namespace {
-
-// The first line of what a failing command said, for the status line.
-QString firstLine(const QByteArray& text) {
-    const QString line = QString::fromLocal8Bit(text).trimmed().section(QLatin1Char('\n'), 0, 0);
-    return line.size() > 160 ? line.left(160) + QStringLiteral("...") : line;
-}
-
-QString failureText(const QStringList& command, const CommandOutput& output) {
-    const QString program = command.value(0);
-    if (!output.started) {
-        return QStringLiteral("%1 could not be started").arg(program);
-    }
-    if (output.timedOut) {
-        return QStringLiteral("%1 did not answer within %2 seconds")
-            .arg(program)
-            .arg(SambaNetWare::kCommandTimeoutMs / 1000);
-    }
-    const QString said = firstLine(output.err);
-    return QStringLiteral("%1 failed with exit code %2").arg(program).arg(output.exitCode) +
-           (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
-}
 
 bool safeWord(const QString& text) {
     static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_.$-]{1,80}$"));
     return word.match(text).hasMatch() && !text.startsWith(QLatin1Char('-'));
 }
 
-}  // namespace
+// How often, and how far apart, a clear is looked for in the server's answer.
+constexpr int kClearChecks = 10;
+constexpr int kClearCheckPauseMs = 200;
 
-CommandOutput runCommand(const QStringList& command) {
-    CommandOutput output;
-    if (command.isEmpty()) {
-        return output;
-    }
-    QProcess process;
-    process.setProgram(command.first());
-    process.setArguments(command.mid(1));
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForStarted()) {
-        return output;
-    }
-    output.started = true;
-    if (!process.waitForFinished(SambaNetWare::kCommandTimeoutMs)) {
-        output.timedOut = true;
-        process.kill();
-        process.waitForFinished();
-        return output;
-    }
-    output.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    output.out = process.readAllStandardOutput();
-    output.err = process.readAllStandardError();
-    return output;
-}
+}  // namespace
 
 SambaNetWare::SambaNetWare(SambaConfig config, CommandRunner runner)
     : EmulatedNetWare([&config] {
@@ -70,7 +29,11 @@ SambaNetWare::SambaNetWare(SambaConfig config, CommandRunner runner)
           return buildSambaSite(config, SambaStatus{}, none, {}).site;
       }()),
       m_config(std::move(config)),
-      m_runner(std::move(runner)) {}
+      m_runner(std::move(runner)) {
+    if (!m_config.numbersFile.isEmpty()) {
+        m_numbers.keepIn(m_config.numbersFile, m_config.server);
+    }
+}
 
 SambaNetWare::SambaNetWare(const QString& configError)
     : EmulatedNetWare(NetWareSite{}), m_configError(configError) {}
@@ -84,14 +47,28 @@ QString SambaNetWare::readServer() {
     const CommandOutput output = m_runner(m_config.statusCommand);
     QString problem;
     std::optional<SambaStatus> status;
-    if (!output.started || output.timedOut || output.exitCode != 0) {
-        problem = failureText(m_config.statusCommand, output);
+    if (!commandSucceeded(output)) {
+        problem = commandFailureText(m_config.statusCommand, output);
     } else {
         QString error;
         status = parseSambaStatus(output.out, &error);
         if (!status) {
             problem = QStringLiteral("%1 printed what is not its JSON answer: %2")
                           .arg(m_config.statusCommand.value(0), error);
+        }
+    }
+    // A stopped smbd leaves smbstatus answering "no sessions": before that is believed,
+    // or that every session of the last answer has gone, the server must be running.
+    if (status) {
+        bool lostAll = !m_liveSessions.isEmpty();
+        for (const SambaSession& session : status->sessions) {
+            lostAll = lostAll && !m_liveSessions.contains(session.id);
+        }
+        if (status->sessions.isEmpty() || lostAll) {
+            problem = serverDown();
+            if (!problem.isEmpty()) {
+                status.reset();
+            }
         }
     }
     clearFaults();
@@ -124,8 +101,54 @@ QString SambaNetWare::readServer() {
         return m_problem;
     }
     m_clients = std::move(built.clients);
-    m_problem.clear();
+    m_spellings.clear();
+    for (const SiteOpenFile& open : site().servers.constFirst().openFiles) {
+        QStringList& spellings = m_spellings[open.path.toUpper()];
+        if (!spellings.contains(open.path)) {
+            spellings.append(open.path);
+        }
+    }
+    m_liveSessions.clear();
+    for (const SambaSession& session : status->sessions) {
+        m_liveSessions.insert(session.id);
+    }
+    m_problem = built.notes.join(QStringLiteral("; "));
     return QString();
+}
+
+QString SambaNetWare::serverDown() {
+    const QStringList ping =
+        m_config.controlCommand + QStringList{QStringLiteral("smbd"), QStringLiteral("ping")};
+    const CommandOutput output = m_runner(ping);
+    return commandSucceeded(output) ? QString()
+                                    : QStringLiteral("smbd is not running (") +
+                                          commandFailureText(ping, output) + QLatin1Char(')');
+}
+
+QString SambaNetWare::shareLeftOpen(const QString& sessionId, const QString& share,
+                                    const QStringList& command, const CommandOutput& output) {
+    for (int check = 0; check < kClearChecks; ++check) {
+        if (check > 0) {
+            QThread::msleep(kClearCheckPauseMs);
+        }
+        const QString unread = readServer();
+        if (!unread.isEmpty()) {
+            return QStringLiteral("Connection not confirmed cleared: ") + unread;
+        }
+        const auto still = std::find_if(m_clients.cbegin(), m_clients.cend(), [&](const auto& c) {
+            return c.sessionId == sessionId && c.shares.contains(share);
+        });
+        if (still == m_clients.cend()) {
+            return QString();
+        }
+    }
+    const QString said = QString::fromLocal8Bit(output.err + output.out)
+                             .trimmed()
+                             .section(QLatin1Char('\n'), 0, 0)
+                             .left(160);
+    return QStringLiteral("Connection could not be cleared: share %1 is still connected")
+               .arg(share) +
+           (said.isEmpty() ? QString() : QStringLiteral(" (%1: %2)").arg(command.first(), said));
 }
 
 void SambaNetWare::ensureFresh() {
@@ -162,8 +185,72 @@ NWCCODE SambaNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDL
                                                  const QString& filePath, qint16& iterHandle,
                                                  ConnUsingFile& fileUse, ConnsUsingFile& fileUsed) {
     ensureFresh();
-    return EmulatedNetWare::NWScanConnectionsUsingFile(conn, dirHandle, filePath, iterHandle,
-                                                       fileUse, fileUsed);
+    const NWCCODE code = EmulatedNetWare::NWScanConnectionsUsingFile(conn, dirHandle, filePath,
+                                                                     iterHandle, fileUse, fileUsed);
+    if (code != nwcode::kSuccessful || fileUsed.connCount == 0) {
+        return code;
+    }
+    // The site answers by the upper-cased path, as a NetWare volume would; a Samba share
+    // tells Dup.txt from DUP.TXT, so only the opens of the file itself are kept.
+    const QString exact = exactVolumePath(filePath);
+    const QStringList spellings = m_spellings.value(exact.toUpper());
+    if (exact.isEmpty() || spellings == QStringList{exact}) {
+        return code;
+    }
+    const QList<SiteOpenFile>& openFiles = site().servers.constFirst().openFiles;
+    const auto pathOf = [&](const ConnUsingFile& use) {
+        for (const SiteOpenFile& open : openFiles) {
+            if (open.connection == use.connNumber && open.task == use.taskNumber &&
+                open.path.compare(exact, Qt::CaseInsensitive) == 0) {
+                return open.path;
+            }
+        }
+        return QString();
+    };
+    ConnsUsingFile kept = fileUsed;
+    kept.connCount = 0;
+    for (int i = 0; i < std::min<int>(fileUsed.connCount, kConnsPerAnswer); ++i) {
+        if (pathOf(fileUsed.connInfo[i]) == exact) {
+            kept.connInfo[kept.connCount++] = fileUsed.connInfo[i];
+        }
+    }
+    kept.useCount = kept.openCount = 0;
+    kept.openForReadCount = kept.openForWriteCount = 0;
+    kept.denyReadCount = kept.denyWriteCount = 0;
+    kept.locked = false;
+    for (const SiteOpenFile& open : openFiles) {
+        if (open.path == exact) {
+            ++kept.useCount;
+            ++kept.openCount;
+            kept.openForReadCount += (open.accessControl & 0x01) ? 1 : 0;
+            kept.openForWriteCount += (open.accessControl & 0x02) ? 1 : 0;
+            kept.denyReadCount += (open.accessControl & 0x04) ? 1 : 0;
+            kept.denyWriteCount += (open.accessControl & 0x08) ? 1 : 0;
+            kept.locked = kept.locked || open.locked;
+        }
+    }
+    fileUsed = kept;
+    fileUse = kept.connCount > 0 ? kept.connInfo[0] : ConnUsingFile();
+    return code;
+}
+
+QString SambaNetWare::exactVolumePath(const QString& volumePath) const {
+    const QString volume =
+        volumePath.section(QLatin1Char(':'), 0, 0).section(QLatin1Char('\\'), -1);
+    const QStringList components =
+        volumePath.section(QLatin1Char(':'), 1).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (const SiteVolume& v : site().servers.constFirst().volumes) {
+        if (v.name.compare(volume, Qt::CaseInsensitive) == 0) {
+            const std::optional<QString> local = SiteIndex::findLocal(v.root, components);
+            if (!local) {
+                return QString();
+            }
+            return v.name + QLatin1Char(':') +
+                   local->mid(QDir::cleanPath(v.root).size() + 1)
+                       .replace(QLatin1Char('/'), QLatin1Char('\\'));
+        }
+    }
+    return QString();
 }
 
 NWCCODE SambaNetWare::NWGetConnectionInformation(NWCONN_HANDLE conn, NWCONN_NUM connNumber,
@@ -214,12 +301,19 @@ NWCCODE SambaNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM con
     if (!readServer().isEmpty()) {
         return nwcode::kNoConsolePrivileges;
     }
-    const auto client = m_clients.constFind(quint16(connNumber));
-    if (client == m_clients.constEnd()) {
+    const auto found = m_clients.constFind(quint16(connNumber));
+    if (found == m_clients.constEnd()) {
         return nwcode::kBadStationNumber;
     }
+    const SambaClient client = *found;
+    if (client.pid <= 0) {
+        m_problem = QStringLiteral(
+            "Connection not cleared: cannot clear: the server gave no "
+            "process for it");
+        return nwcode::kNoConsolePrivileges;
+    }
     const QStringList shares =
-        QStringList(QSet<QString>(client->shares.begin(), client->shares.end()).values());
+        QStringList(QSet<QString>(client.shares.begin(), client.shares.end()).values());
     NWCCODE result = shares.isEmpty() ? nwcode::kBadStationNumber : nwcode::kSuccessful;
     for (const QString& share : shares) {
         // The control command may be ssh, whose far end reads its arguments as a shell
@@ -235,10 +329,15 @@ NWCCODE SambaNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM con
         }
         const QStringList command =
             m_config.controlCommand +
-            QStringList{QString::number(client->pid), QStringLiteral("close-share"), share};
+            QStringList{QString::number(client.pid), QStringLiteral("close-share"), share};
         const CommandOutput output = m_runner(command);
-        if (!output.started || output.timedOut || output.exitCode != 0) {
-            m_problem = QStringLiteral("Connection not cleared: ") + failureText(command, output);
+        if (!commandSucceeded(output)) {
+            m_problem =
+                QStringLiteral("Connection not cleared: ") + commandFailureText(command, output);
+            result = nwcode::kNoConsolePrivileges;
+        } else if (const QString left = shareLeftOpen(client.sessionId, share, command, output);
+                   !left.isEmpty()) {
+            m_problem = left;
             result = nwcode::kNoConsolePrivileges;
         }
     }

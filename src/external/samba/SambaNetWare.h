@@ -1,27 +1,14 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
-#include <functional>
 
 #include "external/netware/EmulatedNetWare.h"
+#include "external/samba/SambaCommand.h"
 #include "external/samba/SambaSite.h"
 
 namespace tavrel {
-
-// What a command printed and how it ended.
-struct CommandOutput {
-    bool started = false;
-    bool timedOut = false;
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// Runs a program with its arguments (never through a shell).
-using CommandRunner = std::function<CommandOutput(const QStringList& command)>;
-CommandOutput runCommand(const QStringList& command);
 
 // The NetWare client over a Samba server. Each scan reads the server once, with one
 // smbstatus call, into the site model the emulated client answers from; clearing a
@@ -39,9 +26,6 @@ public:
     QString readServer();
     // How many times the server was read.
     int reads() const { return m_reads; }
-
-    // A command program may time out; a hung ssh must not hang the scan.
-    static constexpr int kCommandTimeoutMs = 20000;
 
     // NetWareClient
     void beginScan() override { m_fresh = false; }
@@ -70,6 +54,16 @@ public:
 
 private:
     void ensureFresh();
+    // VOL:PATH with the volume's and the share's own spelling of the file's name, found
+    // in its folder (an exact match first); "" when it cannot be told.
+    QString exactVolumePath(const QString& volumePath) const;
+    // "" when smbd answers a ping through the control command, else why not.
+    QString serverDown();
+    // Reads the server again, a few times over two seconds, until the session no longer has
+    // the share connected, as smbcontrol's exit code does not say whether it found the
+    // process: "" then, else why the clear is not seen (with what the command said).
+    QString shareLeftOpen(const QString& sessionId, const QString& share,
+                          const QStringList& command, const CommandOutput& output);
 
     SambaConfig m_config;
     CommandRunner m_runner;
@@ -78,6 +72,9 @@ private:
     QString m_problem;
     SessionNumbers m_numbers;
     QHash<quint16, SambaClient> m_clients;
+    QSet<QString> m_liveSessions;  // the session ids of the last answer read
+    // The spellings of the open files' volume paths, by the upper-cased path.
+    QHash<QString, QStringList> m_spellings;
     QString m_lastParsed;  // VOL:PATH of the last parsed path, upper-cased
     bool m_fresh = false;
     int m_reads = 0;

@@ -8,9 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QSet>
 #include <QSysInfo>
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "external/netware/NetWareRecords.h"
@@ -28,6 +32,9 @@ constexpr quint16 kAccessControl = 0x0020;
 constexpr quint16 kFileScan = 0x0040;
 constexpr quint16 kModify = 0x0080;
 constexpr quint16 kSupervisor = 0x0100;
+
+// How long a scan waits for another process to finish with the connection numbers.
+constexpr int kNumbersLockMs = 5000;
 
 // Smbstatus prints times with the server's offset; the site holds wall-clock values.
 QDateTime wallClock(const QDateTime& time) {
@@ -47,6 +54,22 @@ QStringList stringList(const QJsonValue& value, bool* ok) {
     return list;
 }
 
+// A misspelt key would be ignored, and what it meant to set left at its default (a
+// "contrl" runs the local smbcontrol): "" when every key is known, else which is not.
+QString unknownKey(const QJsonObject& object, std::initializer_list<const char*> known) {
+    QStringList names;
+    for (const char* key : known) {
+        names.append(QLatin1String(key));
+    }
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!names.contains(it.key())) {
+            return QStringLiteral("unknown key \"%1\" (known here: %2)")
+                .arg(it.key(), names.join(QStringLiteral(", ")));
+        }
+    }
+    return QString();
+}
+
 }  // namespace
 
 bool isSambaSite(const QJsonObject& root) {
@@ -55,6 +78,12 @@ bool isSambaSite(const QJsonObject& root) {
 
 std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QString& baseFolder,
                                             QString* error) {
+    if (const QString unknown =
+            unknownKey(root, {"backend", "server", "status", "control", "rights", "drives"});
+        !unknown.isEmpty()) {
+        *error = unknown;
+        return std::nullopt;
+    }
     SambaConfig config;
     config.server = root.value(QLatin1String("server")).toString();
     if (config.server.isEmpty()) {
@@ -87,6 +116,12 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
     for (qsizetype i = 0; i < drives.size(); ++i) {
         const QJsonObject d = drives.at(i).toObject();
         const QString where = QStringLiteral("drives[%1]: ").arg(i);
+        if (const QString unknown =
+                unknownKey(d, {"letter", "share", "path", "folder", "serverFolder"});
+            !unknown.isEmpty()) {
+            *error = where + unknown;
+            return std::nullopt;
+        }
         const QString letter = d.value(QLatin1String("letter")).toString().toUpper();
         if (letter.size() != 1 || letter.at(0) < QLatin1Char('A') ||
             letter.at(0) > QLatin1Char('Z')) {
@@ -121,7 +156,56 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
     return config;
 }
 
+void SessionNumbers::keepIn(const QString& file, const QString& server) {
+    m_file = file;
+    m_server = server;
+}
+
 QHash<QString, quint16> SessionNumbers::update(const QStringList& liveIds) {
+    if (m_file.isEmpty()) {
+        return numberLive(liveIds);
+    }
+    // Without the lock, or with a file that cannot be read, the numbers of this process
+    // are used and the file is left as it is.
+    QLockFile lock(m_file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kNumbersLockMs)) {
+        return numberLive(liveIds);
+    }
+    QFile file(m_file);
+    QJsonObject all;
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            return numberLive(liveIds);
+        }
+        all = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+    }
+    const QJsonObject kept = all.value(m_server).toObject();
+    m_numbers.clear();
+    const QJsonObject numbers = kept.value(QLatin1String("numbers")).toObject();
+    for (auto it = numbers.begin(); it != numbers.end(); ++it) {
+        const int number = it.value().toInt();
+        if (number > 0 && number <= 65535) {
+            m_numbers.insert(it.key(), quint16(number));
+        }
+    }
+    m_last = quint16(std::clamp(kept.value(QLatin1String("last")).toInt(), 0, 65535));
+    const QHash<QString, quint16> result = numberLive(liveIds);
+    QJsonObject written;
+    for (auto it = result.begin(); it != result.end(); ++it) {
+        written.insert(it.key(), int(it.value()));
+    }
+    all.insert(m_server, QJsonObject{{QStringLiteral("last"), int(m_last)},
+                                     {QStringLiteral("numbers"), written}});
+    QSaveFile save(m_file);
+    if (save.open(QIODevice::WriteOnly)) {
+        save.write(QJsonDocument(all).toJson(QJsonDocument::Compact));
+        save.commit();
+    }
+    return result;
+}
+
+QHash<QString, quint16> SessionNumbers::numberLive(const QStringList& liveIds) {
     const QSet<QString> live(liveIds.begin(), liveIds.end());
     QSet<quint16> used;
     for (auto it = m_numbers.begin(); it != m_numbers.end();) {
@@ -208,6 +292,11 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
         if (number == 0) {
             continue;
         }
+        if (session.user.isEmpty()) {
+            result.notes.append(QStringLiteral("session %1 left out: the server gave no user name")
+                                    .arg(session.id));
+            continue;
+        }
         const QString userKey = session.user.toUpper();
         if (!objectOf.contains(userKey)) {
             SiteObject object;
@@ -224,7 +313,8 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
         connection.acceptsMessages = false;
         server.connections.append(connection);
         sessionsOfPid[session.pid].append(i);
-        result.clients.insert(number, SambaClient{session.pid, sharesOf.value(session.id)});
+        result.clients.insert(number,
+                              SambaClient{session.pid, sharesOf.value(session.id), session.id});
     }
     std::sort(server.connections.begin(), server.connections.end(),
               [](const SiteConnection& a, const SiteConnection& b) { return a.number < b.number; });

@@ -31,6 +31,9 @@ struct SambaConfig {
     QStringList controlCommand;  // program and arguments before "PID close-share SHARE"
     bool posixRights = true;     // the share folders are the server's own: read their rights
     QList<SambaDrive> drives;
+    // The file every process of the site keeps the connection numbers in; "" keeps them in
+    // this process only.
+    QString numbersFile;
 };
 
 // True when the JSON object of a site file asks for the Samba backend.
@@ -43,25 +46,36 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
 // Connection numbers for SMB sessions: small, and the same for as long as a session lives.
 class SessionNumbers {
 public:
+    // Keeps the numbers of server in file, shared with every process that reads the same
+    // server (the window, watch, each tavrelctl run), so that all of them name a session
+    // by one number. The file is read and written under a lock, and replaced whole.
+    void keepIn(const QString& file, const QString& server);
+
     // The numbers of the live sessions, given by id; sessions no longer listed lose theirs.
     // A number is handed out again only after every other free number was (0 when all
     // 65535 are taken).
     QHash<QString, quint16> update(const QStringList& liveIds);
 
 private:
+    QHash<QString, quint16> numberLive(const QStringList& liveIds);
+
+    QString m_file;
+    QString m_server;
     QHash<QString, quint16> m_numbers;
     quint16 m_last = 0;
 };
 
 // The smbd process serving a connection number and the shares it has connected.
 struct SambaClient {
-    qint64 pid = 0;
+    qint64 pid = 0;  // 0 or less: the server named no process
     QStringList shares;
+    QString sessionId;
 };
 
 struct SambaSite {
     NetWareSite site;
     QHash<quint16, SambaClient> clients;  // by connection number
+    QStringList notes;                    // what of the answer was left out, and why
 };
 
 // The rights mask a session's user has on a local file (0: none known).
@@ -69,6 +83,7 @@ using SambaRights = std::function<quint16(const SambaSession& session, const QSt
 
 // One server with a volume per mapped share; a connection per session, an open file per
 // open on a mapped share, and (with rights) a trustee assignment per user and open file.
+// A session without a user name is left out, with a note.
 SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
                          SessionNumbers& numbers, const SambaRights& rights);
 

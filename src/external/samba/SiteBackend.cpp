@@ -1,9 +1,11 @@
 #include "external/samba/SiteBackend.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include "external/netware/EmulatedNetWare.h"
 #include "external/samba/SambaNetWare.h"
@@ -12,35 +14,94 @@ namespace tavrel {
 
 namespace {
 
-// A Samba site file is small; a large file is an emulated site and is left to its reader.
-constexpr qint64 kMaxSambaFileBytes = 1024 * 1024;
+// The offset just after the spaces from offset on.
+qsizetype skipSpaces(const QByteArray& text, qsizetype offset) {
+    while (offset < text.size() && QChar::isSpace(uchar(text.at(offset)))) {
+        ++offset;
+    }
+    return offset;
+}
 
-std::optional<QJsonObject> sambaRoot(const QString& sitePath) {
+// The offset of the key "name" in the text (a quoted name followed by ':'), or -1.
+qsizetype keyOffset(const QByteArray& text, const QByteArray& name) {
+    const QByteArray quoted = '"' + name + '"';
+    for (qsizetype at = text.indexOf(quoted); at >= 0; at = text.indexOf(quoted, at + 1)) {
+        const qsizetype colon = skipSpaces(text, at + quoted.size());
+        if (colon < text.size() && text.at(colon) == ':') {
+            return at;
+        }
+    }
+    return -1;
+}
+
+// Whether the text asks for the Samba backend is seen without reading all of it as JSON,
+// so that a large emulated site is not read twice, whatever the size of either.
+bool asksForSamba(const QByteArray& text) {
+    const QByteArray key = "\"backend\"";
+    for (qsizetype at = text.indexOf(key); at >= 0; at = text.indexOf(key, at + 1)) {
+        const qsizetype colon = skipSpaces(text, at + key.size());
+        if (colon < text.size() && text.at(colon) == ':' &&
+            text.mid(skipSpaces(text, colon + 1), 7) == "\"samba\"") {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct SambaFile {
+    QByteArray text;
+    QJsonObject root;
+};
+
+std::optional<SambaFile> sambaFile(const QString& sitePath) {
     QFile file(sitePath);
-    if (file.size() > kMaxSambaFileBytes || !file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-    return isSambaSite(root) ? std::optional<QJsonObject>(root) : std::nullopt;
+    SambaFile samba{file.readAll(), {}};
+    if (!asksForSamba(samba.text)) {
+        return std::nullopt;
+    }
+    samba.root = QJsonDocument::fromJson(samba.text).object();
+    return isSambaSite(samba.root) ? std::optional<SambaFile>(std::move(samba)) : std::nullopt;
+}
+
+// "line L, column C: " of the unknown key an error names, so that it is found in the file.
+QString keyPlace(const QByteArray& text, const QString& error) {
+    static const QRegularExpression unknown(QStringLiteral("unknown key \"([^\"]*)\""));
+    const QRegularExpressionMatch match = unknown.match(error);
+    const qsizetype at = match.hasMatch() ? keyOffset(text, match.captured(1).toUtf8()) : -1;
+    if (at < 0) {
+        return QString();
+    }
+    const QByteArray before = text.left(at);
+    return QStringLiteral("line %1, column %2: ")
+        .arg(before.count('\n') + 1)
+        .arg(at - (before.lastIndexOf('\n') + 1) + 1);
 }
 
 }  // namespace
 
 bool isSambaSiteFile(const QString& sitePath) {
-    return sambaRoot(sitePath).has_value();
+    return sambaFile(sitePath).has_value();
 }
 
-std::unique_ptr<EmulatedNetWare> openSiteClient(const QString& sitePath) {
-    const std::optional<QJsonObject> root = sambaRoot(sitePath);
-    if (!root) {
+std::unique_ptr<EmulatedNetWare> openSiteClient(const QString& sitePath,
+                                                const QString& stateFolder) {
+    const std::optional<SambaFile> samba = sambaFile(sitePath);
+    if (!samba) {
         return std::make_unique<EmulatedNetWare>(sitePath);
     }
     QString error;
     std::optional<SambaConfig> config =
-        parseSambaConfig(*root, QFileInfo(sitePath).absolutePath(), &error);
+        parseSambaConfig(samba->root, QFileInfo(sitePath).absolutePath(), &error);
     if (!config) {
         return std::make_unique<SambaNetWare>(
-            QStringLiteral("the Samba site file %1 is not sound: %2").arg(sitePath, error));
+            QStringLiteral("the Samba site file %1 is not sound: %2%3")
+                .arg(sitePath, keyPlace(samba->text, error), error));
+    }
+    if (!stateFolder.isEmpty()) {
+        config->numbersFile = QDir(stateFolder).filePath(QStringLiteral("samba-connections.json"));
     }
     return std::make_unique<SambaNetWare>(std::move(*config));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
@@ -139,6 +140,14 @@ TEST_F(LogDbTest, AFileThatIsNotADatabaseIsRefusedAndLeftAsItWas) {
     EXPECT_FALSE(LogDb::LogExists(path()));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), text.repeated(200));
+}
+
+TEST_F(LogDbTest, AFolderIsNoLog) {
+    LogDb db;
+    QTemporaryDir folder;
+    EXPECT_FALSE(db.create(folder.path()));
+    EXPECT_EQ(db.lastError().description, QStringLiteral("'%1' is not a file.").arg(folder.path()));
+    EXPECT_TRUE(QFileInfo(folder.path()).isDir());
 }
 
 TEST_F(LogDbTest, CreationAddsTheTableToAnEmptyFile) {

@@ -108,6 +108,16 @@ TEST_P(MalformedSiteTest, ClearErrorFileNeverRewritten) {
     EXPECT_EQ(readAll(path), text);
 }
 
+// What the reader refuses, a site made in code must not pass either: it would be written.
+TEST(SiteFile, AServerVersionBelowOneIsRefused) {
+    NetWareSite site;
+    SiteServer server;
+    server.name = QStringLiteral("FS1");
+    server.version = 0;
+    site.servers.append(server);
+    EXPECT_EQ(checkSite(site), "servers[0].version: expected a version from 1 to 255");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, MalformedSiteTest,
     ::testing::Values(
@@ -118,6 +128,14 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"{\"servers\": [{\"name\": \"FS1\", \"version\": \"four\"}]}",
                   "servers[0].version: expected a whole number"},
         Malformed{"{\"servers\": [{\"name\": \"FS1\", \"version\": 4.5}]}", "servers[0].version"},
+        Malformed{R"({"servers": [{"name": "FS1", "version": 4,
+            "objects": [{"id": 1, "name": "ANN"}],
+            "connections": [{"number": 0, "object": 1}]}]})",
+                  "connection number 0 is not allowed"},
+        Malformed{R"({"servers": [{"name": "FS1", "version": 4,
+            "objects": [{"id": 1, "name": "ANN"}],
+            "connections": [{"number": 3, "object": 1, "loginTime": "2156-01-01T08:00:00"}]}]})",
+                  "a login time must lie between 1900 and 2155"},
         Malformed{"{\"servers\": [{\"name\": 7, \"version\": 4}]}",
                   "servers[0].name: expected a text"},
         Malformed{"{\"servers\": [{\"name\": \"FS1\", \"version\": 4, \"volumez\": []}]}",

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include "external/logdb/LogDb.h"
@@ -146,8 +150,138 @@ TEST_F(SambaServerTest, TheUsageLogFollowsTheServerAndKeepsItsRowsWhenItCannotBe
         EXPECT_EQ(log.exitCode, 1);
         EXPECT_TRUE(log.err.startsWith(failure.says)) << log.err.toStdString();
         EXPECT_EQ(rows(), kept);
-        EXPECT_TRUE(run({"scan"}).out.contains("Status: Idle (Samba server not read: "));
+        const test::CommandRun scan = run({"scan"});
+        EXPECT_TRUE(scan.out.contains("Status: Idle (Samba server not read: "));
+        EXPECT_EQ(scan.exitCode, 2) << "nothing could be scanned";
+        const test::CommandRun wait = run({"wait", "G:\\ORDERS.DBF", "--timeout", "0"});
+        EXPECT_EQ(wait.exitCode, 1);
+        EXPECT_TRUE(wait.err.contains("who holds it could not be read (Samba server not read"))
+            << wait.err.toStdString();
     }
+}
+
+TEST_F(SambaServerTest, AStoppedServerIsNotReadAsEverybodyClosing) {
+    auto first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    auto second = m_server.hold(2, {"ORDERS.DBF:r:rw"});
+    ASSERT_EQ(run({"log"}).exitCode, 0);
+    const QStringList open{"G:\\ORDERS.DBF TAVRELSMB1 -1", "G:\\ORDERS.DBF TAVRELSMB2 -1"};
+    ASSERT_EQ(rows(), open);
+
+    m_server.stop();
+    const test::CommandRun down = run({"log"});
+    EXPECT_EQ(down.exitCode, 1);
+    EXPECT_TRUE(down.err.startsWith("tavrelctl log: Samba server not read: smbd is not running"))
+        << down.err.toStdString();
+    EXPECT_EQ(rows(), open) << "nobody was closed";
+    const test::CommandRun scan = run({"scan"});
+    EXPECT_EQ(scan.exitCode, 2);
+    EXPECT_TRUE(scan.out.contains("G:\\ORDERS.DBF[Error : ")) << scan.out.toStdString();
+
+    // The clients come back with the server: each user's stay goes on, once opened.
+    first->close();
+    second->close();
+    ASSERT_EQ(m_server.restart(), "");
+    first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    second = m_server.hold(2, {"ORDERS.DBF:r:rw"});
+    ASSERT_EQ(run({"log"}).exitCode, 0);
+    EXPECT_EQ(rows(), open);
+    LogDb db;
+    ASSERT_TRUE(db.open(m_dir.filePath("app/tavrel.mdb")));
+    EXPECT_EQ(db.exec("SELECT Opens FROM Log").rows, (QList<QVariantList>{{1}, {1}}));
+}
+
+TEST_F(SambaServerTest, FilesWhoseNamesDifferOnlyInCaseAreTwoFiles) {
+    m_server.addFile("APPS/Dup.txt");
+    m_server.addFile("APPS/DUP.TXT");
+    ASSERT_EQ(run({"files", "delete", "1"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "delete", "1"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "add", "G:\\APPS\\Dup.txt"}).exitCode, 0);
+    // A spelling that is neither names no one file.
+    const test::CommandRun ambiguous = run({"files", "add", "G:\\APPS\\dup.TXT"});
+    EXPECT_EQ(ambiguous.exitCode, 1);
+    auto upper = m_server.hold(1, {"APPS/DUP.TXT:r:rw"});
+    auto exact = m_server.hold(2, {"APPS/Dup.txt:r:rw"});
+    ASSERT_EQ(upper->opened, QStringList{"APPS/DUP.TXT"});
+    ASSERT_EQ(exact->opened, QStringList{"APPS/Dup.txt"});
+    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[1]", "TAVRELSMB2"}));
+    exact->close();
+    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[0]"}));
+}
+
+TEST_F(SambaServerTest, EveryRunNamesASessionByTheSameNumberForItsLife) {
+    // Each user's connection number in the details of a scan.
+    const auto connections = [this] {
+        QMap<QString, QString> found;
+        QString user;
+        for (const QString& line : run({"scan"}).out.split('\n')) {
+            if (line.startsWith("    ") && !line.startsWith("      ")) {
+                user = line.trimmed();
+            } else if (line.startsWith("      Connection No: ")) {
+                found.insert(user, line.section(": ", 1));
+            }
+        }
+        return found;
+    };
+    auto first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    auto second = m_server.hold(2, {"ORDERS.DBF:r:rw"});
+    const QMap<QString, QString> both = connections();
+    ASSERT_EQ(both.size(), 2);
+    first->close();
+    // Another run, with user 1 gone: user 2 keeps the number the first run gave it.
+    EXPECT_EQ(connections(), (QMap<QString, QString>{{"TAVRELSMB2", both.value("TAVRELSMB2")}}));
+    first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    const QMap<QString, QString> again = connections();
+    EXPECT_EQ(again.value("TAVRELSMB2"), both.value("TAVRELSMB2"));
+    EXPECT_NE(again.value("TAVRELSMB1"), both.value("TAVRELSMB1"))
+        << "a new session is not given a number just freed";
+    // A clear names the session by the number the scans showed.
+    EXPECT_TRUE(run({"clear", "1", "TAVRELSMB2"})
+                    .out.contains("connection " + both.value("TAVRELSMB2") + ")"));
+}
+
+TEST_F(SambaServerTest, AClearIsReportedOnlyWhenTheServerNoLongerShowsIt) {
+    auto first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    ASSERT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "G:\\APPS\\NOTES.TXT[0]"}));
+    const QString status = m_server.statusCommand().join(' ');
+    const struct {
+        QStringList status;
+        QStringList control;
+        const char* says;
+    } cases[] = {
+        // The server names no process for the session: nothing is passed to smbcontrol.
+        {{"sh", "-c", status + R"( | sed 's/"pid": *"\{0,1\}[0-9]*"\{0,1\}/"pid": "x"/g')"},
+         m_server.controlCommand(),
+         "cannot clear: the server gave no process for it"},
+        // The control command exits 0 as smbcontrol does when it finds no process: the
+        // session is still there.
+        {m_server.statusCommand(),
+         {"sh", "-c", R"(printf "Can't find pid for destination '%s'\n" "$1" >&2)", "--"},
+         "could not be cleared: share data is still connected (sh: Can't find pid for "
+         "destination '"},
+    };
+    for (const auto& c : cases) {
+        QJsonObject root = QJsonDocument::fromJson([&] {
+                               QFile file(site());
+                               file.open(QIODevice::ReadOnly);
+                               return file.readAll();
+                           }())
+                               .object();
+        root["status"] = QJsonArray::fromStringList(c.status);
+        root["control"] = QJsonArray::fromStringList(c.control);
+        QFile file(site());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(root).toJson());
+        file.close();
+        const test::CommandRun clear = run({"clear", "1", "TAVRELSMB1", "--yes", "--json"});
+        EXPECT_EQ(clear.exitCode, 1);
+        const QJsonObject json = QJsonDocument::fromJson(clear.out.toUtf8()).object();
+        EXPECT_FALSE(json.value("changed").toBool()) << clear.out.toStdString();
+        EXPECT_TRUE((clear.out + clear.err).contains(QLatin1String(c.says)))
+            << clear.out.toStdString() << clear.err.toStdString();
+        EXPECT_EQ(first->opened, QStringList{"ORDERS.DBF"});
+    }
+    ASSERT_TRUE(m_server.writeSiteFile(site()));
+    EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "G:\\APPS\\NOTES.TXT[0]"}));
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include "external/netware/SiteJson.h"
 #include "external/samba/SambaNetWare.h"
 #include "external/samba/SambaSite.h"
 #include "external/samba/SambaStatus.h"
+#include "external/samba/SiteBackend.h"
 #include "mainwindow/UserActions.h"
 #include "monitor/ScanTexts.h"
 
@@ -152,6 +155,10 @@ TEST(SambaStatusTest, UnsoundConfigurationsSayWhat) {
          "\"status\" must be a list"},
         {R"({"control": [], "drives": [{"letter": "G", "share": "d", "folder": "/x"}]})",
          "\"control\" must be a list"},
+        {R"({"contrl": ["ssh"], "drives": [{"letter": "G", "share": "d", "folder": "/x"}]})",
+         "unknown key \"contrl\" (known here: backend, server, status, control, rights, drives)"},
+        {R"({"drives": [{"letter": "G", "share": "d", "foldr": "/x"}]})",
+         "drives[0]: unknown key \"foldr\""},
     };
     for (const auto& c : cases) {
         QString error;
@@ -161,14 +168,64 @@ TEST(SambaStatusTest, UnsoundConfigurationsSayWhat) {
     }
 }
 
+TEST(SambaStatusTest, TheSiteFileIsReadAsSambaWhateverItsSizeAndATypoIsPlaced) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site.json");
+    const struct {
+        QByteArray text;
+        const char* failure;
+    } cases[] = {
+        {"{\"backend\": \"samba\",\n \"contrl\": [\"smbcontrol\"],\n \"drives\": []}",
+         "is not sound: line 2, column 2: unknown key \"contrl\""},
+        {"{\"backend\" : \"samba\", \"drives\": [{\"letter\": \"G\", \"share\": \"data\", "
+         "\"folder\": \"/x\"}]}" +
+             QByteArray(2 * 1024 * 1024, ' '),
+         ""},
+    };
+    for (const auto& c : cases) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.text);
+        file.close();
+        EXPECT_TRUE(isSambaSiteFile(path));
+        const std::unique_ptr<EmulatedNetWare> client = openSiteClient(path);
+        ASSERT_NE(dynamic_cast<SambaNetWare*>(client.get()), nullptr);
+        EXPECT_EQ(client->NWCallsInit() == nwcode::kSuccessful, *c.failure == 0)
+            << client->initFailureReason().toStdString();
+        EXPECT_TRUE(client->initFailureReason().contains(QLatin1String(c.failure)))
+            << client->initFailureReason().toStdString();
+    }
+}
+
+TEST(SambaStatusTest, ASessionWithoutAUserNameIsLeftOutWithANote) {
+    QString error;
+    const SambaStatus status =
+        parseSambaStatus(QByteArray(kSample).replace(R"("username": "alice")", R"("username": "")"),
+                         &error)
+            .value();
+    SessionNumbers numbers;
+    const SambaSite built = buildSambaSite(sampleConfig(), status, numbers, {});
+    const SiteServer& server = built.site.servers.first();
+    ASSERT_EQ(server.connections.size(), 1);
+    EXPECT_EQ(server.objects.at(int(server.connections.first().object) - 1).name, "bob");
+    EXPECT_EQ(server.openFiles.size(), 1);
+    EXPECT_EQ(built.notes, QStringList{"session 3790 left out: the server gave no user name"});
+    EXPECT_EQ(checkSite(built.site), "");
+}
+
 // The client over a scripted smbstatus and smbcontrol.
 class SambaNetWareTest : public ::testing::Test {
 protected:
     SambaNetWareTest()
         : client(sampleConfig(), [this](const QStringList& command) {
               calls.append(command);
-              return command.first() == "smbstatus" ? status
-                                                    : CommandOutput{true, false, 0, {}, {}};
+              if (command.first() == "smbstatus") {
+                  return status;
+              }
+              if (command.contains("close-share") && !afterClear.isEmpty()) {
+                  status.out = afterClear;
+              }
+              return command.contains("ping") ? ping : control;
           }) {}
 
     int scanFiles(int count) {
@@ -188,6 +245,9 @@ protected:
     }
 
     CommandOutput status{true, false, 0, kSample, {}};
+    CommandOutput ping{true, false, 0, "PONG from pid 1", {}};
+    CommandOutput control{true, false, 0, {}, {}};
+    QByteArray afterClear;  // the server's answer once smbcontrol was called
     QList<QStringList> calls;
     SambaNetWare client;
 };
@@ -227,13 +287,18 @@ TEST_F(SambaNetWareTest, ClearingCallsSmbcontrolAndTheRestSaysItIsNotSupported) 
     ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
     const NWCONN_HANDLE conn = client.connectionHandle("FILESRV");
     calls.clear();
+    afterClear = QByteArray(kSample).replace(R"("session_id": "4122", "connected_at")",
+                                             R"("session_id": "0", "connected_at")");
     EXPECT_EQ(client.NWClearConnectionNumber(conn, 2), nwcode::kSuccessful);
     EXPECT_EQ(calls, (QList<QStringList>{{"smbstatus", "--json", "-B"},
-                                         {"smbcontrol", "702", "close-share", "data"}}));
+                                         {"smbcontrol", "702", "close-share", "data"},
+                                         {"smbstatus", "--json", "-B"}}));
     EXPECT_EQ(client.NWClearConnectionNumber(conn, 9), nwcode::kBadStationNumber);
 
     // A share name that a shell at the far end of ssh could read as more than a word is
     // never passed on.
+    status.out = kSample;
+    afterClear.clear();
     status.out.replace(R"("service": "data", "session_id": "4122")",
                        R"("service": "data;reboot", "session_id": "4122")");
     calls.clear();
@@ -249,6 +314,99 @@ TEST_F(SambaNetWareTest, ClearingCallsSmbcontrolAndTheRestSaysItIsNotSupported) 
               "Unable to clear file lock - not supported by a Samba server.");
     EXPECT_EQ(unlockAllStatus(client.NWClearFileLockSet(0)),
               "Unable to clear file locks - not supported by a Samba server.");
+}
+
+TEST_F(SambaNetWareTest, AnAnswerOfNobodyIsBelievedOnlyFromARunningServer) {
+    ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
+    EXPECT_EQ(scanFiles(1), 2);
+    EXPECT_EQ(calls.size(), 1) << "a server with sessions is not pinged";
+
+    const QByteArray nobody = R"({"sessions": {}, "tcons": {}, "open_files": {}})";
+    const QByteArray others = QByteArray(kSample).replace("3790", "5790").replace("4122", "5122");
+    const CommandOutput down{true, false, 1, {}, "Can't find pid for destination 'smbd'"};
+    const struct {
+        QByteArray answer;
+        CommandOutput ping;
+        int users;
+        const char* problem;
+    } cases[] = {
+        {nobody, down, 0,
+         "Samba server not read: smbd is not running (smbcontrol failed with exit code 1: "
+         "Can't find pid for destination 'smbd')"},
+        {nobody,
+         {false, false, -1, {}, {}},
+         0,
+         "Samba server not read: smbd is not running (smbcontrol could not be started)"},
+        {others, down, 0, "Samba server not read: smbd is not running"},
+        {nobody, CommandOutput{true, false, 0, "PONG", {}}, 0, ""},
+        {others, CommandOutput{true, false, 0, "PONG", {}}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        status.out = kSample;
+        ASSERT_EQ(scanFiles(1), 2);
+        status.out = c.answer;
+        ping = c.ping;
+        calls.clear();
+        EXPECT_EQ(scanFiles(1), c.users);
+        EXPECT_EQ(client.scanProblem().left(qsizetype(qstrlen(c.problem))), c.problem);
+        EXPECT_EQ(calls.value(1), (QStringList{"smbcontrol", "smbd", "ping"}));
+        qint16 iteration = 0;
+        ConnUsingFile one{};
+        ConnsUsingFile answer{};
+        const NWCCODE rc = client.NWScanConnectionsUsingFile(
+            client.connectionHandle("FILESRV"), 0, "data:NOTES.TXT", iteration, one, answer);
+        EXPECT_EQ(rc == nwcode::kSuccessful || rc == nwcode::kNoMoreEntries, *c.problem == 0)
+            << "a server not read fails the file";
+    }
+}
+
+TEST_F(SambaNetWareTest, AClearIsRefusedWithoutAProcessAndReportedOnlyWhenSeen) {
+    ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
+    const NWCONN_HANDLE conn = client.connectionHandle("FILESRV");
+    for (const char* pid : {"0", "-5", "x", ""}) {
+        SCOPED_TRACE(pid);
+        status.out = QByteArray(kSample).replace(
+            R"("server_id": {"pid": "702"}, "uid": 1002, "gid")",
+            QByteArray(R"("server_id": {"pid": ")") + pid + R"("}, "uid": 1002, "gid")");
+        calls.clear();
+        EXPECT_EQ(client.NWClearConnectionNumber(conn, 2), nwcode::kNoConsolePrivileges);
+        EXPECT_EQ(calls.size(), 1) << "nothing is passed to smbcontrol";
+        EXPECT_EQ(client.scanProblem(),
+                  "Connection not cleared: cannot clear: the server gave no process for it");
+    }
+    // smbcontrol exits 0 but the session keeps its share.
+    status.out = kSample;
+    control = CommandOutput{true, false, 0, {}, "Can't find pid for destination '702'\n"};
+    EXPECT_EQ(client.NWClearConnectionNumber(conn, 2), nwcode::kNoConsolePrivileges);
+    EXPECT_EQ(client.scanProblem(),
+              "Connection could not be cleared: share data is still connected (smbcontrol: "
+              "Can't find pid for destination '702')");
+}
+
+TEST(SambaCommandTest, ACommandIsEndedWithItsChildrenAndItsAnswerIsCapped) {
+    const CommandOutput endless = runCommand({"yes"});
+    EXPECT_TRUE(endless.tooLarge);
+    EXPECT_FALSE(commandSucceeded(endless));
+    EXPECT_EQ(commandFailureText({"yes"}, endless), "yes gave an answer too large (over 64 MB)");
+
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath("pid");
+    const CommandOutput hung =
+        runCommandWithin({"sh", "-c", "sleep 1000 & echo $! > '" + pidFile + "'; wait"}, 500);
+    EXPECT_TRUE(hung.timedOut);
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString stat = QStringLiteral("/proc/%1/stat").arg(file.readAll().trimmed().toInt());
+    // Gone, or a zombie for whoever adopted it to reap.
+    const auto alive = [&stat] {
+        QFile process(stat);
+        return process.open(QIODevice::ReadOnly) && !process.readAll().contains(") Z ");
+    };
+    for (int i = 0; i < 500 && alive(); ++i) {
+        QThread::msleep(20);
+    }
+    EXPECT_FALSE(alive()) << "the command's child outlived it";
 }
 
 TEST(SambaRightsTest, PosixPermissionsGiveTheUsersRights) {

@@ -3,8 +3,25 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+#include "external/netware/NetWareRecords.h"
 
 namespace tavrel {
+
+// What the server said of one connection holding a file.
+struct ScanHolder {
+    QString user;  // as the server spells it
+    qint16 connection = 0;
+    qint16 task = 0;
+    quint8 lockType = 0;  // 8: shareable
+    quint8 accessControl = 0;
+    bool locked = false;
+    LoginTime loginTime{};
+    // Looked up with the user details only.
+    std::optional<InetAddr> address;
+    std::optional<QString> directoryRights;  // the rights words, "" when there are none
+};
 
 // One monitored file of a scan: its path exactly as stored ("File_" & n) and the
 // upper-cased user name of every connection found holding it ("" where the name could
@@ -18,11 +35,19 @@ namespace tavrel {
 // not found is complete: nobody can hold a file that is not there.
 //
 // Found is false for a file the scan did not find ("[N/A]").
+//
+// Server names the file's server, Error the message of a connection scan that failed
+// ("" when none did), and Holders what the server said of each connection whose user it
+// named, in answer order; these are for scripts (tavrelctl scan --json).
 struct ScanFileEntry {
     QString Path;
     QStringList Users;
     bool UsersComplete = true;
     bool Found = true;
+    // Braced: tables written as {Path, Users, ...} stay free of missing-field warnings.
+    QString Server{};
+    QString Error{};
+    QList<ScanHolder> Holders{};
 };
 
 // The per-scan table: element k belongs to the settings key "File_" & (k + 1).

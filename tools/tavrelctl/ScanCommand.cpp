@@ -20,6 +20,7 @@
 #include "monitor/LogLocation.h"
 #include "monitor/ReleaseWatch.h"
 #include "monitor/ScanCycle.h"
+#include "monitor/ScanFilesJson.h"
 #include "monitor/ScanRecorder.h"
 #include "monitor/UsageLog.h"
 
@@ -32,8 +33,13 @@ const char* const kScanUsage =
     "\n"
     "Scans the monitored files once, with the tree options of the program, and prints the\n"
     "tree: a node a line, indented two spaces a level, then \"Status: \" and the final\n"
-    "status. --no-details leaves out the detail lines; --json prints\n"
-    "{\"status\": ..., \"nodes\": [{\"text\", \"tag\", \"image\", \"children\"}]}.\n"
+    "status. --no-details leaves out the detail lines. --json prints\n"
+    "{\"status\": ..., \"nodes\": [...], \"files\": [...]}: \"nodes\" the tree as\n"
+    "{\"text\", \"tag\", \"image\", \"children\"} objects, \"files\" made for programs: per\n"
+    "monitored file \"path\", \"description\", \"server\", \"found\", \"error\" and \"holders\",\n"
+    "each holder with \"user\", \"connection\", \"task\", \"openMode\", \"fileRights\",\n"
+    "\"directoryRights\", \"locked\", \"loginTime\" (ISO 8601) and \"networkAddress\"\n"
+    "(\"directoryRights\" and \"networkAddress\" are null with --no-details).\n"
     "Control characters in the text are shown as \\n, \\t, \\x1b ...; --json keeps them.\n"
     "Exit status 0 when the scan ended normally, 1 otherwise, 2 when the site or the\n"
     "settings cannot be read (the reason is printed).\n";
@@ -174,11 +180,17 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     AppContext& context = session.context();
     const TreeOptions tree = loadTreeOptions(context.settings());
     HeadlessScan scan(context);
+    // A normal end erases the scan's table; an aborted scan keeps it.
+    std::optional<ScanFileTable> finished;
+    scan.cycle.setFinished([&finished](const ScanFileTable& files) { finished = files; });
     const ScanOutcome outcome = scan.run(
         {tree.Pictures != 0, tree.UserDetails != 0 && !parsed->has("no-details"), false, false});
     if (parsed->has(QStringLiteral("json"))) {
-        const QJsonObject document{{QStringLiteral("status"), finalStatus(scan.view)},
-                                   {QStringLiteral("nodes"), scan.view.treeJson()}};
+        const QJsonObject document{
+            {QStringLiteral("status"), finalStatus(scan.view)},
+            {QStringLiteral("nodes"), scan.view.treeJson()},
+            {QStringLiteral("files"),
+             scanFilesJson(finished.value_or(scan.cycle.ScanFiles()), context.settings())}};
         out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     } else {
         out << scan.view.treeText() << "Status: " << printableText(finalStatus(scan.view)) << '\n';

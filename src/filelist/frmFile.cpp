@@ -377,7 +377,7 @@ void frmFile::Command6_Click() {
         return;
     }
     if (*result != AddFileResult::Saved) {
-        m_context.prompts().message(addFileMessage(*result), MessageIcon::Exclamation);
+        m_context.prompts().message(addFileMessage(*result, path), MessageIcon::Exclamation);
         return;
     }
     Command6->hide();

@@ -114,7 +114,7 @@ TEST_F(CtlCommandTest, FilesFollowTheEditorsRules) {
     const Refusal refusals[] = {
         {{"files", "add", "g:\\apps\\orders.dbf"}, "Unable to save. This item already exists."},
         {{"files", "add", "G:\\APPS\\MISSING.DBF"},
-         "Invalid file! File must reside on file server."},
+         "Unable to save. No file G:\\APPS\\MISSING.DBF exists on drive G:."},
         {{"files", "add", "D:\\"}, "Invalid file! File must reside on file server."},
         {{"files", "delete", "3"}, "there is no file number 3 (the list has 2 files)"},
         {{"files", "delete", "one"}, "there is no file number one"},

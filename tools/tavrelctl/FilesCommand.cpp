@@ -1,5 +1,9 @@
 #include "FilesCommand.h"
 
+#include <QFile>
+#include <QStringDecoder>
+#include <map>
+
 #include "CommandArgs.h"
 #include "CtlSession.h"
 #include "common/AppTitle.h"
@@ -22,9 +26,15 @@ const char* const kUsage =
     "                            (control characters shown as \\n, \\t, \\x1b ...)\n"
     "  add PATH [DESCRIPTION]    adds a file on a network drive (G:\\APPS\\ORDERS.DBF);\n"
     "                            the description is cut to 55 characters\n"
+    "  add -                     adds the files of standard input, a PATH, TAB,\n"
+    "                            DESCRIPTION line each (UTF-8; empty lines skipped): each\n"
+    "                            added file is printed as list prints it, each refused\n"
+    "                            line with its number and the reason; the good lines are\n"
+    "                            written all the same, in one change of the list\n"
     "  delete N                  removes file number N; later files move up\n"
     "\n"
-    "Exit status 0 done, 1 refused (nothing written), 2 bad usage or unreadable settings.\n";
+    "Exit status 0 done, 1 refused (nothing written; for add -, a line or more refused),\n"
+    "2 bad usage or unreadable settings.\n";
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
@@ -47,10 +57,71 @@ int add(const QStringList& words, QTextStream& err) {
     const AddFileResult result = addMonitoredFile(context.settings(), context.drives(), words.at(0),
                                                   words.mid(1).join(QLatin1Char(' ')));
     if (result != AddFileResult::Saved) {
-        err << addFileMessage(result) << '\n';
+        err << addFileMessage(result, printableText(words.at(0))) << '\n';
         return kRefused;
     }
     return kDone;
+}
+
+// More than a list can hold in any spelling: the rest of such an input is not read.
+constexpr qint64 kMaxInputBytes = 16 * 1024 * 1024;
+
+int addFromInput(QTextStream& out, QTextStream& err) {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) {
+        err << "tavrelctl files add: standard input cannot be read\n";
+        return kBadUsage;
+    }
+    const QByteArray text = input.read(kMaxInputBytes + 1);
+    if (text.size() > kMaxInputBytes) {
+        err << "tavrelctl files add: standard input holds more than " << kMaxInputBytes
+            << " bytes; give the list in parts\n";
+        return kBadUsage;
+    }
+    QList<FileToAdd> files;
+    QList<int> lineOf;                // the input line of each file
+    std::map<int, QString> refusals;  // by line
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines.at(i);
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        if (line.trimmed().isEmpty()) {
+            continue;
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString decoded = decoder(line);
+        if (decoder.hasError()) {
+            refusals[int(i + 1)] = QStringLiteral("not UTF-8 text");
+            continue;
+        }
+        const qsizetype tab = decoded.indexOf(QLatin1Char('\t'));
+        files.append({decoded.left(tab).trimmed(), tab < 0 ? QString() : decoded.mid(tab + 1)});
+        lineOf.append(int(i + 1));
+    }
+    CtlSession session(err);
+    QList<AddedFile> added;
+    if (!files.isEmpty()) {
+        if (!session.start()) {
+            return kRefused;
+        }
+        added = addMonitoredFiles(session.context().settings(), session.context().drives(), files);
+    }
+    for (qsizetype k = 0; k < added.size(); ++k) {
+        const int number = added[k].number;
+        if (added[k].result == AddFileResult::Saved) {
+            SettingsStore& store = session.context().settings();
+            out << number << '\t' << printableText(fileEntryPath(store, number)) << '\t'
+                << printableText(fileDescription(store, number)) << '\n';
+        } else {
+            refusals[lineOf[k]] = addFileMessage(added[k].result, printableText(files[k].path));
+        }
+    }
+    for (const auto& [line, reason] : refusals) {
+        err << "tavrelctl files add: line " << line << ": " << reason << '\n';
+    }
+    return refusals.empty() ? kDone : kRefused;
 }
 
 int remove(SettingsStore& store, const QString& word, QTextStream& err) {
@@ -91,6 +162,9 @@ int runFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (command == QLatin1String("list") && words.isEmpty()) {
         return list(store, out);
+    }
+    if (command == QLatin1String("add") && words == QStringList{QStringLiteral("-")}) {
+        return addFromInput(out, err);
     }
     if (command == QLatin1String("add") && !words.isEmpty()) {
         return add(words, err);

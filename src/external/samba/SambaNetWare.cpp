@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include "common/Module1.h"
+#include "external/netware/VolumePath.h"
 
 namespace tavrel {
 
@@ -29,6 +30,10 @@ QString failureText(const QStringList& command, const CommandOutput& output) {
     const QString said = firstLine(output.err);
     return QStringLiteral("%1 failed with exit code %2").arg(program).arg(output.exitCode) +
            (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
+}
+
+QString trusteeOfFile(quint32 object, const QString& upperVolumePath) {
+    return QString::number(object) + QLatin1Char('|') + upperVolumePath;
 }
 
 bool safeWord(const QString& text) {
@@ -116,6 +121,18 @@ QString SambaNetWare::readServer() {
         };
     }
     SambaSite built = buildSambaSite(m_config, *status, m_numbers, rights);
+    m_trusteeOfFile.clear();
+    const QList<SiteTrustee>& trustees = built.site.servers.constFirst().trustees;
+    for (qsizetype t = 0; t < trustees.size(); ++t) {
+        const std::optional<VolumePath> path = parseVolumePath(trustees[t].path);
+        if (path) {
+            m_trusteeOfFile.insert(
+                trusteeOfFile(
+                    trustees[t].object,
+                    (path->volume + QLatin1Char(':') + joinComponents(path->components)).toUpper()),
+                int(t));
+        }
+    }
     const QString unsound = setSite(std::move(built.site));
     if (!unsound.isEmpty()) {
         m_problem = QStringLiteral("Samba server not read: its answer does not fit: ") + unsound;
@@ -184,15 +201,22 @@ NWCCODE SambaNetWare::NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 objec
                                                QByteArray& trusteePath) {
     ensureFresh();
     // A user's rights are read per file: only the assignment on the file last parsed is
-    // answered, so the rights shown are those of the file and not of another one.
-    for (;;) {
-        const NWCCODE code = EmulatedNetWare::NWScanObjectTrusteePaths(
-            conn, objectID, volNum, iterHandle, accessRights, trusteePath);
-        if (code != nwcode::kSuccessful || trusteePath.isEmpty() || trusteePath.at(0) == '\0' ||
-            BytesToString(trusteePath).toUpper() == m_lastParsed) {
-            return code;
-        }
+    // answered, so the rights shown are those of the file and not of another one. The
+    // enumeration goes straight to it, as a user may hold thousands of files.
+    const int t = iterHandle == 0xFFFF
+                      ? m_trusteeOfFile.value(trusteeOfFile(objectID, m_lastParsed), -1)
+                      : -1;
+    if (t >= 0 && t < 0xFFFF) {
+        // The emulated enumeration answers the user's first assignment after the handle.
+        iterHandle = t == 0 ? quint16(0xFFFF) : quint16(t - 1);
+        return EmulatedNetWare::NWScanObjectTrusteePaths(conn, objectID, volNum, iterHandle,
+                                                         accessRights, trusteePath);
     }
+    // No assignment on the file, or it was answered: the list ends.
+    accessRights = 0;
+    trusteePath = QByteArray(1, '\0');
+    iterHandle = 0xFFFF;
+    return nwcode::kSuccessful;
 }
 
 NWCCODE SambaNetWare::NWSendBroadcastMessage(NWCONN_HANDLE, const QByteArray&,

@@ -79,6 +79,9 @@ private:
     SessionNumbers m_numbers;
     QHash<quint16, SambaClient> m_clients;
     QString m_lastParsed;  // VOL:PATH of the last parsed path, upper-cased
+    // Where each user's assignment on a file stands in the server's trustee list, by
+    // object ID and upper-cased VOL:PATH (trusteeOfFile).
+    QHash<QString, int> m_trusteeOfFile;
     bool m_fresh = false;
     int m_reads = 0;
 };

@@ -32,6 +32,27 @@ QString failureText(const QStringList& command, const CommandOutput& output) {
            (said.isEmpty() ? QString() : QStringLiteral(": ") + said);
 }
 
+// Samba before 4.16 has no smbstatus --json: it refuses the option, or prints its text
+// answer (which names its version). "" when the output is neither.
+QString tooOldForJson(const CommandOutput& output) {
+    const QString out = QString::fromLocal8Bit(output.out);
+    const bool refused =
+        output.exitCode != 0 &&
+        QString::fromLocal8Bit(output.err + output.out).contains(QLatin1String("json"));
+    const bool text = output.exitCode == 0 && !out.trimmed().startsWith(QLatin1Char('{')) &&
+                      out.contains(QLatin1String("Samba version"));
+    if (!output.started || output.timedOut || (!refused && !text)) {
+        return QString();
+    }
+    static const QRegularExpression version(QStringLiteral("Samba version (\\S+)"));
+    const QString named = version.match(out).captured(1);
+    return QStringLiteral(
+               "the server's Samba%1 is too old for smbstatus --json: Samba %2 or "
+               "later is needed")
+        .arg(named.isEmpty() ? QString() : QStringLiteral(" (") + named + QLatin1Char(')'),
+             QLatin1String(kSambaJsonVersion));
+}
+
 QString trusteeOfFile(quint32 object, const QString& upperVolumePath) {
     return QString::number(object) + QLatin1Char('|') + upperVolumePath;
 }
@@ -89,7 +110,9 @@ QString SambaNetWare::readServer() {
     const CommandOutput output = m_runner(m_config.statusCommand);
     QString problem;
     std::optional<SambaStatus> status;
-    if (!output.started || output.timedOut || output.exitCode != 0) {
+    if (const QString tooOld = tooOldForJson(output); !tooOld.isEmpty()) {
+        problem = tooOld;
+    } else if (!output.started || output.timedOut || output.exitCode != 0) {
         problem = failureText(m_config.statusCommand, output);
     } else {
         QString error;

@@ -10,6 +10,9 @@
 
 namespace tavrel {
 
+// The first Samba whose smbstatus prints --json.
+inline constexpr const char* kSambaJsonVersion = "4.16";
+
 // What a command printed and how it ended.
 struct CommandOutput {
     bool started = false;

@@ -144,12 +144,12 @@ QString SambaNetWare::readServer() {
         };
     }
     SambaSite built = buildSambaSite(m_config, *status, m_numbers, rights);
-    m_trusteeOfFile.clear();
+    QHash<QString, int> trusteeOfFileIndex;
     const QList<SiteTrustee>& trustees = built.site.servers.constFirst().trustees;
     for (qsizetype t = 0; t < trustees.size(); ++t) {
         const std::optional<VolumePath> path = parseVolumePath(trustees[t].path);
         if (path) {
-            m_trusteeOfFile.insert(
+            trusteeOfFileIndex.insert(
                 trusteeOfFile(
                     trustees[t].object,
                     (path->volume + QLatin1Char(':') + joinComponents(path->components)).toUpper()),
@@ -164,6 +164,7 @@ QString SambaNetWare::readServer() {
         return m_problem;
     }
     m_clients = std::move(built.clients);
+    m_trusteeOfFile = std::move(trusteeOfFileIndex);
     m_problem.clear();
     return QString();
 }

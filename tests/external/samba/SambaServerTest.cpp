@@ -83,6 +83,7 @@ TEST_F(SambaServerTest, ScansShowWhoHoldsWhatAsTheServerDecided) {
     const QString details1 = out.mid(user1, user2 > user1 ? user2 - user1 : -1);
     EXPECT_TRUE(details1.contains("File Rights: Read,Write,Deny Write\n")) << out.toStdString();
     EXPECT_TRUE(details1.contains("Locked: Yes\n"));
+    EXPECT_TRUE(details1.contains("Directory Rights: Read,Write,Create,Delete,FileScan,Modify\n"));
     EXPECT_TRUE(details1.contains("Network Address: IP:127.0.0.1\n"));
     EXPECT_TRUE(out.contains("Status: Idle\n"));
     EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[2]", "TAVRELSMB1", "TAVRELSMB2",

@@ -1,5 +1,6 @@
 #include "filelist/FileListStore.h"
 
+#include <QSet>
 #include <limits>
 
 #include "common/AppTitle.h"
@@ -122,10 +123,19 @@ namespace {
 
 // What the editor refuses before it looks at the list: a file that is not on a network
 // drive, or a description that could not be shown on one line.
+bool onServerDrive(const DriveMap& drives, const QString& path) {
+    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
+    return type != DriveType::Removable && type != DriveType::Fixed && type != DriveType::CdRom &&
+           type != DriveType::NoRootDir;
+}
+
 std::optional<AddFileResult> entryRefusal(const DriveMap& drives, const QString& path,
                                           const QString& description) {
-    if (!isFileOnServer(drives, path)) {
+    if (!onServerDrive(drives, path)) {
         return AddFileResult::NotOnFileServer;
+    }
+    if (!FileExists(drives, path)) {
+        return AddFileResult::NoSuchFile;
     }
     if (hasControlCharacters(description)) {
         return AddFileResult::ControlCharacters;
@@ -136,40 +146,84 @@ std::optional<AddFileResult> entryRefusal(const DriveMap& drives, const QString&
 }  // namespace
 
 bool isFileOnServer(const DriveMap& drives, const QString& path) {
-    const DriveType type = drives.driveType(path.left(2) + QLatin1Char('\\'));
-    return type != DriveType::Removable && type != DriveType::Fixed && type != DriveType::CdRom &&
-           type != DriveType::NoRootDir && FileExists(drives, path);
+    return onServerDrive(drives, path) && FileExists(drives, path);
 }
 
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description) {
-    if (const std::optional<AddFileResult> refused = entryRefusal(drives, path, description)) {
-        return *refused;
-    }
-    // The number, the duplicate check and the write all see the list as it is under the
-    // lock, so two programs adding at once never take the same number.
-    const FileListLock lock(store);
-    if (!lock.isLocked()) {
-        return AddFileResult::ListLocked;
-    }
-    if (!store.isReadable(kAppTitle)) {
-        return AddFileResult::WriteFailed;
-    }
-    const int number = fileListCount(store) + 1;
-    if (FindDuplicatePath(store, path, number)) {
-        return AddFileResult::Duplicate;
-    }
-    return saveLocked(store, number, path, editorDescription(description))
-               ? AddFileResult::Saved
-               : AddFileResult::WriteFailed;
+    return addMonitoredFiles(store, drives, {{path, description}}).constFirst().result;
 }
 
-QString addFileMessage(AddFileResult result) {
+QList<AddedFile> addMonitoredFiles(SettingsStore& store, const DriveMap& drives,
+                                   const QList<FileToAdd>& files) {
+    QList<AddedFile> results(files.size());
+    QList<qsizetype> accepted;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const std::optional<AddFileResult> refused =
+            entryRefusal(drives, files[i].path, files[i].description);
+        if (refused) {
+            results[i].result = *refused;
+        } else {
+            accepted.append(i);
+        }
+    }
+    if (accepted.isEmpty()) {
+        return results;
+    }
+    // The numbers, the duplicate checks and the write all see the list as it is under the
+    // lock, so two programs adding at once never take the same number.
+    const FileListLock lock(store);
+    if (!lock.isLocked() || !store.isReadable(kAppTitle)) {
+        for (qsizetype i : accepted) {
+            results[i].result =
+                lock.isLocked() ? AddFileResult::WriteFailed : AddFileResult::ListLocked;
+        }
+        return results;
+    }
+    // The list is read once: a check per file against the store would read it anew.
+    QSet<QString> listed;
+    const QList<FileListEntry> entries = LoadFileList(store);
+    for (const FileListEntry& entry : entries) {
+        listed.insert(normalDosPath(entry.path).toCaseFolded());
+    }
+    int number = int(entries.size());
+    QList<SettingChange> changes;
+    QList<qsizetype> saved;
+    for (qsizetype i : accepted) {
+        const QString path = normalDosPath(files[i].path);
+        if (listed.contains(path.toCaseFolded())) {
+            results[i].result = AddFileResult::Duplicate;
+        } else if (number >= kMaxNumber) {
+            results[i].result = AddFileResult::ListFull;
+        } else {
+            listed.insert(path.toCaseFolded());
+            changes += entryChanges(++number, path, editorDescription(files[i].description));
+            results[i] = {AddFileResult::Saved, number};
+            saved.append(i);
+        }
+    }
+    if (!changes.isEmpty() && !store.SaveSettings(kAppTitle, kSection, changes)) {
+        for (qsizetype i : saved) {
+            results[i] = {AddFileResult::WriteFailed, 0};
+        }
+    }
+    return results;
+}
+
+QString addFileMessage(AddFileResult result, const QString& path) {
     switch (result) {
         case AddFileResult::Saved:
             break;
         case AddFileResult::NotOnFileServer:
             return QStringLiteral("Invalid file! File must reside on file server.");
+        case AddFileResult::NoSuchFile:
+            return QStringLiteral("Unable to save. No file %1 exists on drive %2.")
+                .arg(path, path.left(2));
+        case AddFileResult::ListFull:
+            return QStringLiteral(
+                       "Unable to save. The list already holds %1 files, the most it "
+                       "can.")
+                .arg(kMaxNumber);
         case AddFileResult::Duplicate:
             return QStringLiteral("Unable to save. This item already exists.");
         case AddFileResult::WriteFailed:

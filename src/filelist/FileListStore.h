@@ -62,14 +62,31 @@ enum class AddFileResult {
     Duplicate,
     WriteFailed,
     ControlCharacters,
-    ListLocked
+    ListLocked,
+    NoSuchFile,  // on a network drive, but not there
+    ListFull,
 };
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description);
 // True when path names an existing file on a network drive, as a file added must.
 bool isFileOnServer(const DriveMap& drives, const QString& path);
-// The message the editor shows for a refusal ("" for Saved).
-QString addFileMessage(AddFileResult result);
+// The message the editor shows for a refusal of path ("" for Saved).
+QString addFileMessage(AddFileResult result, const QString& path = QString());
+
+// Many files added at once, each by the rules of addMonitoredFile (a path given twice is
+// a duplicate the second time), all under one hold of the list's lock and in one write:
+// the outcome of each in order, with the number a saved one took. When the write fails,
+// none is saved.
+struct FileToAdd {
+    QString path;
+    QString description;
+};
+struct AddedFile {
+    AddFileResult result = AddFileResult::WriteFailed;
+    int number = 0;  // the entry's number when saved
+};
+QList<AddedFile> addMonitoredFiles(SettingsStore& store, const DriveMap& drives,
+                                   const QList<FileToAdd>& files);
 
 // The path of entry n ("" when there is none).
 QString fileEntryPath(SettingsStore& store, int number);

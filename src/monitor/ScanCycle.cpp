@@ -89,6 +89,9 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
     InetAddr address{};  // keeps the previous connection's address when a lookup fails
     for (ScanFileEntry& entry : m_scanFiles) {
         const QString& path = entry.Path;
+        entry.Server.clear();
+        entry.Error.clear();
+        entry.Holders.clear();
         if (!FileExists(m_context.drives(), path)) {
             ++ordinal;
             const int node = m_view.addNode(root, QString(), path + QStringLiteral("[N/A]"),
@@ -117,8 +120,8 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
             return ScanOutcome::ParseFailed;
         }
         const QString scanPath = StripAtNul(volumeName) + QLatin1Char(':') + StripAtNul(dirPath);
-        const QString rightsPath = StripAtNul(serverName) + QLatin1Char('\\') + scanPath;
         entry.Server = StripAtNul(serverName);
+        const QString rightsPath = entry.Server + QLatin1Char('\\') + scanPath;
 
         // One file node for the file, however many answers its connections come in.
         int fileNode = 0;
@@ -151,8 +154,9 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
             }
             if (rc != nwcode::kSuccessful) {
                 complete = false;
+                entry.Error = ScanErrorText(rc);
                 const QString text =
-                    path + QStringLiteral("[Error : ") + ScanErrorText(rc) + QLatin1Char(']');
+                    path + QStringLiteral("[Error : ") + entry.Error + QLatin1Char(']');
                 if (fileNode == 0) {
                     ++ordinal;
                     fileNode = m_view.addNode(root, QString(), text, image(imagekey::kFile));
@@ -194,8 +198,11 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                     complete = false;
                     continue;  // no user node; the name stays ""
                 }
-                const QString user = StripAtNul(name).toUpper();
-                const qint16 connNumber = qint16(use.connNumber);
+                ScanHolder holder{StripAtNul(name), qint16(use.connNumber), qint16(use.taskNumber),
+                                  use.lockType,     use.accessControl,      use.lockFlag != 0,
+                                  loginTime,        std::nullopt,           std::nullopt};
+                const QString user = holder.user.toUpper();
+                const qint16 connNumber = holder.connection;
                 QString loginText;
                 QString addressText;
                 QString rights;
@@ -204,10 +211,13 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                     loginText = LoginTimeText(loginTime);
                     addressText = NetworkAddressText(address);
                     rights = GetDirectoryRights(netware, rightsPath, user);
+                    holder.address = address;
+                    holder.directoryRights = rights;
                     if (rights.isEmpty()) {
                         rights = QStringLiteral("NA");
                     }
                 }
+                entry.Holders.append(std::move(holder));
 
                 users[first + j] = user;
                 const int userNode =

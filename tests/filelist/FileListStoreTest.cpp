@@ -254,8 +254,9 @@ namespace {
 class AddMonitoredFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"net/apps/ORDERS.DBF", "net/apps/Stock.dbf", "local/notes.txt",
-                                 "cd/SETUP.DBF", "stick/COPY.DBF"}) {
+        for (const char* name :
+             {"net/apps/ORDERS.DBF", "net/apps/Stock.dbf", "net/apps/CUSTOMER.DBF", "net/A.DBF",
+              "net/B.DBF", "local/notes.txt", "cd/SETUP.DBF", "stick/COPY.DBF"}) {
             const QString path = m_dir.path() + QLatin1Char('/') + QLatin1String(name);
             QDir().mkpath(QFileInfo(path).path());
             QFile file(path);
@@ -281,7 +282,7 @@ TEST_F(AddMonitoredFileTest, RefusalsWriteNothing) {
 
     const std::pair<const char*, AddFileResult> refused[] = {
         {"g:\\apps\\orders.dbf", AddFileResult::Duplicate},
-        {"G:\\APPS\\MISSING.DBF", AddFileResult::NotOnFileServer},
+        {"G:\\APPS\\MISSING.DBF", AddFileResult::NoSuchFile},
         {"D:\\notes.txt", AddFileResult::NotOnFileServer},
         {"E:\\SETUP.DBF", AddFileResult::NotOnFileServer},
         {"F:\\COPY.DBF", AddFileResult::NotOnFileServer},
@@ -332,12 +333,50 @@ TEST_F(AddMonitoredFileTest, ControlCharactersInADescriptionAreRefused) {
               AddFileResult::Saved);
 }
 
+// One lock and one write for many files: each refused for its own reason, a path given
+// twice refused the second time, the rest numbered on from the list's end.
+TEST_F(AddMonitoredFileTest, ManyFilesAtOnce) {
+    ASSERT_EQ(addMonitoredFile(m_store, m_drives, "G:\\APPS\\ORDERS.DBF", "Orders"),
+              AddFileResult::Saved);
+    const QList<FileToAdd> files = {{"G:\\APPS\\STOCK.DBF", "Stock"},
+                                    {"g:\\apps\\orders.dbf", ""},
+                                    {"G:\\APPS\\MISSING.DBF", ""},
+                                    {"G:/APPS/Stock.dbf", "again"},
+                                    {"G:\\APPS\\SUB\\..\\CUSTOMER.DBF", "a\tb"},
+                                    {"G:\\APPS\\CUSTOMER.DBF", "Customers"}};
+    const auto outcome = [](const QList<AddedFile>& added) {
+        QStringList words;
+        for (const AddedFile& file : added) {
+            words.append(QString::number(int(file.result)) + '/' + QString::number(file.number));
+        }
+        return words.join(' ');
+    };
+    m_store.setFailWrites(true);
+    EXPECT_EQ(outcome(addMonitoredFiles(m_store, m_drives, files)), "3/0 2/0 6/0 2/0 4/0 3/0");
+    EXPECT_EQ(LoadFileList(m_store).size(), 1);
+    m_store.setFailWrites(false);
+    EXPECT_EQ(outcome(addMonitoredFiles(m_store, m_drives, files)), "0/2 2/0 6/0 2/0 4/0 0/3");
+    EXPECT_EQ(fileEntryPath(m_store, 3), QStringLiteral("G:\\APPS\\CUSTOMER.DBF"));
+    EXPECT_EQ(fileDescription(m_store, 2), QStringLiteral("Stock"));
+
+    // The list holds at most 32767 files.
+    QList<SettingChange> full;
+    for (int n = 4; n <= 32766; ++n) {
+        full.append({QStringLiteral("File_%1").arg(n), QStringLiteral("G:\\F%1").arg(n)});
+    }
+    ASSERT_TRUE(m_store.SaveSettings(kApp, kSection, full));
+    EXPECT_EQ(outcome(addMonitoredFiles(m_store, m_drives, {{"G:\\A.DBF", ""}, {"G:\\B.DBF", ""}})),
+              "0/32767 7/0");
+}
+
 TEST(addFileMessage, TheEditorsOwnWords) {
     EXPECT_EQ(addFileMessage(AddFileResult::NotOnFileServer),
               QStringLiteral("Invalid file! File must reside on file server."));
     EXPECT_EQ(addFileMessage(AddFileResult::Duplicate),
               QStringLiteral("Unable to save. This item already exists."));
     EXPECT_EQ(addFileMessage(AddFileResult::Saved), QString());
+    EXPECT_EQ(addFileMessage(AddFileResult::NoSuchFile, "G:\\APPS\\X.DBF"),
+              QStringLiteral("Unable to save. No file G:\\APPS\\X.DBF exists on drive G:."));
 }
 
 }  // namespace

@@ -13,13 +13,17 @@ struct CommandRun {
     QString err;
 };
 
-// Runs tavrelctl as an operator would, in the given environment, and waits for it.
+// Runs tavrelctl as an operator would, in the given environment and with input on its
+// standard input, and waits for it.
 inline CommandRun runTavrelctl(
     const QStringList& args,
-    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+    const QByteArray& input = QByteArray()) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TAVRELCTL_PATH), args);
+    process.write(input);
+    process.closeWriteChannel();
     CommandRun result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "tavrelctl did not finish: " << args.join(' ').toStdString();

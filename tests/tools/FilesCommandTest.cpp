@@ -183,6 +183,43 @@ TEST_F(FilesCommandTest, ControlCharactersAreRefusedInADescriptionAndShownEscape
     EXPECT_FALSE(r.out.contains(QLatin1Char('\x1b')));
 }
 
+// "files add -": a line a file, each refused with its line number and reason, the good
+// ones written and printed as the list prints them.
+TEST_F(FilesCommandTest, AddFromStandardInputTakesTheGoodLines) {
+    test::touchFile(m_dir.filePath("fs1sys/APPS/STOCK.DBF"));
+    ASSERT_EQ(run({"files", "add", "G:\\APPS\\CUSTOMER.DBF", "Customers"}).exitCode, 0);
+    const QByteArray input =
+        "G:\\APPS\\ORDERS.DBF\tSales orders\r\n"
+        "\n"
+        "G:\\APPS\\MISSING.DBF\tgone\n"
+        "g:\\apps\\customer.dbf\n"
+        "D:\\\tlocal\n"
+        "G:\\APPS\\STOCK.DBF\ttab\there\n"
+        "G:\\APPS\\STOCK.DBF\t\xff\xfe\n"
+        "G:/APPS/orders.dbf\tagain\n"
+        "  G:\\APPS\\STOCK.DBF\tStock  ";
+    const test::CommandRun r = test::runTavrelctl({"files", "add", "-"}, m_environment, input);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, QStringLiteral("2\tG:\\APPS\\ORDERS.DBF\tSales orders\n"
+                                    "3\tG:\\APPS\\STOCK.DBF\tStock\n"));
+    EXPECT_EQ(r.err.split('\n'),
+              (QStringList{
+                  "tavrelctl files add: line 3: Unable to save. No file G:\\APPS\\MISSING.DBF "
+                  "exists on drive G:.",
+                  "tavrelctl files add: line 4: Unable to save. This item already exists.",
+                  "tavrelctl files add: line 5: Invalid file! File must reside on file server.",
+                  "tavrelctl files add: line 6: Unable to save. A description cannot hold control "
+                  "characters (tabs, line breaks, escape codes).",
+                  "tavrelctl files add: line 7: not UTF-8 text",
+                  "tavrelctl files add: line 8: Unable to save. This item already exists.", ""}));
+    EXPECT_EQ(paths(), (QStringList{"G:\\APPS\\CUSTOMER.DBF", "G:\\APPS\\ORDERS.DBF",
+                                    "G:\\APPS\\STOCK.DBF"}));
+
+    const test::CommandRun none = test::runTavrelctl({"files", "add", "-"}, m_environment, "\n");
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.out + none.err, QString());
+}
+
 // Two programs adding at once: each add numbers its entry under the list's lock against
 // the list as it then is, so none is lost.
 TEST_F(FilesCommandTest, ConcurrentAddsKeepEveryEntry) {

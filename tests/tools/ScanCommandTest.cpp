@@ -16,6 +16,7 @@
 
 #include "common/IniSettingsStore.h"
 #include "external/logdb/LogDb.h"
+#include "external/netware/NetWareCodes.h"
 #include "external/netware/SiteFile.h"
 #include "filelist/FileListStore.h"
 #include "monitor/LogWriterLock.h"
@@ -114,7 +115,7 @@ TEST_F(CtlCommandTest, FilesFollowTheEditorsRules) {
     const Refusal refusals[] = {
         {{"files", "add", "g:\\apps\\orders.dbf"}, "Unable to save. This item already exists."},
         {{"files", "add", "G:\\APPS\\MISSING.DBF"},
-         "Invalid file! File must reside on file server."},
+         "Unable to save. No file G:\\APPS\\MISSING.DBF exists on drive G:."},
         {{"files", "add", "D:\\"}, "Invalid file! File must reside on file server."},
         {{"files", "delete", "3"}, "there is no file number 3 (the list has 2 files)"},
         {{"files", "delete", "one"}, "there is no file number one"},
@@ -171,6 +172,64 @@ TEST_F(CtlCommandTest, ScanPrintsTheTreeAsTheWindowShowsIt) {
               QStringLiteral("3,4"));
 
     EXPECT_EQ(run({"scan", "--frobnicate"}).exitCode, 2);
+}
+
+// "files" beside the tree's nodes: the server's own spelling, numbers, lists and an ISO
+// login time with its offset, for programs; what was not looked up is null.
+TEST_F(CtlCommandTest, ScanJsonListsTheFilesForPrograms) {
+    NetWareSite site = test::makeTestSite(m_dir.path());
+    site.servers[0].objects[1].name = QStringLiteral("Alice");
+    site.faults.append({"NWScanConnectionsUsingFile", nwcode::kAccessDenied,
+                        "SYS:APPS\\CUSTOMER.DBF", std::nullopt, QString()});
+    saveSite(site);
+    m_environment.insert("TZ", "Europe/Berlin");
+    IniSettingsStore store = settings();
+    ASSERT_TRUE(SaveFileEntry(store, 1, "G:\\APPS\\ORDERS.DBF", "Orders"));
+    ASSERT_TRUE(SaveFileEntry(store, 2, "G:\\APPS\\GONE.DBF", QString()));
+    ASSERT_TRUE(SaveFileEntry(store, 3, "H:\\CUSTOMER.DBF", QString()));
+
+    const auto files = [&](const QStringList& args) {
+        const test::CommandRun r = run(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out.toUtf8()).object().value("files").toArray();
+    };
+    QJsonArray listed = files({"scan", "--json"});
+    ASSERT_EQ(listed.size(), 3);
+    const QJsonObject orders = listed.at(0).toObject();
+    EXPECT_EQ(orders.value("path").toString(), QStringLiteral("G:\\APPS\\ORDERS.DBF"));
+    EXPECT_EQ(orders.value("description").toString(), QStringLiteral("Orders"));
+    EXPECT_EQ(orders.value("server").toString(), QStringLiteral("FS1"));
+    EXPECT_EQ(orders.value("found"), QJsonValue(true));
+    EXPECT_TRUE(orders.value("error").isNull());
+    const QJsonArray holders = orders.value("holders").toArray();
+    ASSERT_EQ(holders.size(), 3);
+    const QJsonObject alice = holders.at(0).toObject();
+    EXPECT_EQ(alice, (QJsonObject{{"user", "Alice"},
+                                  {"connection", 3},
+                                  {"task", 1},
+                                  {"openMode", "Shareable"},
+                                  {"fileRights", QJsonArray{"Read", "Deny Read"}},
+                                  {"directoryRights", QJsonArray{"Read"}},
+                                  {"locked", false},
+                                  {"loginTime", "2003-06-09T08:05:00+02:00"},
+                                  {"networkAddress", "IPX:0000ABCD:00A0C91E2F30:4003"}}))
+        << QJsonDocument(alice).toJson().toStdString();
+    EXPECT_EQ(holders.at(1).toObject().value("locked"), QJsonValue(true));
+    EXPECT_EQ(holders.at(1).toObject().value("loginTime").toString(),
+              QStringLiteral("2026-12-06T23:59:59+01:00"));
+    EXPECT_EQ(listed.at(1).toObject(), (QJsonObject{{"path", "G:\\APPS\\GONE.DBF"},
+                                                    {"description", ""},
+                                                    {"server", QJsonValue()},
+                                                    {"found", false},
+                                                    {"error", QJsonValue()},
+                                                    {"holders", QJsonArray()}}));
+    EXPECT_EQ(listed.at(2).toObject().value("error").toString(), QStringLiteral("Access denied"));
+
+    listed = files({"scan", "--json", "--no-details"});
+    const QJsonObject bare = listed.at(0).toObject().value("holders").toArray().at(0).toObject();
+    EXPECT_TRUE(bare.value("directoryRights").isNull());
+    EXPECT_TRUE(bare.value("networkAddress").isNull());
+    EXPECT_EQ(bare.value("user").toString(), QStringLiteral("Alice"));
 }
 
 TEST_F(CtlCommandTest, ScanOnTheDemoSite) {

@@ -1,5 +1,8 @@
 #include "FilesCommand.h"
 
+#include <QFile>
+#include <QStringDecoder>
+#include <map>
 #include <optional>
 
 #include "CommandArgs.h"
@@ -29,13 +32,19 @@ const char* const kUsage =
     "                            (control characters shown as \\n, \\t, \\x1b ...)\n"
     "  add PATH [DESCRIPTION]    adds a file on a network drive (G:\\APPS\\ORDERS.DBF);\n"
     "                            the description is cut to 55 characters\n"
+    "  add -                     adds the files of standard input, a PATH, TAB,\n"
+    "                            DESCRIPTION line each (UTF-8; empty lines skipped): each\n"
+    "                            added file is printed as list prints it, each refused\n"
+    "                            line with its number and the reason; the good lines are\n"
+    "                            written all the same, in one change of the list\n"
     "  delete N                  removes file number N; later files move up; its open\n"
     "                            rows in the usage log are closed\n"
     "\n"
     "add and delete are written to the journal of actions (tavrelctl actions).\n"
     "\n"
-    "Exit status 0 done, 1 refused (nothing written), 2 bad usage or unreadable settings,\n"
-    "3 done but not journaled (the usage log could not be written; said on stderr).\n";
+    "Exit status 0 done, 1 refused (nothing written; for add -, a line or more refused),\n"
+    "2 bad usage or unreadable settings, 3 done but not journaled (the usage log could not\n"
+    "be written; said on stderr).\n";
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
@@ -58,7 +67,9 @@ int add(const QStringList& words, QTextStream& err) {
     const QString description = words.mid(1).join(QLatin1Char(' '));
     const AddFileResult result =
         addMonitoredFile(context.settings(), context.drives(), words.at(0), description);
-    const QString failure = result == AddFileResult::Saved ? QString() : addFileMessage(result);
+    const QString failure = result == AddFileResult::Saved
+                                ? QString()
+                                : addFileMessage(result, printableText(words.at(0)));
     if (!failure.isEmpty()) {
         err << failure << '\n';
     }
@@ -66,6 +77,74 @@ int add(const QStringList& words, QTextStream& err) {
         context.settings(),
         {fileJournalEntry(context.drives(), journal::kAddFile, words.at(0), description, failure)},
         failure.isEmpty() ? kDone : kRefused, err);
+}
+
+// More than a list can hold in any spelling: the rest of such an input is not read.
+constexpr qint64 kMaxInputBytes = 16 * 1024 * 1024;
+
+int addFromInput(QTextStream& out, QTextStream& err) {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) {
+        err << "tavrelctl files add: standard input cannot be read\n";
+        return kBadUsage;
+    }
+    const QByteArray text = input.read(kMaxInputBytes + 1);
+    if (text.size() > kMaxInputBytes) {
+        err << "tavrelctl files add: standard input holds more than " << kMaxInputBytes
+            << " bytes; give the list in parts\n";
+        return kBadUsage;
+    }
+    QList<FileToAdd> files;
+    QList<int> lineOf;                // the input line of each file
+    std::map<int, QString> refusals;  // by line
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines.at(i);
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        if (line.trimmed().isEmpty()) {
+            continue;
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString decoded = decoder(line);
+        if (decoder.hasError()) {
+            refusals[int(i + 1)] = QStringLiteral("not UTF-8 text");
+            continue;
+        }
+        const qsizetype tab = decoded.indexOf(QLatin1Char('\t'));
+        files.append({decoded.left(tab).trimmed(), tab < 0 ? QString() : decoded.mid(tab + 1)});
+        lineOf.append(int(i + 1));
+    }
+    CtlSession session(err);
+    QList<AddedFile> added;
+    if (!files.isEmpty()) {
+        if (!session.start()) {
+            return kRefused;
+        }
+        added = addMonitoredFiles(session.context().settings(), session.context().drives(), files);
+    }
+    QList<JournalEntry> journal;
+    for (qsizetype k = 0; k < added.size(); ++k) {
+        const int number = added[k].number;
+        QString failure;
+        if (added[k].result == AddFileResult::Saved) {
+            SettingsStore& store = session.context().settings();
+            out << number << '\t' << printableText(fileEntryPath(store, number)) << '\t'
+                << printableText(fileDescription(store, number)) << '\n';
+        } else {
+            failure = addFileMessage(added[k].result, printableText(files[k].path));
+            refusals[lineOf[k]] = failure;
+        }
+        journal.append(fileJournalEntry(session.context().drives(), journal::kAddFile,
+                                        files[k].path, files[k].description, failure));
+    }
+    for (const auto& [line, reason] : refusals) {
+        err << "tavrelctl files add: line " << line << ": " << reason << '\n';
+    }
+    const int status = refusals.empty() ? kDone : kRefused;
+    return journal.isEmpty() ? status
+                             : journalActions(session.context().settings(), journal, status, err);
 }
 
 int remove(SettingsStore& store, const QString& word, QTextStream& err) {
@@ -130,6 +209,9 @@ int runFilesCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (command == QLatin1String("list") && words.isEmpty()) {
         return list(store, out);
+    }
+    if (command == QLatin1String("add") && words == QStringList{QStringLiteral("-")}) {
+        return addFromInput(out, err);
     }
     if (command == QLatin1String("add") && !words.isEmpty()) {
         return add(words, err);

@@ -23,6 +23,7 @@
 #include "monitor/LogLocation.h"
 #include "monitor/ReleaseWatch.h"
 #include "monitor/ScanCycle.h"
+#include "monitor/ScanFilesJson.h"
 #include "monitor/ScanRecorder.h"
 #include "monitor/UsageLog.h"
 
@@ -35,8 +36,13 @@ const char* const kScanUsage =
     "\n"
     "Scans the monitored files once, with the tree options of the program, and prints the\n"
     "tree: a node a line, indented two spaces a level, then \"Status: \" and the final\n"
-    "status. --no-details leaves out the detail lines; --json prints\n"
-    "{\"status\": ..., \"nodes\": [{\"text\", \"tag\", \"image\", \"children\"}]}.\n"
+    "status. --no-details leaves out the detail lines. --json prints\n"
+    "{\"status\": ..., \"nodes\": [...], \"files\": [...]}: \"nodes\" the tree as\n"
+    "{\"text\", \"tag\", \"image\", \"children\"} objects, \"files\" made for programs: per\n"
+    "monitored file \"path\", \"description\", \"server\", \"found\", \"error\" and \"holders\",\n"
+    "each holder with \"user\", \"connection\", \"task\", \"openMode\", \"fileRights\",\n"
+    "\"directoryRights\", \"locked\", \"loginTime\" (ISO 8601) and \"networkAddress\"\n"
+    "(\"directoryRights\" and \"networkAddress\" are null with --no-details).\n"
     "Control characters in the text are shown as \\n, \\t, \\x1b ...; --json keeps them.\n"
     "Exit status 0 when the scan ended normally and read who holds every file; 1 when it\n"
     "did not end normally, or the users of a file could not be read (its line says\n"
@@ -202,19 +208,24 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     AppContext& context = session.context();
     const TreeOptions tree = loadTreeOptions(context.settings());
     HeadlessScan scan(context);
-    ScanFileTable files;
-    scan.cycle.setFinished([&files](const ScanFileTable& scanned) { files = scanned; });
+    // A normal end erases the scan's table; an aborted scan keeps it.
+    std::optional<ScanFileTable> finished;
+    scan.cycle.setFinished([&finished](const ScanFileTable& files) { finished = files; });
     const ScanOutcome outcome = scan.run(
         {tree.Pictures != 0, tree.UserDetails != 0 && !parsed->has("no-details"), false, false});
     if (parsed->has(QStringLiteral("json"))) {
-        const QJsonObject document{{QStringLiteral("status"), finalStatus(scan.view)},
-                                   {QStringLiteral("nodes"), scan.view.treeJson()}};
+        const QJsonObject document{
+            {QStringLiteral("status"), finalStatus(scan.view)},
+            {QStringLiteral("nodes"), scan.view.treeJson()},
+            {QStringLiteral("files"),
+             scanFilesJson(finished.value_or(scan.cycle.ScanFiles()), context.settings())}};
         out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     } else {
         out << scan.view.treeText() << "Status: " << printableText(finalStatus(scan.view)) << '\n';
     }
-    return outcome == ScanOutcome::Completed ? scanStatus(files, context.netware().scanProblem())
-                                             : kScanNotCompleted;
+    return outcome == ScanOutcome::Completed
+               ? scanStatus(finished.value_or(ScanFileTable{}), context.netware().scanProblem())
+               : kScanNotCompleted;
 }
 
 int runLogCommand(const QStringList& args, QTextStream& out, QTextStream& err) {

@@ -38,7 +38,8 @@ const CommandGroup kGroups[] = {
     {"unlock-all", "release the file locks this workstation holds", tavrel::runUnlockAllCommand},
     {"actions", "the journal of the operator's actions, newest first", tavrel::runActionsCommand},
     {"details", "one day of the usage log with every stay", tavrel::runDetailsCommand},
-    {"site", "show and edit the emulated NetWare site", tavrel::runSiteCommand},
+    {"site", "show the site's servers (emulated NetWare or Samba), edit an emulated one",
+     tavrel::runSiteCommand},
     {"query", "run an SQL statement on the usage log and print its rows", tavrel::runQueryCommand},
 };
 
@@ -52,7 +53,11 @@ void printUsage(QTextStream& stream) {
         stream << "  " << QString::fromLatin1(group.name).leftJustified(12) << group.summary
                << "\n";
     }
-    stream << "\n\"tavrelctl COMMAND help\" describes a command.\n";
+    stream
+        << "\nThe site file is the one TAVREL_SITE names, else site.json in the program's folder\n"
+           "(~/.local/share/Tavrel when that cannot be written; TAVREL_HOME overrides both):\n"
+           "an emulated NetWare site, or a Samba server when its \"backend\" is \"samba\".\n"
+           "\n\"tavrelctl COMMAND help\" describes a command.\n";
 }
 
 }  // namespace

@@ -7,10 +7,36 @@
 
 #include "common/Module1.h"
 #include "external/netware/SiteIndex.h"
+#include "external/netware/VolumePath.h"
 
 namespace tavrel {
 
 namespace {
+
+// Samba before 4.16 has no smbstatus --json: it refuses the option, or prints its text
+// answer (which names its version). "" when the output is neither.
+QString tooOldForJson(const CommandOutput& output) {
+    const QString out = QString::fromLocal8Bit(output.out);
+    const bool refused =
+        output.exitCode != 0 &&
+        QString::fromLocal8Bit(output.err + output.out).contains(QLatin1String("json"));
+    const bool text = output.exitCode == 0 && !out.trimmed().startsWith(QLatin1Char('{')) &&
+                      out.contains(QLatin1String("Samba version"));
+    if (!output.started || output.timedOut || (!refused && !text)) {
+        return QString();
+    }
+    static const QRegularExpression version(QStringLiteral("Samba version (\\S+)"));
+    const QString named = version.match(out).captured(1);
+    return QStringLiteral(
+               "the server's Samba%1 is too old for smbstatus --json: Samba %2 or "
+               "later is needed")
+        .arg(named.isEmpty() ? QString() : QStringLiteral(" (") + named + QLatin1Char(')'),
+             QLatin1String(kSambaJsonVersion));
+}
+
+QString trusteeOfFile(quint32 object, const QString& upperVolumePath) {
+    return QString::number(object) + QLatin1Char('|') + upperVolumePath;
+}
 
 bool safeWord(const QString& text) {
     static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_.$-]{1,80}$"));
@@ -47,7 +73,9 @@ QString SambaNetWare::readServer() {
     const CommandOutput output = m_runner(m_config.statusCommand);
     QString problem;
     std::optional<SambaStatus> status;
-    if (!commandSucceeded(output)) {
+    if (const QString tooOld = tooOldForJson(output); !tooOld.isEmpty()) {
+        problem = tooOld;
+    } else if (!commandSucceeded(output)) {
         problem = commandFailureText(m_config.statusCommand, output);
     } else {
         QString error;
@@ -93,6 +121,18 @@ QString SambaNetWare::readServer() {
         };
     }
     SambaSite built = buildSambaSite(m_config, *status, m_numbers, rights);
+    QHash<QString, int> trusteeOfFileIndex;
+    const QList<SiteTrustee>& trustees = built.site.servers.constFirst().trustees;
+    for (qsizetype t = 0; t < trustees.size(); ++t) {
+        const std::optional<VolumePath> path = parseVolumePath(trustees[t].path);
+        if (path) {
+            trusteeOfFileIndex.insert(
+                trusteeOfFile(
+                    trustees[t].object,
+                    (path->volume + QLatin1Char(':') + joinComponents(path->components)).toUpper()),
+                int(t));
+        }
+    }
     const QString unsound = setSite(std::move(built.site));
     if (!unsound.isEmpty()) {
         m_problem = QStringLiteral("Samba server not read: its answer does not fit: ") + unsound;
@@ -112,6 +152,7 @@ QString SambaNetWare::readServer() {
     for (const SambaSession& session : status->sessions) {
         m_liveSessions.insert(session.id);
     }
+    m_trusteeOfFile = std::move(trusteeOfFileIndex);
     m_problem = built.notes.join(QStringLiteral("; "));
     return QString();
 }
@@ -271,15 +312,22 @@ NWCCODE SambaNetWare::NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 objec
                                                QByteArray& trusteePath) {
     ensureFresh();
     // A user's rights are read per file: only the assignment on the file last parsed is
-    // answered, so the rights shown are those of the file and not of another one.
-    for (;;) {
-        const NWCCODE code = EmulatedNetWare::NWScanObjectTrusteePaths(
-            conn, objectID, volNum, iterHandle, accessRights, trusteePath);
-        if (code != nwcode::kSuccessful || trusteePath.isEmpty() || trusteePath.at(0) == '\0' ||
-            BytesToString(trusteePath).toUpper() == m_lastParsed) {
-            return code;
-        }
+    // answered, so the rights shown are those of the file and not of another one. The
+    // enumeration goes straight to it, as a user may hold thousands of files.
+    const int t = iterHandle == 0xFFFF
+                      ? m_trusteeOfFile.value(trusteeOfFile(objectID, m_lastParsed), -1)
+                      : -1;
+    if (t >= 0 && t < 0xFFFF) {
+        // The emulated enumeration answers the user's first assignment after the handle.
+        iterHandle = t == 0 ? quint16(0xFFFF) : quint16(t - 1);
+        return EmulatedNetWare::NWScanObjectTrusteePaths(conn, objectID, volNum, iterHandle,
+                                                         accessRights, trusteePath);
     }
+    // No assignment on the file, or it was answered: the list ends.
+    accessRights = 0;
+    trusteePath = QByteArray(1, '\0');
+    iterHandle = 0xFFFF;
+    return nwcode::kSuccessful;
 }
 
 NWCCODE SambaNetWare::NWSendBroadcastMessage(NWCONN_HANDLE, const QByteArray&,

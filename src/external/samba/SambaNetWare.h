@@ -10,6 +10,9 @@
 
 namespace tavrel {
 
+// The first Samba whose smbstatus prints --json.
+inline constexpr const char* kSambaJsonVersion = "4.16";
+
 // The NetWare client over a Samba server. Each scan reads the server once, with one
 // smbstatus call, into the site model the emulated client answers from; clearing a
 // connection closes that client's shares with smbcontrol. Broadcast messages and
@@ -76,6 +79,9 @@ private:
     // The spellings of the open files' volume paths, by the upper-cased path.
     QHash<QString, QStringList> m_spellings;
     QString m_lastParsed;  // VOL:PATH of the last parsed path, upper-cased
+    // Where each user's assignment on a file stands in the server's trustee list, by
+    // object ID and upper-cased VOL:PATH (trusteeOfFile).
+    QHash<QString, int> m_trusteeOfFile;
     bool m_fresh = false;
     int m_reads = 0;
 };

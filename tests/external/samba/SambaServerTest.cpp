@@ -87,6 +87,7 @@ TEST_F(SambaServerTest, ScansShowWhoHoldsWhatAsTheServerDecided) {
     const QString details1 = out.mid(user1, user2 > user1 ? user2 - user1 : -1);
     EXPECT_TRUE(details1.contains("File Rights: Read,Write,Deny Write\n")) << out.toStdString();
     EXPECT_TRUE(details1.contains("Locked: Yes\n"));
+    EXPECT_TRUE(details1.contains("Directory Rights: Read,Write,Create,Delete,FileScan,Modify\n"));
     EXPECT_TRUE(details1.contains("Network Address: IP:127.0.0.1\n"));
     EXPECT_TRUE(out.contains("Status: Idle\n"));
     EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[2]", "TAVRELSMB1", "TAVRELSMB2",
@@ -135,10 +136,16 @@ TEST_F(SambaServerTest, TheUsageLogFollowsTheServerAndKeepsItsRowsWhenItCannotBe
     // A status command that fails, or prints what is not its answer: the log closes nobody
     // although user 2 has left meanwhile, and the reason is printed.
     second->close();
+    QStringList textAnswer = m_server.statusCommand();  // as a Samba before 4.16 answers
+    textAnswer.removeAll("--json");
     const struct {
         QStringList command;
         const char* says;
     } failures[] = {
+        {textAnswer, "tavrelctl log: Samba server not read: the server's Samba (4."},
+        {{"sh", "-c", "echo 'smbstatus: --json: unknown option' >&2; exit 1"},
+         "tavrelctl log: Samba server not read: the server's Samba is too old for smbstatus "
+         "--json: Samba 4.16 or later is needed"},
         {{"false"}, "tavrelctl log: Samba server not read: false failed with exit code 1"},
         {{"echo", "{\"sessions\": {"},
          "tavrelctl log: Samba server not read: echo printed what is "

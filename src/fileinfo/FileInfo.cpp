@@ -63,9 +63,9 @@ void FileInfo::createControls() {
         const int row = left ? int(i) : int(i) - kLeftColumnBoxes;
         Check[i] = new QCheckBox(QLatin1String(boxes[i].caption), Frame2);
         Check[i]->setGeometry(twips(left ? 120 : 1800, 270 + row * kBoxRowTwips, 1740, 270));
-        Check[i]->setTristate(true);
         Check[i]->setEnabled(false);
-        // The boxes show the server's record; a click must not seem to change it.
+        // The boxes show the server's record: a set attribute is a checked box, and
+        // neither a click nor a key changes it.
         Check[i]->setAttribute(Qt::WA_TransparentForMouseEvents);
         Check[i]->setFocusPolicy(Qt::NoFocus);
     }
@@ -143,7 +143,7 @@ void FileInfo::fill(const FileInfoFields& fields) {
     const auto& boxes = attributeBoxes();
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         const bool set = (fields.record.attributes & boxes[i].bit) != 0;
-        Check[i]->setCheckState(set ? Qt::PartiallyChecked : Qt::Unchecked);
+        Check[i]->setCheckState(set ? Qt::Checked : Qt::Unchecked);
         Check[i]->setEnabled(set);
     }
 }

@@ -10,19 +10,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// A part of a date: one to four digits.
-bool isDatePart(const QString& part) {
-    if (part.isEmpty() || part.size() > 4) {
-        return false;
-    }
-    for (const QChar c : part) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A list cell padded on the right to eight characters; a longer cell is taken whole.
 QString summaryCell(const QString& cell) {
     return cell.leftJustified(8, QLatin1Char(' '), false);
@@ -31,7 +18,8 @@ QString summaryCell(const QString& cell) {
 }  // namespace
 
 bool acceptsDateKey(int keyAscii) {
-    return keyAscii == 8 || (keyAscii >= 45 && keyAscii <= 57);
+    const bool printable = keyAscii >= 32 && keyAscii != 127;
+    return !printable || (keyAscii >= 45 && keyAscii <= 57);
 }
 
 QString normaliseDateText(const QString& text) {
@@ -44,32 +32,13 @@ QString normaliseDateText(const QString& text) {
     return normal;
 }
 
-std::optional<QDate> parseDateBox(const QString& text) {
-    const QStringList parts = normaliseDateText(text.trimmed()).split(QLatin1Char('/'));
-    if (parts.size() != 3) {
-        return std::nullopt;
+std::optional<QDate> parseDateBox(const QString& text, const QDate& today) {
+    const QString normal = normaliseDateText(text.trimmed());
+    QList<QStringView> parts;
+    for (const QStringView part : QStringView(normal).split(QLatin1Char('/'))) {
+        parts.append(part);
     }
-    for (const QString& part : parts) {
-        if (!isDatePart(part)) {
-            return std::nullopt;
-        }
-    }
-    const int a = parts[0].toInt();
-    const int b = parts[1].toInt();
-    const int c = parts[2].toInt();
-    QDate date;
-    if (parts[0].size() == 4) {
-        date = QDate(a, b, c);
-    } else if (parts[2].size() == 4) {
-        date = QDate(c, a, b);
-        if (!date.isValid()) {
-            date = QDate(c, b, a);
-        }
-    }
-    if (!date.isValid()) {
-        return std::nullopt;
-    }
-    return date;
+    return readDateParts(parts, today.year());
 }
 
 QString dateBoxText(const QDate& day) {

@@ -16,18 +16,20 @@ namespace tavrel {
 // The date box holds at most this many characters.
 inline constexpr int kDateBoxLength = 10;
 
-// True for the keys the date box takes: the digits, "-", "." and "/" (characters 45 to 57)
-// and Backspace (8). Every other key, Enter included, is swallowed.
+// True for the keys the date box takes: of the printable characters only the digits, "-",
+// "." and "/" (45 to 57); keys that type no character (Backspace, Tab, Delete, Return, Esc:
+// codes below 32 and 127) do what they do in any text box.
 bool acceptsDateKey(int keyAscii);
 
 // The date box text with "-" or "." made "/" (only the first of the two that occurs).
 QString normaliseDateText(const QString& text);
 
-// The day a date box text names, or nothing ("Invalid date"). Spaces around it are
-// ignored. Read as month/day/year when that is a valid date, else as day/month/year
-// (12-01-2003 is 1 December, 1.12.2003 is 12 January); a four-digit first part reads
-// year/month/day. Years have four digits.
-std::optional<QDate> parseDateBox(const QString& text);
+// The day a date box text names, or nothing ("Invalid date"), read as the query window
+// reads a date literal (readDateParts): month/day/year when that is a valid date, else
+// day/month/year (12-01-2003 is 1 December, 1.12.2003 is 12 January); a four-digit first
+// part reads year/month/day; 12/1/03 is 2003, 12/1/95 is 1995; 12/1 is in today's year.
+// Spaces around it are ignored.
+std::optional<QDate> parseDateBox(const QString& text, const QDate& today = QDate::currentDate());
 
 // A day as the date box shows it at first: mm/dd/yyyy, which reads back as the same day.
 QString dateBoxText(const QDate& day);

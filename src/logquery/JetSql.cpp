@@ -191,38 +191,15 @@ int parseNumber(QStringView text, bool* ok) {
     return *ok ? text.toInt() : 0;
 }
 
-// The ISO date of a literal's inside: yyyy-mm-dd, or month/day/year (read as day/month
-// when that is no date), the year in two digits meaning 1930 to 2029.
+// The ISO date of a literal's inside.
 std::optional<QString> dateLiteral(QStringView inner) {
     inner = inner.trimmed();
     const QChar separator = inner.contains(QLatin1Char('/')) ? QLatin1Char('/') : QLatin1Char('-');
-    const QList<QStringView> parts = inner.split(separator);
-    if (parts.size() != 3) {
+    const std::optional<QDate> date = readDateParts(inner.split(separator));
+    if (!date) {
         return std::nullopt;
     }
-    bool ok[3];
-    const int numbers[3] = {parseNumber(parts[0], &ok[0]), parseNumber(parts[1], &ok[1]),
-                            parseNumber(parts[2], &ok[2])};
-    if (!ok[0] || !ok[1] || !ok[2]) {
-        return std::nullopt;
-    }
-    QDate date;
-    if (parts[0].size() == 4) {
-        date = QDate(numbers[0], numbers[1], numbers[2]);
-    } else {
-        int year = numbers[2];
-        if (parts[2].size() <= 2) {
-            year += year < 30 ? 2000 : 1900;
-        }
-        date = QDate(year, numbers[0], numbers[1]);
-        if (!date.isValid()) {
-            date = QDate(year, numbers[1], numbers[0]);
-        }
-    }
-    if (!date.isValid()) {
-        return std::nullopt;
-    }
-    return date.toString(Qt::ISODate);
+    return date->toString(Qt::ISODate);
 }
 
 const FunctionRule* functionRule(QStringView name, bool postgres) {
@@ -363,6 +340,35 @@ const QList<JetTranslationRule>& jetTranslationRules() {
          QStringLiteral("'text', \"name\", \"user\"")},
     };
     return rules;
+}
+
+std::optional<QDate> readDateParts(const QList<QStringView>& parts, std::optional<int> thisYear) {
+    if (parts.size() != 3 && !(parts.size() == 2 && thisYear)) {
+        return std::nullopt;
+    }
+    bool ok[3] = {true, true, true};
+    const int numbers[3] = {parseNumber(parts[0], &ok[0]), parseNumber(parts[1], &ok[1]),
+                            parts.size() == 3 ? parseNumber(parts[2], &ok[2]) : *thisYear};
+    if (!ok[0] || !ok[1] || !ok[2]) {
+        return std::nullopt;
+    }
+    QDate date;
+    if (parts.size() == 3 && parts[0].size() == 4) {
+        date = QDate(numbers[0], numbers[1], numbers[2]);
+    } else {
+        int year = numbers[2];
+        if (parts.size() == 3 && parts[2].size() <= 2) {
+            year += year < 30 ? 2000 : 1900;
+        }
+        date = QDate(year, numbers[0], numbers[1]);
+        if (!date.isValid()) {
+            date = QDate(year, numbers[1], numbers[0]);
+        }
+    }
+    if (!date.isValid()) {
+        return std::nullopt;
+    }
+    return date;
 }
 
 QString translateJetSql(const QString& statement, LogDb::Engine engine) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringView>
+#include <optional>
 
 #include "external/logdb/LogDb.h"
 
@@ -27,6 +30,13 @@ const QList<JetTranslationRule>& jetTranslationRules();
 // its forms, and besides: "texts" become 'texts', [names] "names" (a column of table Log
 // in lower case, as the shared log spells its columns), and the column User "user".
 QString translateJetSql(const QString& statement, LogDb::Engine engine = LogDb::Engine::SQLite);
+
+// The day a date literal's parts name (split at its "/" or "-", each one to four digits):
+// year/month/day when the first part has four digits, else month/day/year, read as
+// day/month/year when that is no date; a year of one or two digits is 1930 to 2029 (30
+// to 99 are 19xx, 00 to 29 20xx). Given thisYear, month/day alone is a day of that year.
+std::optional<QDate> readDateParts(const QList<QStringView>& parts,
+                                   std::optional<int> thisYear = std::nullopt);
 
 // An SQLite statement without its outermost ORDER BY clause (up to a LIMIT that follows
 // it, which stays): the same rows in any order, for counting them without sorting.

@@ -61,11 +61,13 @@ std::optional<QString> QueryExports::copyRecords(ResultSet& result) {
                                            kAppTitle, MessageIcon::Question);
     int spaces = 0;
     if (!commas) {
-        const std::optional<int> answer = querytext::copySpaces(
+        const QString text =
             m_prompts.inputBox({QStringLiteral("Number of spaces between field values"), kAppTitle,
-                                QStringLiteral("2")}));
+                                QStringLiteral("2")});
+        const std::optional<int> answer = querytext::copySpaces(text);
         if (!answer) {
-            return std::nullopt;
+            const QString problem = querytext::copySpacesProblem(text);
+            return problem.isEmpty() ? std::nullopt : std::optional(problem);
         }
         spaces = *answer;
     }

@@ -22,7 +22,8 @@ public:
 
     // The status text after printing, or after writing the PDF where there is no printer.
     QString printRecords(ResultSet& result, const QString& statementText);
-    // The status text, or nothing when the operator copied nothing.
+    // The status text, or nothing when the operator copied nothing (a spaces answer out
+    // of range is a status text saying the range).
     std::optional<QString> copyRecords(ResultSet& result);
     // The file written, or nothing (the operator cancelled, or was told what went wrong).
     std::optional<QString> saveCsv(ResultSet& result);

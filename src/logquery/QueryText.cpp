@@ -1,5 +1,6 @@
 #include "logquery/QueryText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
@@ -142,7 +143,10 @@ QString sortLabel(const QString& field, bool ascending) {
                       : QStringLiteral("' in descending order"));
 }
 
-std::optional<int> copySpaces(const QString& answer) {
+namespace {
+
+// The number a spaces answer holds, rounded half to even; nothing when it holds none.
+std::optional<double> spacesNumber(const QString& answer) {
     const QString trimmed = trimSpaces(answer);
     if (trimmed.isEmpty()) {
         return std::nullopt;
@@ -152,14 +156,36 @@ std::optional<int> copySpaces(const QString& answer) {
     if (!ok) {
         value = QLocale::system().toDouble(trimmed, &ok);
     }
-    if (!ok || !std::isfinite(value)) {
+    if (!ok || std::isnan(value)) {
         return std::nullopt;
     }
-    const double rounded = std::nearbyint(value);  // the default mode rounds half to even
-    if (rounded < 0 || rounded > 99) {
+    return std::nearbyint(value);  // the default mode rounds half to even
+}
+
+}  // namespace
+
+std::optional<int> copySpaces(const QString& answer) {
+    const std::optional<double> rounded = spacesNumber(answer);
+    if (!rounded || *rounded < 0 || *rounded > 99) {
         return std::nullopt;
     }
-    return static_cast<int>(rounded);
+    return static_cast<int>(*rounded);
+}
+
+QString copySpacesProblem(const QString& answer) {
+    return spacesNumber(answer) && !copySpaces(answer) ? querytexts::kSpacesRange : QString();
+}
+
+MessageBoxRequest saveSqlQuestion(const QString& path, bool exists) {
+    const QString name = QDir::toNativeSeparators(path);
+    if (exists) {
+        return {name + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                QStringLiteral("Save File"), MessageIcon::Exclamation, MessageButtons::YesNo,
+                MessageAnswer::No};
+    }
+    return {name + QStringLiteral(" does not exist.\nDo you want to create it?"),
+            QStringLiteral("Save File"), MessageIcon::Question, MessageButtons::YesNo,
+            MessageAnswer::Yes};
 }
 
 QString csvFileName(const QString& answer) {

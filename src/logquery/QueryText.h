@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "common/Prompts.h"
+
 namespace tavrel {
 
 // The texts and statement rules of the query window, kept apart from its widgets.
@@ -55,6 +57,13 @@ QString sortLabel(const QString& field, bool ascending);
 // Copy's spaces answer: trimmed, a number, rounded half to even, from 0 to 99; anything
 // else copies nothing.
 std::optional<int> copySpaces(const QString& answer);
+// What the operator is told when a spaces answer copies nothing: the allowed range for a
+// number outside it; "" for an empty answer or one that is no number (nothing is said).
+QString copySpacesProblem(const QString& answer);
+
+// The question Save SQL asks before it writes path (the name with its extension), so the
+// operator decides on the very file written: replace the file there, or create one.
+MessageBoxRequest saveSqlQuestion(const QString& path, bool exists);
 
 // The CSV file name from the answer: lower case, ".csv" appended unless present. Empty
 // when the answer names a folder (a path separator or "..") or nothing.
@@ -76,6 +85,8 @@ inline const QString kFileSaved = QStringLiteral("File saved");
 inline const QString kSqlCleared = QStringLiteral("SQL cleared");
 inline const QString kSqlFilter = QStringLiteral("SQL Files (*.sql)|*.sql");
 inline const QString kUnableToCreate = QStringLiteral("Unable to create ");
+inline const QString kSpacesRange =
+    QStringLiteral("Nothing copied: the number of spaces must be from 0 to 99.");
 }  // namespace querytexts
 
 }  // namespace tavrel

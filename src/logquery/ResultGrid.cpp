@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -53,18 +54,30 @@ void ResultGrid::setDatabase(const LogDb& db) {
 bool ResultGrid::requery(const QString& statement) {
     const QString previous = m_result.statement();
     const bool previousOnlyRead = m_result.readOnly();
+    // Where the grid stood, to come back to when the statement fails.
+    const QModelIndex current = DataGrid1->currentIndex();
+    const int row = current.row();
+    const int column = current.column();
+    const int scrolled = DataGrid1->verticalScrollBar()->value();
+    const QString caption = Adodc1->caption();
     m_error = {};
-    bool ok = m_result.run(statement);
-    if (!ok) {
-        m_error = m_result.error();
-        if (previousOnlyRead) {
-            m_result.run(previous, ResultSet::RunMode::OnlyReading);
-        }
+    if (m_result.run(statement)) {
+        DataGrid1->horizontalHeader()->setSortIndicatorShown(false);
+        fitColumns();
+        setCurrentRecord(1);
+        return true;
     }
-    DataGrid1->horizontalHeader()->setSortIndicatorShown(false);
-    fitColumns();
-    setCurrentRecord(1);
-    return ok;
+    m_error = m_result.error();
+    if (previousOnlyRead) {
+        // The grid comes back as it was: the same record current, the same caption.
+        m_result.run(previous, ResultSet::RunMode::OnlyReading);
+        if (row >= 0 && row < m_result.rowCount()) {
+            DataGrid1->setCurrentIndex(m_result.index(row, column));
+        }
+        DataGrid1->verticalScrollBar()->setValue(scrolled);
+        Adodc1->setCaption(caption);
+    }
+    return false;
 }
 
 void ResultGrid::fitColumns() {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -235,13 +236,17 @@ void frmData::Command2_Click() {
     request.title = QStringLiteral("Save File");
     request.filter = querytexts::kSqlFilter;
     request.initialFolder = m_context.AppFolder;
-    request.confirmOverwrite = true;
-    request.confirmCreate = true;
+    // The question is asked here, of the name with its extension, which the dialog never
+    // sees.
     QString path = StripAtNul(m_context.prompts().saveFileName(request));
     if (path.isEmpty()) {
         return;
     }
     path = querytext::sqlFilePath(path);
+    if (m_context.prompts().messageBox(querytext::saveSqlQuestion(path, QFileInfo::exists(path))) !=
+        MessageAnswer::Yes) {
+        return;
+    }
     QString error;
     bool saved = false;
     {

@@ -145,30 +145,22 @@ void frmDetails::Text1_KeyPress(int& KeyAscii) {
 
 bool frmDetails::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1 && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        int KeyAscii = 0;
-        if (key->key() == Qt::Key_Escape) {
-            return QDialog::eventFilter(watched, event);  // the window's key: it closes
-        }
-        if (key->key() == Qt::Key_Backspace) {
-            KeyAscii = 8;
-        } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            KeyAscii = 13;
-        } else if (!key->text().isEmpty()) {
-            KeyAscii = key->text().at(0).unicode();
-        } else {
-            return QDialog::eventFilter(watched, event);  // moving keys: no character
-        }
-        Text1_KeyPress(KeyAscii);
-        if (KeyAscii == 0) {
-            return true;
+        // Only a key that types a character is filtered: moving keys, Tab, Delete, Return
+        // and Esc act as in any text box.
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        int KeyAscii = text.isEmpty() ? 0 : text.at(0).unicode();
+        if (KeyAscii != 0) {
+            Text1_KeyPress(KeyAscii);
+            if (KeyAscii == 0) {
+                return true;
+            }
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void frmDetails::cmdGo_Click() {
-    const std::optional<QDate> day = parseDateBox(Text1->text());
+    const std::optional<QDate> day = parseDateBox(Text1->text(), m_context.clock().now().date());
     if (!day) {
         Text1->setFocus();
         setStatus(QStringLiteral("Invalid date"));

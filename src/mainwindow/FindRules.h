@@ -33,5 +33,7 @@ QString findLabelFor(FindSettings::Kind kind);
 inline const QString kFindingText = QStringLiteral("Finding...");
 inline const QString kFoundText = QStringLiteral("Found");
 inline const QString kNotFoundText = QStringLiteral("Not found");
+// Find pressed while a scan rebuilds the tree.
+inline const QString kScanRunningText = QStringLiteral("A scan is running");
 
 }  // namespace tavrel

@@ -7,16 +7,13 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidgetItemIterator>
 #include <algorithm>
-#include <array>
 
 #include "about/AboutText.h"
 #include "about/frmAbout.h"
@@ -29,6 +26,7 @@
 #include "common/Platform.h"
 #include "common/Prompts.h"
 #include "common/SettingsStore.h"
+#include "common/Twips.h"
 #include "common/WindowGestures.h"
 #include "external/netware/NetWareClient.h"
 #include "fileinfo/FileInfo.h"
@@ -40,12 +38,14 @@
 #include "mainwindow/KeyTable.h"
 #include "mainwindow/NodeTree.h"
 #include "mainwindow/PopupRules.h"
+#include "mainwindow/StatusLine.h"
 #include "mainwindow/SystemTrayPort.h"
 #include "mainwindow/TreeNodeRules.h"
 #include "mainwindow/TreeOptions.h"
 #include "mainwindow/UserActions.h"
 #include "mainwindow/frmFind.h"
 #include "monitor/LogLocation.h"
+#include "monitor/ScanTexts.h"
 
 namespace tavrel {
 
@@ -70,8 +70,6 @@ constexpr int kKeyRole = Qt::UserRole + 1;
 constexpr Qt::ItemFlags kNodeFlags =
     Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
 
-const QString kShowTreeOptions = QStringLiteral("Show Tree Options");
-const QString kHideTreeOptions = QStringLiteral("Hide Tree Options");
 const QString kCollapseAllCaption = QStringLiteral("Collapse All [F3]");
 
 // The client area, in pixels.
@@ -81,34 +79,6 @@ constexpr int kStatusBarHeight = 375 / 15;
 // A caption that does not fit its place at the window's font gets a smaller one.
 constexpr int kFontPixels = 11;
 constexpr int kMinFontPixels = 8;
-
-// Positions are given in twips, fifteen to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-struct ButtonTip {
-    QPushButton* Form1::*button;
-    QString tip;
-};
-
-// The eleven buttons that carry a tool tip while button tips are on.
-const std::array<ButtonTip, 11>& buttonTips() {
-    static const std::array<ButtonTip, 11> tips = {{
-        {&Form1::cmdScan, QStringLiteral(" Scan files in the tree for users ")},
-        {&Form1::cmdExpand, QStringLiteral(" Expand/Collapse all tree items ")},
-        {&Form1::cmdAddFile, QStringLiteral(" Add a file to the tree ")},
-        {&Form1::cmdEditFile, QStringLiteral(" Edit the selected file in the tree ")},
-        {&Form1::cmdDeleteFile, QStringLiteral(" Delete the selected file in the tree ")},
-        {&Form1::cmdFind, QStringLiteral(" Find a specific file/user in the tree ")},
-        {&Form1::cmdFindNext, QStringLiteral(" Find the next file/user in the tree ")},
-        {&Form1::cmdDatabase, QStringLiteral(" Run queries against the log table ")},
-        {&Form1::cmdDetails, QStringLiteral(" Details about user in/out times ")},
-        {&Form1::cmdAbout, QStringLiteral(" Information about ") + kAppTitle + QLatin1Char(' ')},
-        {&Form1::cmdExit, QStringLiteral(" Exit ") + kAppTitle + QLatin1Char(' ')},
-    }};
-    return tips;
-}
 
 std::unique_ptr<TrayPort> orSystemTray(std::unique_ptr<TrayPort> tray) {
     return tray ? std::move(tray) : std::make_unique<SystemTrayPort>();
@@ -183,45 +153,18 @@ void Form1::createControls() {
     cmdDetails = makeButton(QStringLiteral("Details.. [F8]"), twips(7440, 3960, 1575, 375));
     cmdAbout = makeButton(QStringLiteral("About"), twips(7440, 4440, 1575, 375));
     cmdExit = makeButton(QStringLiteral("Exit [Esc]"), twips(7440, 4920, 1575, 375));
-    cmdShowTreeOptions = makeButton(kShowTreeOptions, twips(120, 5280, 1575, 375));
+    cmdShowTreeOptions = makeButton(QString(), twips(120, 5280, 1575, 375));
 
     ckButtonTips = makeCheckBox(QStringLiteral("Button Tips"), this, twips(2040, 5400, 1215, 255));
     ckAutoScan = makeCheckBox(QStringLiteral("Auto Scan"), this, twips(3360, 5400, 1095, 255));
     ckDatabase =
         makeCheckBox(QStringLiteral("Store Scan Results"), this, twips(4560, 5400, 1695, 255));
 
-    Frame1 = new QGroupBox(QStringLiteral("Tree Options"), this);
-    Frame1->setGeometry(twips(120, 3840, 3615, 1335));
-    ckPicture = makeCheckBox(QStringLiteral("Pictures"), Frame1, twips(240, 240, 1575, 255));
-    ckUserDetails =
-        makeCheckBox(QStringLiteral("User Details"), Frame1, twips(240, 480, 1695, 255));
-    ckPlusMinus =
-        makeCheckBox(QStringLiteral("Plus/Minus Symbols"), Frame1, twips(240, 720, 1815, 255));
-    ckExpandItem = makeCheckBox(QStringLiteral("Expand/Collapse Item When Selected"), Frame1,
-                                twips(240, 960, 3135, 255));
-    ckHotTracking =
-        makeCheckBox(QStringLiteral("Hot Tracking"), Frame1, twips(2040, 240, 1335, 255));
-    ckFullRowSelect =
-        makeCheckBox(QStringLiteral("Full Row Select"), Frame1, twips(2040, 480, 1455, 255));
-    // The held-too-long alert shares the last free row of the frame.
-    auto* heldLabel = new QLabel(QStringLiteral("Alert"), Frame1);
-    heldLabel->setGeometry(twips(2070, 720, 450, 255));
-    txtHeldLimit = new QSpinBox(Frame1);
-    txtHeldLimit->setGeometry(twips(2520, 690, 1020, 285));
-    txtHeldLimit->setRange(0, 99999);
-    txtHeldLimit->setSuffix(QStringLiteral(" min"));
-    txtHeldLimit->setSpecialValueText(QStringLiteral("off"));
-    const QString heldTip =
-        QStringLiteral("Alert when a file is held longer than N minutes (0: off)");
-    heldLabel->setToolTip(heldTip);
-    txtHeldLimit->setToolTip(heldTip);
-    Frame1->setAutoFillBackground(true);  // it lies over the tree
-    Frame1->raise();
+    createOptionControls();
 
-    sbStatus = new QStatusBar(this);
-    sbStatus->setSizeGripEnabled(false);
+    sbStatus = new StatusLine(this);
     sbStatus->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
-    sbStatus->showMessage(kIdleText);
+    sbStatus->setMessage(kIdleText);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(AutoScan::kIntervalMs);
@@ -269,12 +212,6 @@ void Form1::createControls() {
     connect(ckAutoScan, &QCheckBox::toggled, this, &Form1::ckAutoScan_Click);
     connect(ckDatabase, &QCheckBox::toggled, this, &Form1::ckDatabase_Click);
     connect(ckButtonTips, &QCheckBox::toggled, this, &Form1::ckButtonTips_Click);
-    connect(ckPicture, &QCheckBox::toggled, this, &Form1::ckPicture_Click);
-    connect(ckPlusMinus, &QCheckBox::toggled, this, &Form1::ckPlusMinus_Click);
-    connect(ckUserDetails, &QCheckBox::toggled, this, &Form1::ckUserDetails_Click);
-    connect(ckHotTracking, &QCheckBox::toggled, this, &Form1::ckHotTracking_Click);
-    connect(ckFullRowSelect, &QCheckBox::toggled, this, &Form1::ckFullRowSelect_Click);
-    connect(ckExpandItem, &QCheckBox::toggled, this, &Form1::ckExpandItem_Click);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(TreeView1, &NodeTree::mouseDown, this, &Form1::TreeView1_MouseDown);
     connect(TreeView1, &NodeTree::nodeClick, this, &Form1::TreeView1_NodeClick);
@@ -291,8 +228,6 @@ void Form1::createControls() {
     connect(mnuPopupUnlock, &QAction::triggered, this, &Form1::mnuPopupUnlock_Click);
     connect(mnuPopupUnlockAll, &QAction::triggered, this, &Form1::mnuPopupUnlockAll_Click);
     connect(mnuPopupNotify, &QAction::triggered, this, &Form1::mnuPopupNotify_Click);
-    connect(txtHeldLimit, &QSpinBox::valueChanged, this,
-            [this](int minutes) { m_release.setHeldLimitMinutes(minutes); });
     m_scan.setFinished([this](const ScanFileTable& scanFiles) {
         // Users who held a file before this run began count from the log's time of their
         // open, read once, from the first scan stored.
@@ -359,27 +294,7 @@ bool Form1::Form_Load() {
         m_context.prompts().message(unreadableSettingsMessage(m_context.settings(), kAppTitle),
                                     MessageIcon::Exclamation);
     }
-    const TreeOptions options = loadTreeOptions(m_context.settings());
-    ckButtonTips->setChecked(options.ButTips != 0);
-    applyButtonTips();
-    PicturesOption = options.Pictures;
-    ckPicture->setChecked(PicturesOption != 0);
-    PlusMinusOption = options.PlusMinus;
-    ckPlusMinus->setChecked(PlusMinusOption != 0);
-    UserDetailsOption = options.UserDetails;
-    ckUserDetails->setChecked(UserDetailsOption != 0);
-    HotTrackingOption = options.HotTracking;
-    ckHotTracking->setChecked(HotTrackingOption != 0);
-    FullRowSelectOption = options.FullRowSelect;
-    ckFullRowSelect->setChecked(FullRowSelectOption != 0);
-    ExpandItemOption = options.ExpandItem;
-    ckExpandItem->setChecked(ExpandItemOption != 0);
-    txtHeldLimit->setValue(loadHeldLimitMinutes(m_context.settings()));
-
-    applyTreeStyle();
-    TreeView1->setSingleExpand(ExpandItemOption != 0);
-    TreeView1->setHotTracking(HotTrackingOption != 0);
-    TreeView1->setFullRowSelect(FullRowSelectOption != 0);
+    loadOptions();
 
     clearNodes();
     const auto image = [this](const QString& key) { return PicturesOption ? key : QString(); };
@@ -398,7 +313,7 @@ bool Form1::Form_Load() {
     setStatusText(QStringLiteral("Welcome to ") + kAppTitle +
                   QStringLiteral("! Press the F1 key for help."));
     m_tray.TrayIconAdd(*this, *mnuTray);
-    m_tray.TrayIconTip(m_autoScan.trayTip());
+    showTrayTip();
 
     const StartupSwitch startup = startupSwitchOf(m_commandLine);
     if (startup != StartupSwitch::None) {
@@ -428,16 +343,7 @@ void Form1::Form_Unload(int& Cancel) {
         Cancel = 1;
         return;
     }
-    TreeOptions options;
-    options.ButTips = ckButtonTips->isChecked() ? 1 : 0;
-    options.Pictures = PicturesOption;
-    options.PlusMinus = PlusMinusOption;
-    options.UserDetails = UserDetailsOption;
-    options.HotTracking = HotTrackingOption;
-    options.FullRowSelect = FullRowSelectOption;
-    options.ExpandItem = ExpandItemOption;
-    saveTreeOptions(m_context.settings(), options);
-    saveHeldLimitMinutes(m_context.settings(), txtHeldLimit->value());
+    saveOptions();
     m_tray.TrayIconDelete();
     if (m_usageLog) {
         m_usageLog->stopStoring();
@@ -480,29 +386,54 @@ void Form1::closeWithoutQuestion() {
     close();
 }
 
+// The windows of the usage log and the about box wait for no scan: one opened at a scan's
+// yield would hold the scan until its time-out.
+
 void Form1::cmdDatabase_Click() {
+    if (m_scan.running()) {
+        return;
+    }
     frmData::showModal(m_context, this);
 }
 
 void Form1::cmdDetails_Click() {
+    if (m_scan.running()) {
+        return;
+    }
     frmDetails details(m_context, this);
     details.exec();
 }
 
 void Form1::cmdAbout_Click() {
+    if (m_scan.running()) {
+        return;
+    }
     frmAbout about(m_context, this);
     about.exec();
 }
 
-void Form1::Form_KeyPress(int& KeyAscii) {
-    if (KeyAscii == 27) {
+void Form1::Form_KeyPress(int& KeyAscii, int Shift) {
+    // As the close box, Esc acts during a scan too: the scan stops and the window closes.
+    if (keyPressCommandFor(KeyAscii, Shift) == KeyCommand::Exit) {
         KeyAscii = 0;
         close();
     }
 }
 
+namespace {
+
+int shiftOf(Qt::KeyboardModifiers held) {
+    return (held & Qt::ShiftModifier ? kShiftMask : 0) |
+           (held & Qt::ControlModifier ? kCtrlMask : 0) | (held & Qt::AltModifier ? kAltMask : 0);
+}
+
+}  // namespace
+
 void Form1::Form_KeyDown(int KeyCode, int Shift) {
     const KeyCommand command = keyCommandFor(KeyCode, Shift);
+    if (m_scan.running() && !actsDuringScan(command)) {
+        return;
+    }
     if (command == KeyCommand::Help) {
         m_context.platform().openTextViewer(faqPath(m_context.AppFolder));
         return;
@@ -530,10 +461,7 @@ void Form1::Form_KeyDown(int KeyCode, int Shift) {
 
 bool Form1::previewKey(const QKeyEvent& event) {
     if (const int KeyCode = keyCodeOf(event.key()); KeyCode != 0) {
-        const Qt::KeyboardModifiers held = event.modifiers();
-        const int Shift = (held & Qt::ShiftModifier ? kShiftMask : 0) |
-                          (held & Qt::ControlModifier ? kCtrlMask : 0) |
-                          (held & Qt::AltModifier ? kAltMask : 0);
+        const int Shift = shiftOf(event.modifiers());
         Form_KeyDown(KeyCode, Shift);
         // The table's keys are the window's: a tree does not take F2 to edit a node.
         return Shift == 0;
@@ -547,7 +475,7 @@ bool Form1::previewKey(const QKeyEvent& event) {
     if (KeyAscii == 0) {
         return false;
     }
-    Form_KeyPress(KeyAscii);
+    Form_KeyPress(KeyAscii, shiftOf(event.modifiers()));
     return KeyAscii == 0;
 }
 
@@ -597,8 +525,13 @@ void Form1::cmdScan_Click() {
     options.UserDetailsOption = UserDetailsOption != 0;
     options.autoScanChecked = ckAutoScan->isChecked();
     options.storeChecked = ckDatabase->isChecked();
+    const std::optional<TreeShape> shape =
+        KeepExpandedOption != 0 ? std::optional(treeShape()) : std::nullopt;
     m_scan.cmdScan_Click(options);
     attachPendingNodes();
+    if (shape) {
+        restoreTreeShape(*shape);
+    }
     showReleaseNotices();
     if (m_closeAfterScan) {
         m_closeAfterScan = false;
@@ -632,7 +565,14 @@ void Form1::showAutoScanState() {
     setWindowIcon(ImageList1.icon(m_autoScan.iconKey()));
     m_tray.TrayIconDelete();
     m_tray.TrayIconAdd(*this, *mnuTray);
-    m_tray.TrayIconTip(m_autoScan.trayTip());
+    showTrayTip();
+}
+
+// The tray's tip, with the problems of the last scan on lines of their own.
+void Form1::showTrayTip() {
+    QStringList lines{m_autoScan.trayTip()};
+    lines += sbStatus->problems();
+    m_tray.TrayIconTip(lines.join(QLatin1Char('\n')));
 }
 
 void Form1::ckAutoScan_Click() {
@@ -864,11 +804,17 @@ void Form1::setNodeText(int index, const QString& text) {
 }
 
 void Form1::setStatusText(const QString& text) {
-    sbStatus->showMessage(text);
+    sbStatus->setMessage(text);
+}
+
+void Form1::showScanSummary(const ScanSummary& summary) {
+    sbStatus->setProblems(summary.problems);
+    sbStatus->setMessage(scanSummaryText(summary.files, summary.users));
+    showTrayTip();
 }
 
 QString Form1::statusText() const {
-    return sbStatus->currentMessage();
+    return sbStatus->text();
 }
 
 QPushButton* Form1::button(ScanButton which) const {
@@ -1187,62 +1133,6 @@ void Form1::cmdExpand_Click() {
         cmdExpand->setText(kCollapseAllCaption);
     }
     setStatusText(kIdleText);
-}
-
-void Form1::cmdShowTreeOptions_Click() {
-    if (cmdShowTreeOptions->text() == kShowTreeOptions) {
-        cmdShowTreeOptions->setText(kHideTreeOptions);
-        Frame1->show();
-    } else {
-        cmdShowTreeOptions->setText(kShowTreeOptions);
-        Frame1->hide();
-    }
-}
-
-// ---- Tree and button options ----
-
-void Form1::applyButtonTips() {
-    const bool on = ckButtonTips->isChecked();
-    for (const ButtonTip& entry : buttonTips()) {
-        (this->*entry.button)->setToolTip(on ? entry.tip : QString());
-    }
-}
-
-void Form1::applyTreeStyle() {
-    TreeView1->setTreeStyle(treeStyleFor(PicturesOption != 0, PlusMinusOption != 0));
-}
-
-void Form1::ckButtonTips_Click() {
-    applyButtonTips();
-}
-
-void Form1::ckPicture_Click() {
-    PicturesOption = ckPicture->isChecked() ? 1 : 0;
-    applyTreeStyle();
-}
-
-void Form1::ckPlusMinus_Click() {
-    PlusMinusOption = ckPlusMinus->isChecked() ? 1 : 0;
-    applyTreeStyle();
-}
-
-void Form1::ckUserDetails_Click() {
-    UserDetailsOption = ckUserDetails->isChecked() ? 1 : 0;
-}
-
-void Form1::ckHotTracking_Click() {
-    HotTrackingOption = ckHotTracking->isChecked() ? 1 : 0;
-    TreeView1->setHotTracking(HotTrackingOption != 0);
-}
-
-void Form1::ckFullRowSelect_Click() {
-    FullRowSelectOption = ckFullRowSelect->isChecked() ? 1 : 0;
-    TreeView1->setFullRowSelect(FullRowSelectOption != 0);
-}
-
-void Form1::ckExpandItem_Click() {
-    ExpandItemOption = ckExpandItem->isChecked() ? 1 : 0;
-    TreeView1->setSingleExpand(ExpandItemOption != 0);
 }
 
 // ---- Tray ----

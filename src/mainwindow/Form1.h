@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QPersistentModelIndex>
+#include <QSet>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -26,7 +27,6 @@ class QKeyEvent;
 class QMenu;
 class QPushButton;
 class QSpinBox;
-class QStatusBar;
 class QTimer;
 class QTreeWidgetItem;
 
@@ -34,6 +34,7 @@ namespace tavrel {
 
 class AppContext;
 class NodeTree;
+class StatusLine;
 class TrayPort;
 class frmFind;
 struct ActionNode;
@@ -61,10 +62,11 @@ public:
     // service manager is ending the program.
     void closeWithoutQuestion();
     void Form_Resize();
-    // A typed character, seen before the focused control; KeyAscii = 0 swallows it.
-    void Form_KeyPress(int& KeyAscii);
+    // A typed character, seen before the focused control; KeyAscii = 0 swallows it. Shift
+    // holds the Shift (1), Ctrl (2) and Alt (4) keys held.
+    void Form_KeyPress(int& KeyAscii, int Shift = 0);
     // A key going down, seen before the focused control: the command keys (Ins, Del,
-    // F1-F8). Shift holds the Shift (1), Ctrl (2) and Alt (4) keys held.
+    // F1-F8). While a scan runs only F2 acts, to stop it (Esc closes, as the close box).
     void Form_KeyDown(int KeyCode, int Shift);
 
     void cmdScan_Click();
@@ -89,6 +91,7 @@ public:
     void ckHotTracking_Click();
     void ckFullRowSelect_Click();
     void ckExpandItem_Click();
+    void ckKeepExpanded_Click();
 
     void TreeView1_MouseDown(Qt::MouseButton Button);
     void TreeView1_NodeClick(QTreeWidgetItem* Node);
@@ -135,6 +138,7 @@ public:
     void setNodeTag(int index, const QString& tag) override;
     void setNodeText(int index, const QString& text) override;
     void setStatusText(const QString& text) override;
+    void showScanSummary(const ScanSummary& summary) override;
     void setButtonVisible(ScanButton button, bool visible) override;
     void setExpandCaption(const QString& caption) override;
     void focusButton(ScanButton button) override;
@@ -159,6 +163,7 @@ public:
     UsageLog* usageLog() const { return m_usageLog.get(); }
     APIStuff& trayIcon() { return m_tray; }
     bool isUnloaded() const { return m_unloaded; }
+    // The status line's whole text: the message and the problems that stand after it.
     QString statusText() const;
     // The scan lets pending events run at most this often (a tree of thousands of nodes
     // is built many times faster than when every file waits for a repaint).
@@ -190,8 +195,9 @@ public:
     QCheckBox* ckExpandItem;
     QCheckBox* ckHotTracking;
     QCheckBox* ckFullRowSelect;
+    QCheckBox* ckKeepExpanded;
     QSpinBox* txtHeldLimit;  // "Alert when a file is held longer than N minutes"
-    QStatusBar* sbStatus;
+    StatusLine* sbStatus;
     QTimer* Timer1;
     ImageList ImageList1;
     QMenu* mnuPopup;
@@ -218,6 +224,7 @@ public:
     quint8 HotTrackingOption = 0;
     quint8 FullRowSelectOption = 0;
     quint8 ExpandItemOption = 0;
+    quint8 KeepExpandedOption = 0;
     // The button of the last press on the tree: 1 left, 2 right.
     int TreeMouseButton = 0;
 
@@ -233,11 +240,16 @@ protected:
 
 private:
     void createControls();
+    // The Tree Options frame and its boxes.
+    void createOptionControls();
+    void loadOptions();
+    void saveOptions();
     // The exit question while auto scan runs: true when the window may close. Asked once
     // per close, however many ways the close then goes through.
     bool mayExit();
     void fitCaptions();
     void applyButtonTips();
+    void showTrayTip();
     void applyTreeStyle();
     void applyEditButtons(EditButtons rule);
     void showAutoScanState();
@@ -250,6 +262,14 @@ private:
     void tickAll(bool ticked);
     void tickFileGroup(bool ticked);
     void attachPendingNodes();
+    // The nodes open and the node selected, by their names across scans (nodeTrail).
+    struct TreeShape {
+        QSet<QString> expanded;
+        QString current;
+    };
+    QString nodeTrail(const QTreeWidgetItem* node) const;
+    TreeShape treeShape() const;
+    void restoreTreeShape(const TreeShape& shape);
     // Tells the operator what the last scan noticed: from the tray icon where there is
     // one, else on the status line with a beep.
     void showReleaseNotices();

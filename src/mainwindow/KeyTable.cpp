@@ -32,4 +32,8 @@ KeyCommand keyCommandFor(int keyCode, int shift) {
     }
 }
 
+KeyCommand keyPressCommandFor(int keyAscii, int shift) {
+    return keyAscii == 27 && shift == 0 ? KeyCommand::Exit : KeyCommand::None;
+}
+
 }  // namespace tavrel

@@ -16,6 +16,7 @@ enum class KeyCommand {
     FindNext,    // F6
     Database,    // F7, always
     Details,     // F8, always
+    Exit,        // Esc, typed
 };
 
 inline constexpr int kShiftMask = 1;
@@ -24,5 +25,13 @@ inline constexpr int kAltMask = 4;
 
 // The command of a key going down; a key with Shift, Ctrl or Alt held has none.
 KeyCommand keyCommandFor(int keyCode, int shift);
+// The command of a typed character: Esc (27) closes the window, unless Shift, Ctrl or Alt
+// is held.
+KeyCommand keyPressCommandFor(int keyAscii, int shift);
+// Whether a command acts while a scan runs: only the one that stops it (F2, Stop shown).
+// A window opened at the scan's yield would hold the scan until its time-out.
+inline bool actsDuringScan(KeyCommand command) {
+    return command == KeyCommand::ScanOrStop;
+}
 
 }  // namespace tavrel

@@ -38,7 +38,8 @@ NodeTree::NodeTree(QWidget* parent) : QTreeWidget(parent), m_style(new TreeViewS
     setStyle(m_style);
     setColumnCount(1);
     header()->hide();
-    setRootIsDecorated(false);
+    // The root shows its expand mark too, so a collapsed tree tells that it holds files.
+    setRootIsDecorated(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);

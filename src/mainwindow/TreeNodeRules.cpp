@@ -49,6 +49,25 @@ QString nodePath(const QString& nodeText) {
     return bracket < 0 ? nodeText : nodeText.left(bracket);
 }
 
+QString nodeTrail(const QList<int>& levels, const QStringList& texts) {
+    QStringList trail;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QString& text = texts[i];
+        switch (levels.value(i)) {
+            case kFileLevel:
+                trail.append(nodePath(text));
+                break;
+            case kDetailLevel:
+                trail.append(text.section(QLatin1Char(':'), 0, 0));
+                break;
+            default:
+                trail.append(text);
+                break;
+        }
+    }
+    return trail.join(QLatin1Char('\n'));
+}
+
 bool tickedBySelectAll(const QString& tag) {
     return !tag.startsWith(QLatin1Char('4'));
 }

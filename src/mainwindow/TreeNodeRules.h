@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace tavrel {
@@ -27,6 +28,12 @@ qint16 fileNumberOfNode(const QString& tag, bool treeScanned, qsizetype position
 // The path a file node names: its text before the first "[" (the scan's suffix), or the
 // whole text when it has none.
 QString nodePath(const QString& nodeText);
+
+// A node's name that outlives the scan which rebuilds the tree, from the levels and texts
+// of the nodes from the root down to it: a file is named by its path (its count or error
+// may change), a user by the file and the user's name, a detail line by those and its
+// label ("Task No"), whose value may change.
+QString nodeTrail(const QList<int>& levels, const QStringList& texts);
 
 // Whether "select all users" ticks a node: every node but the detail lines.
 bool tickedBySelectAll(const QString& tag);

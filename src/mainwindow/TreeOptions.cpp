@@ -18,7 +18,7 @@ struct OptionKey {
 };
 
 // The keys in the order they are read and saved.
-constexpr std::array<OptionKey, 7> kKeys = {{
+constexpr std::array<OptionKey, 8> kKeys = {{
     {"ButTips", &TreeOptions::ButTips},
     {"Pictures", &TreeOptions::Pictures},
     {"PlusMinus", &TreeOptions::PlusMinus},
@@ -26,6 +26,7 @@ constexpr std::array<OptionKey, 7> kKeys = {{
     {"HotTracking", &TreeOptions::HotTracking},
     {"FullRowSelect", &TreeOptions::FullRowSelect},
     {"ExpandItem", &TreeOptions::ExpandItem},
+    {"KeepExpanded", &TreeOptions::KeepExpanded},
 }};
 
 }  // namespace

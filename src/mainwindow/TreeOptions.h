@@ -6,7 +6,7 @@ namespace tavrel {
 
 class SettingsStore;
 
-// The seven tree options kept between runs (application "Tavrel", section "Tree"), each
+// The tree options kept between runs (application "Tavrel", section "Tree"), each
 // 0 or 1.
 struct TreeOptions {
     quint8 ButTips = 1;  // tool tips on the command buttons
@@ -16,6 +16,7 @@ struct TreeOptions {
     quint8 HotTracking = 0;
     quint8 FullRowSelect = 0;
     quint8 ExpandItem = 0;
+    quint8 KeepExpanded = 0;  // a scan restores the expansion and selection it found
 
     bool operator==(const TreeOptions&) const = default;
 };
@@ -25,8 +26,8 @@ struct TreeOptions {
 // options the window can show (saving them repairs it).
 TreeOptions loadTreeOptions(SettingsStore& store);
 
-// Writes the seven options as "0" or "1" in the order ButTips, Pictures, PlusMinus,
-// UserDetails, HotTracking, FullRowSelect, ExpandItem. False when a write failed.
+// Writes the options as "0" or "1" in the order ButTips, Pictures, PlusMinus,
+// UserDetails, HotTracking, FullRowSelect, ExpandItem, KeepExpanded. False when a write failed.
 bool saveTreeOptions(SettingsStore& store, const TreeOptions& options);
 
 // How the tree draws its nodes, numbered as the common tree control numbers its styles:

@@ -6,19 +6,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "common/Twips.h"
 #include "common/WindowGestures.h"
 #include "mainwindow/Form1.h"
 
 namespace tavrel {
 
-namespace {
-
-// Positions are given in twips, fifteen to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 frmFind::frmFind(Form1& owner) : QDialog(&owner), m_owner(owner) {
     setWindowTitle(QStringLiteral("Find a File/User"));
@@ -42,7 +36,8 @@ frmFind::frmFind(Form1& owner) : QDialog(&owner), m_owner(owner) {
     Check1 = new QCheckBox(QStringLiteral("Select when found"), this);
     Check1->setGeometry(twips(240, 1320, 2055, 255));
     Label2 = new QLabel(this);
-    Label2->setGeometry(twips(1560, 1920, 1575, 255));
+    // Between the two buttons, wide enough to say that a scan is running.
+    Label2->setGeometry(twips(1275, 1920, 2145, 255));
     Label2->setAlignment(Qt::AlignCenter);
     Command1 = new QPushButton(QStringLiteral("&Find"), this);
     Command1->setGeometry(twips(240, 1800, 975, 375));
@@ -71,8 +66,10 @@ FindSettings frmFind::settings() const {
 }
 
 void frmFind::Command1_Click() {
-    // An automatic scan may start while the window is open; the tree is not ready then.
+    // An automatic scan may start while the window is open; the tree is not ready then,
+    // and a result of the tree before it would mislead.
     if (m_owner.scanCycle().running()) {
+        Label2->setText(kScanRunningText);
         return;
     }
     Label2->setText(m_owner.findInTree(settings(), true) ? kFoundText : kNotFoundText);

@@ -1,5 +1,6 @@
 #include "monitor/ScanCycle.h"
 
+#include <QSet>
 #include <algorithm>
 
 #include "common/AppContext.h"
@@ -259,21 +260,30 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
     if (m_finished) {
         m_finished(m_scanFiles);
     }
+    ScanSummary summary;
+    summary.files = int(m_scanFiles.size());
+    QSet<QString> users;
+    for (const ScanFileEntry& entry : m_scanFiles) {
+        for (const QString& user : entry.Users) {
+            if (!user.isEmpty()) {
+                users.insert(user);
+            }
+        }
+    }
+    summary.users = int(users.size());
+    if (const QString serverProblem = netware.scanProblem(); !serverProblem.isEmpty()) {
+        summary.problems.append(serverProblem);
+    }
+    if (!logFailure.isEmpty()) {
+        summary.problems.append(QStringLiteral("log not updated: ") + logFailure);
+    }
     m_scanFiles.clear();
     m_view.setExpandCaption(kExpandAllCaption);
     m_view.setButtonVisible(ScanButton::Expand, true);
     m_view.setButtonVisible(ScanButton::Find, true);
     m_view.setButtonVisible(ScanButton::EditFile, false);
     m_view.setButtonVisible(ScanButton::DeleteFile, false);
-    QString status = kIdleText;
-    const QString serverProblem = netware.scanProblem();
-    if (!serverProblem.isEmpty()) {
-        status += QStringLiteral(" (") + serverProblem + QLatin1Char(')');
-    }
-    if (!logFailure.isEmpty()) {
-        status += QStringLiteral(" (log not updated: ") + logFailure + QLatin1Char(')');
-    }
-    m_view.setStatusText(status);
+    m_view.showScanSummary(summary);
     m_context.TreeScanned = true;
     m_view.focusButton(ScanButton::Expand);
     m_view.setBusy(false);

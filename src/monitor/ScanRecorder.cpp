@@ -3,6 +3,7 @@
 #include <QJsonObject>
 
 #include "common/PrintableText.h"
+#include "monitor/ScanTexts.h"
 
 namespace tavrel {
 
@@ -30,6 +31,11 @@ void ScanRecorder::setNodeText(int index, const QString& text) {
 
 void ScanRecorder::setStatusText(const QString& text) {
     statusTexts.append(text);
+}
+
+void ScanRecorder::showScanSummary(const ScanSummary& scanSummary) {
+    summary = scanSummary;
+    statusTexts.append(withProblems(kIdleText, summary.problems));
 }
 
 void ScanRecorder::setButtonVisible(ScanButton button, bool visible) {

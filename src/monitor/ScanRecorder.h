@@ -29,6 +29,8 @@ public:
     void setNodeTag(int index, const QString& tag) override;
     void setNodeText(int index, const QString& text) override;
     void setStatusText(const QString& text) override;
+    // Recorded as the status text "Idle", with the problems after it.
+    void showScanSummary(const ScanSummary& summary) override;
     void setButtonVisible(ScanButton button, bool visible) override;
     void setExpandCaption(const QString& caption) override { expandCaption = caption; }
     void focusButton(ScanButton button) override { focused = button; }
@@ -47,6 +49,7 @@ public:
 
     QList<Node> nodes;
     QStringList statusTexts;
+    ScanSummary summary;  // of the last completed scan
     std::map<ScanButton, bool> buttons;
     QString expandCaption;
     ScanButton focused = ScanButton::Scan;

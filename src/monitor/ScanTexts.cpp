@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/TimeText.h"
+#include "monitor/ScanView.h"
 
 namespace tavrel {
 
@@ -135,6 +136,22 @@ QString RightsToText(quint16 mask) {
         {0x0100, "Supervisor"},
     }};
     return wordsOf(mask, kWords);
+}
+
+QString scanSummaryText(int files, int users) {
+    const auto count = [](int n, const char* one, const char* many) {
+        return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    return kIdleText + QStringLiteral(" \u2014 ") + count(files, "file", "files") +
+           QStringLiteral(", ") + count(users, "user", "users");
+}
+
+QString withProblems(const QString& text, const QStringList& problems) {
+    QString line = text;
+    for (const QString& problem : problems) {
+        line += QStringLiteral(" (") + problem + QLatin1Char(')');
+    }
+    return line;
 }
 
 }  // namespace tavrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "external/netware/NetWareCodes.h"
 #include "external/netware/NetWareRecords.h"
@@ -17,6 +18,12 @@ QString OpenModeWords(quint8 accessControl);
 QString LoginTimeText(const LoginTime& loginTime);
 // "IP:10.1.2.3", or "IPX:0000ABCD:00A0C91E2F30:4003" (and "AFP:"/"" prefixes) in hex.
 QString NetworkAddressText(const InetAddr& address);
+// The status line after a completed scan: "Idle — 4 files, 7 users" ("Idle" first, as
+// every other time the window is at rest).
+QString scanSummaryText(int files, int users);
+// A status text with the problems that stand after it, each in parentheses:
+// "Idle (Samba server not read: ...)".
+QString withProblems(const QString& text, const QStringList& problems);
 // The trustee rights words of a rights mask, e.g. "Read,Write,FileScan".
 QString RightsToText(quint16 mask);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tavrel {
 
@@ -9,6 +10,15 @@ inline const QString kRootKey = QStringLiteral("Tree");
 inline const QString kRootText = QStringLiteral("Tree");
 inline const QString kIdleText = QStringLiteral("Idle");
 inline const QString kExpandAllCaption = QStringLiteral("Expand All [F3]");
+
+// What a completed scan found: the monitored files, the users holding any of them (each
+// name once) and what went wrong without stopping the scan ("Samba server not read: ...",
+// "log not updated: ..."), none when all went well.
+struct ScanSummary {
+    int files = 0;
+    int users = 0;
+    QStringList problems;
+};
 
 // The main window's buttons a scan shows, hides or focuses.
 enum class ScanButton { Scan, Stop, Expand, Find, AddFile, EditFile, DeleteFile };
@@ -31,6 +41,9 @@ public:
     virtual void setNodeText(int index, const QString& text) = 0;
 
     virtual void setStatusText(const QString& text) = 0;
+    // The end of a completed scan: says what it found, and the problems, which stand until
+    // the next scan that completes.
+    virtual void showScanSummary(const ScanSummary& summary) = 0;
     virtual void setButtonVisible(ScanButton button, bool visible) = 0;
     virtual void setExpandCaption(const QString& caption) = 0;
     virtual void focusButton(ScanButton button) = 0;

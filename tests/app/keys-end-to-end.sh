@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The real program under Xvfb, driven from the keyboard as an operator would: started with
 # -d it scans at once and stores the first log rows; then F2, F3, F1 (the help file through
-# the desktop's opener), F5, F7 and F8 each with Esc, and Esc with the exit question answered No, then Yes. Checks window titles,
-# the usage log and the settings written at exit.
+# the desktop's opener), F5, F7 and F8 each with Esc, Shift+Esc (nothing), and Esc with the
+# exit question answered No, then Yes. Checks window titles, the usage log and the settings
+# written at exit. Then, on a Samba site whose scan waits, command keys pressed during the
+# scan do nothing.
 # Usage: keys-end-to-end.sh TAVREL TAVRELCTL     (exit 77: skipped, with the reason)
 set -uo pipefail
 
@@ -111,6 +113,17 @@ for step in "F5:Find a File/User" "F7:Query Log Table" "F8:Log Table Details"; d
     gone "^$name\$" || fail "Esc did not close '$name'"
 done
 
+# Keys with Shift or Ctrl held do nothing: Shift+Esc leaves the window open, no question
+# comes, and F5 after it opens Find as usual.
+press "$main" shift+Escape
+press "$main" ctrl+Escape
+press "$main" F5
+win=$(window '^Find a File/User$') || fail "F5 after Shift+Esc did not open Find"
+xdotool search --onlyvisible --name '^Exit Confirmation$' >/dev/null 2>&1 &&
+    fail "Shift+Esc asked to exit"
+press "$win" Escape
+gone '^Find a File/User$' || fail "Esc did not close Find"
+
 press "$main" Escape
 box=$(window '^Exit Confirmation$') || fail "Esc did not ask before exiting"
 press "$box" alt+n
@@ -134,4 +147,48 @@ for key in ButTips=1 Pictures=1 PlusMinus=1 UserDetails=1 HeldLongerThan=0; do
     grep -qx "$key" "$settings" || fail "the settings at exit lack $key"
 done
 [ "$(log_rows)" -ge 4 ] || fail "the log lost rows"
+
+# Keys during a scan: a Samba site whose status command waits until told, so the scan is
+# held while keys are pressed. F7, F8, F5 and F1 must not act (a window opened at the
+# scan's pause would hold the scan); once the scan is over F5 opens Find.
+samba="$work/samba"
+mkdir -p "$samba/share/APPS"
+: > "$samba/share/APPS/ORDERS.DBF"
+: > "$samba/share/APPS/CUSTOMER.DBF"
+echo '{"sessions": {}, "tcons": {}, "open_files": {}}' > "$samba/status.json"
+cat > "$samba/site.json" <<JSON
+{"backend": "samba", "server": "FILESRV", "rights": "none",
+ "status": ["sh", "-c", "touch $samba/started; while [ ! -e $samba/go ]; do sleep 0.1; done; cat $samba/status.json"],
+ "control": ["true"],
+ "drives": [{"letter": "G", "share": "data", "folder": "$samba/share"}]}
+JSON
+: > "$work/opened"
+TAVREL_SITE="$samba/site.json" "$tavrel" -t >"$work/tavrel.log" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+    [ -e "$samba/started" ] && break
+    sleep 0.2
+done
+[ -e "$samba/started" ] || fail "the scan did not start"
+main=$(window '^Tavrel ') || fail "the main window did not open for the Samba site"
+for key in F7 F8 F5 F1; do
+    press "$main" "$key"
+done
+sleep 1  # the keys reach the program while the scan waits
+touch "$samba/go"
+for _ in $(seq 40); do
+    xdotool search --onlyvisible --name '^Find a File/User$' >/dev/null 2>&1 && break
+    press "$main" F5
+    sleep 0.5
+done
+for name in "Query Log Table" "Log Table Details"; do
+    xdotool search --onlyvisible --name "^$name\$" >/dev/null 2>&1 &&
+        fail "a key pressed during the scan opened '$name'"
+done
+[ -s "$work/opened" ] && fail "F1 pressed during the scan opened the help"
+win=$(window '^Find a File/User$') || fail "F5 did not open Find after the scan"
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+pid=""
+
 echo "passed"

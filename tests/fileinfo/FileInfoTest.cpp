@@ -68,7 +68,8 @@ protected:
     QStringList shownAttributes() const {
         QStringList result;
         for (const QCheckBox* box : window->Check) {
-            if (box->checkState() == Qt::PartiallyChecked && box->isEnabled()) {
+            // A set attribute is a plain checked box, drawn as such (enabled).
+            if (box->checkState() == Qt::Checked && box->isEnabled()) {
                 result.append(box->text());
             } else {
                 EXPECT_EQ(box->checkState(), Qt::Unchecked) << box->text().toStdString();

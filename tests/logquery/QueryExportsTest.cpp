@@ -66,10 +66,18 @@ TEST_F(QueryExportsTest, CopyWithSpacesPutsThemAfterEveryValue) {
 }
 
 TEST_F(QueryExportsTest, ASpacesAnswerThatIsNoSmallNumberCopiesNothing) {
-    for (const char* answer : {"abc", "", "100", "1e9"}) {
+    // No number: nothing is said. A number out of range: the range is.
+    const std::pair<const char*, std::optional<QString>> answers[] = {
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+        {"100", QStringLiteral("Nothing copied: the number of spaces must be from 0 to 99.")},
+        {"1e9", QStringLiteral("Nothing copied: the number of spaces must be from 0 to 99.")},
+        {"-3", QStringLiteral("Nothing copied: the number of spaces must be from 0 to 99.")},
+    };
+    for (const auto& [answer, status] : answers) {
         prompts.answer(MessageAnswer::No);
         prompts.answerText(answer);
-        EXPECT_EQ(exports.copyRecords(result), std::nullopt) << answer;
+        EXPECT_EQ(exports.copyRecords(result), status) << answer;
     }
     EXPECT_TRUE(platform.clipboard.isEmpty());
 }

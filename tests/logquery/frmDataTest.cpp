@@ -144,12 +144,16 @@ TEST_F(frmDataTest, RunningAnActionAfterACommentLineSucceedsAndHidesTheExports) 
 TEST_F(frmDataTest, AFailingStatementIsReportedAndTheGridKeepsItsRows) {
     frmData& w = load(log.folder());
     w.Label2->setText("Sorted by 'User' in ascending order");
+    w.grid->setCurrentRecord(3);
     run("SELECT * FROM Nowhere");
     EXPECT_EQ(w.statusText(),
               QStringLiteral("Unable to process SQL statement: no such table: Nowhere"));
     EXPECT_EQ(w.DataGrid1->model()->rowCount(), 3);
     EXPECT_TRUE(exportsShown());
     EXPECT_EQ(w.Label2->text(), QStringLiteral("Sorted by 'User' in ascending order"));
+    // The grid stays where it was.
+    EXPECT_EQ(w.grid->currentRecord(), 3);
+    EXPECT_EQ(w.Adodc1->caption(), QStringLiteral("Record 3 of 3"));
 }
 
 TEST_F(frmDataTest, AHeadingClickSortsAndLabelsTheGrid) {
@@ -187,7 +191,7 @@ TEST_F(frmDataTest, SqlFilesAreSavedWithTheirExtensionAndOpenedAndRun) {
     prompts.answerText(log.folder() + "open");
     w.Command2_Click();
     EXPECT_EQ(w.statusText(), QStringLiteral("File saved"));
-    EXPECT_EQ(prompts.asked().last().file.filter, QStringLiteral("SQL Files (*.sql)|*.sql"));
+    EXPECT_EQ(prompts.asked().first().file.filter, QStringLiteral("SQL Files (*.sql)|*.sql"));
 
     w.Text1->clear();
     prompts.answerText(log.folder() + "open.sql");
@@ -205,6 +209,45 @@ TEST_F(frmDataTest, SqlFilesAreSavedWithTheirExtensionAndOpenedAndRun) {
     prompts.answerText(log.folder() + "no/such/folder/x");
     w.Command2_Click();
     EXPECT_TRUE(w.statusText().startsWith("Unable to save ")) << w.statusText().toStdString();
+}
+
+TEST_F(frmDataTest, SaveSqlAsksAboutTheFileItWritesWhateverWasTyped) {
+    frmData& w = load(log.folder());
+    QFile kept(log.folder() + "report.sql");
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.write("SELECT 1\r\n");
+    kept.close();
+    w.Text1->setPlainText("SELECT User FROM Log");
+    const auto fileText = [&] {
+        QFile file(log.folder() + "report.sql");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    for (const char* typed : {"report", "report.sql"}) {
+        prompts.clear();
+        prompts.answerText(log.folder() + typed);
+        prompts.answer(MessageAnswer::No);
+        w.Command2_Click();
+        ASSERT_EQ(prompts.asked().size(), 2) << typed;
+        const MessageBoxRequest& question = prompts.asked()[1].message;
+        EXPECT_EQ(question.text, QDir::toNativeSeparators(log.folder() + "report.sql") +
+                                     " already exists.\nDo you want to replace it?");
+        EXPECT_EQ(question.defaultButton, MessageAnswer::No);
+        EXPECT_EQ(fileText(), QByteArray("SELECT 1\r\n")) << typed;
+    }
+    prompts.answerText(log.folder() + "report");
+    prompts.answer(MessageAnswer::Yes);
+    w.Command2_Click();
+    EXPECT_EQ(fileText(), QByteArray("SELECT User FROM Log\r\n"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("File saved"));
+
+    // A new file is created only when the operator says so.
+    prompts.clear();
+    prompts.answerText(log.folder() + "new");
+    prompts.answer(MessageAnswer::No);
+    w.Command2_Click();
+    EXPECT_EQ(prompts.messages(), QStringList{QDir::toNativeSeparators(log.folder() + "new.sql") +
+                                              " does not exist.\nDo you want to create it?"});
+    EXPECT_FALSE(QFile::exists(log.folder() + "new.sql"));
 }
 
 }  // namespace

@@ -139,22 +139,46 @@ TEST_F(frmDetailsTest, WorksOnASharedLog) {
     EXPECT_EQ(listRows(), QStringList({"09:00 am|09:45 am|00:45", "Total||00:45"}));
 }
 
-TEST_F(frmDetailsTest, DateBoxTakesOnlyDateKeys) {
+TEST_F(frmDetailsTest, DateBoxFiltersOnlyPrintableCharacters) {
     open();
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    form->Text1->setFocus();
     form->Text1->clear();
+    const auto press = [this](Qt::Key key, const char* text) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(form->Text1, &event);
+    };
     const std::pair<Qt::Key, const char*> keys[] = {
-        {Qt::Key_1, "1"},     {Qt::Key_A, "a"},       {Qt::Key_2, "2"},
-        {Qt::Key_Minus, "-"}, {Qt::Key_Period, "."},  {Qt::Key_Slash, "/"},
-        {Qt::Key_Space, " "}, {Qt::Key_Return, "\r"}, {Qt::Key_Backspace, "\b"},
+        {Qt::Key_1, "1"},
+        {Qt::Key_A, "a"},
+        {Qt::Key_2, "2"},
+        {Qt::Key_Minus, "-"},
+        {Qt::Key_Period, "."},
+        {Qt::Key_Slash, "/"},
+        {Qt::Key_Space, " "},
+        {Qt::Key_Backspace, "\b"},
         {Qt::Key_3, "3"},
+        // Moving keys and Delete, which carries a character, edit as in any text box.
+        {Qt::Key_Home, ""},
+        {Qt::Key_Delete, "\x7f"},
+        {Qt::Key_End, ""},
+        {Qt::Key_Left, ""},
+        {Qt::Key_Delete, "\x7f"},
     };
     for (const auto& [key, text] : keys) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
-        QApplication::sendEvent(form->Text1, &press);
+        press(key, text);
     }
-    EXPECT_EQ(form->Text1->text(), "12-.3");
-    EXPECT_EQ(form->statusText(), "Data retrieved");  // Enter fetched nothing
+    EXPECT_EQ(form->Text1->text(), "2-.");
     EXPECT_EQ(form->Text1->maxLength(), 10);
+    // Return is no typed character either: it reaches the window, which fetches nothing.
+    press(Qt::Key_Return, "\r");
+    EXPECT_EQ(form->Text1->text(), "2-.");
+    EXPECT_EQ(form->statusText(), "Data retrieved");
+    // Tab leaves the box.
+    press(Qt::Key_Tab, "\t");
+    EXPECT_NE(QApplication::focusWidget(), form->Text1);
+    EXPECT_EQ(form->Text1->text(), "2-.");
 }
 
 TEST_F(frmDetailsTest, ReadsTheDateMonthFirstWhenItCan) {
@@ -166,6 +190,10 @@ TEST_F(frmDetailsTest, ReadsTheDateMonthFirstWhenItCan) {
     fetch("12-01-2003");  // 1 December
     EXPECT_EQ(form->recordCount(), 2);
     EXPECT_EQ(gridUser(1), "MJONES");
+
+    fetch("12/1/03");  // a two-digit year, as #12/1/03# in the query window
+    EXPECT_EQ(form->recordCount(), 2);
+    EXPECT_EQ(form->statusText(), "Data retrieved");
 
     fetch("31/31/2003");
     EXPECT_EQ(form->statusText(), "Invalid date");

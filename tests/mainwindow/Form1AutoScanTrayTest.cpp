@@ -105,7 +105,7 @@ TEST_F(Form1Test, ExitFromTheTrayWorksWhileTheWindowIsHidden) {
     ASSERT_TRUE(f.isHidden());
     f.mnuTrayExit->trigger();
     EXPECT_TRUE(f.isUnloaded());
-    EXPECT_EQ(treeWrites().size(), 7);
+    EXPECT_EQ(treeWrites().size(), 8);
 }
 
 TEST_F(Form1Test, WithoutATrayMinimisingKeepsTheOrdinaryMinimise) {

@@ -16,6 +16,7 @@
 #include "filelist/FileListStore.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/NodeTree.h"
+#include "mainwindow/StatusLine.h"
 #include "mainwindow/TrayPort.h"
 #include "support/FakeClock.h"
 #include "support/RecordingPlatform.h"

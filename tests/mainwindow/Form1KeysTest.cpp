@@ -94,6 +94,10 @@ TEST_F(Form1KeysTest, F2StopsWhenStopIsShownAndModifiedKeysDoNothing) {
     press(f.TreeView1, Qt::Key_F7, Qt::ControlModifier);
     press(f.TreeView1, Qt::Key_F8, Qt::AltModifier);
     press(f.TreeView1, Qt::Key_F9);
+    press(f.TreeView1, Qt::Key_Escape, Qt::ShiftModifier);
+    press(f.TreeView1, Qt::Key_Escape, Qt::ControlModifier);
+    EXPECT_FALSE(f.isUnloaded());
+    EXPECT_TRUE(f.isVisible());
     for (const auto& [button, count] : clicks) {
         EXPECT_EQ(count, 0) << button->text().toStdString();
     }

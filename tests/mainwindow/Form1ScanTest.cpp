@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
 #include "Form1Fixture.h"
 #include "external/netware/EmulatedNetWare.h"
+#include "mainwindow/frmFind.h"
 #include "monitor/LogWriterLock.h"
 #include "support/RecordingNetWare.h"
 
@@ -163,7 +166,7 @@ TEST_F(Form1ScanTest, AScanFillsTheTree) {
     }
 
     EXPECT_TRUE(context->TreeScanned);
-    EXPECT_EQ(f.statusText(), "Idle");
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");
     EXPECT_TRUE(shown(f.cmdScan));
     EXPECT_FALSE(shown(f.cmdStop));
     EXPECT_TRUE(shown(f.cmdExpand));
@@ -356,7 +359,7 @@ TEST_F(Form1ScanTest, WhileAScanRunsOnlyStopActs) {
         f.cmdExpand_Click();
     });
     f.cmdScan_Click();
-    EXPECT_EQ(f.statusText(), "Idle");  // one scan, to its end
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");  // one scan, to its end
     EXPECT_EQ(recording->count("NWScanConnectionsUsingFile"), 4);
     EXPECT_TRUE(f.ckPicture->isChecked());
     EXPECT_FALSE(f.ckAutoScan->isChecked());
@@ -377,7 +380,7 @@ TEST_F(Form1ScanTest, ClosingDuringAnAutoScanAsksFirstAndNoLeavesItRunning) {
     atScanCall(2, [&] { f.close(); });
     f.Timer1_Timer();
     EXPECT_EQ(prompts.messages(), QStringList{"Auto scan is active. Do you still want to exit?"});
-    EXPECT_EQ(f.statusText(), "Idle");  // the scan went on to its end
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");  // the scan went on to its end
     EXPECT_FALSE(f.isUnloaded());
     EXPECT_TRUE(f.ckAutoScan->isChecked());
     EXPECT_TRUE(f.Timer1->isActive());
@@ -391,7 +394,7 @@ TEST_F(Form1ScanTest, ClosingDuringAnAutoScanAsksFirstAndNoLeavesItRunning) {
     EXPECT_TRUE(f.isUnloaded());
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(prompts.asked().size(), 1);
-    EXPECT_EQ(settings.writes.filter("Tree/").size(), 7);
+    EXPECT_EQ(settings.writes.filter("Tree/").size(), 8);
     EXPECT_FALSE(tray->shown);
 }
 
@@ -402,7 +405,7 @@ TEST_F(Form1ScanTest, ClosingWithoutTheQuestionStopsAnAutoScanAndUnloads) {
     f.Timer1_Timer();
     EXPECT_TRUE(f.isUnloaded());
     EXPECT_TRUE(prompts.asked().isEmpty());
-    EXPECT_EQ(settings.writes.filter("Tree/").size(), 7);
+    EXPECT_EQ(settings.writes.filter("Tree/").size(), 8);
 }
 
 TEST_F(Form1ScanTest, EscDuringAScanClosesToo) {
@@ -416,7 +419,7 @@ TEST_F(Form1ScanTest, CommandLineTStartsAutoScanAndScansAtOnce) {
     Form1& f = load("-t");
     EXPECT_TRUE(f.ckAutoScan->isChecked());
     EXPECT_TRUE(f.Timer1->isActive());
-    EXPECT_EQ(f.statusText(), "Idle");
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");
     EXPECT_TRUE(context->TreeScanned);
     EXPECT_FALSE(shown(f.cmdScan));  // auto scan keeps Scan hidden
     EXPECT_FALSE(QFile::exists(context->AppFolder + "tavrel.mdb"));
@@ -425,7 +428,7 @@ TEST_F(Form1ScanTest, CommandLineTStartsAutoScanAndScansAtOnce) {
 TEST_F(Form1ScanTest, CommandLineDStoresTheScanInTheUsageLog) {
     Form1& f = load("-d");
     EXPECT_TRUE(f.ckDatabase->isChecked());
-    EXPECT_EQ(f.statusText(), "Idle");
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");
     ASSERT_NE(f.usageLog(), nullptr);
     EXPECT_TRUE(QFile::exists(f.usageLog()->databasePath()));
     EXPECT_TRUE(f.usageLog()->storing());
@@ -441,9 +444,131 @@ TEST_F(Form1ScanTest, ALogThatCannotBeUpdatedSaysSoAfterIdle) {
     f.ckAutoScan->setChecked(true);
     f.ckDatabase->setChecked(true);
     f.Timer1_Timer();
-    EXPECT_TRUE(f.statusText().startsWith("Idle (log not updated: scan results are already"))
+    EXPECT_TRUE(
+        f.statusText().startsWith("Idle \u2014 3 files, 2 users (log not updated: scan results are "
+                                  "already"))
         << f.statusText().toStdString();
     EXPECT_TRUE(context->TreeScanned);
+}
+
+TEST_F(Form1ScanTest, AScanSaysWhatItFoundAndTheFoldedRootShowsItHoldsFiles) {
+    Form1& f = load();
+    f.cmdScan_Click();
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");
+    EXPECT_FALSE(root()->isExpanded());
+    EXPECT_TRUE(f.TreeView1->rootIsDecorated());  // the root's expand mark is drawn
+}
+
+TEST_F(Form1ScanTest, AScanProblemStandsWhateverIsClickedUntilAScanCompletesWithout) {
+    Form1& f = load();
+    const QString reason =
+        "Samba server not read: ssh: connect to host files.example.org "
+        "port 22: Connection timed out (exit code 255)";
+    recording->problem = reason;
+    f.cmdScan_Click();
+    const QString found = "Idle \u2014 3 files, 2 users (" + reason + ")";
+    EXPECT_EQ(f.statusText(), found);
+    EXPECT_EQ(f.sbStatus->toolTip(), found);
+    // The tray's tip field holds 63 characters: the reason as far as it goes.
+    EXPECT_EQ(tray->tip, ("Tavrel\n" + reason).left(63));
+    // Too long for the line: cut with an ellipsis, the whole in the tool tip.
+    const QString shown = f.sbStatus->currentMessage();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(f.sbStatus->fontMetrics().horizontalAdvance(shown), f.sbStatus->width());
+
+    clickNode(f, file(1), Qt::LeftButton);
+    EXPECT_EQ(f.statusText(), "Orders (" + reason + ")");
+    clickNode(f, root(), Qt::LeftButton);
+    EXPECT_EQ(f.statusText(), "Idle (" + reason + ")");
+    // A stopped scan does not clear it.
+    atScanCall(recording->count("NWScanConnectionsUsingFile") + 2, [&] { f.cmdStop_Click(); });
+    f.cmdScan_Click();
+    EXPECT_EQ(f.statusText(), "Scan terminated. (" + reason + ")");
+
+    recording->problem.clear();
+    recording->intercept = nullptr;
+    f.cmdScan_Click();
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");
+    EXPECT_EQ(f.sbStatus->toolTip(), QString());
+    EXPECT_EQ(tray->tip, "Tavrel");
+}
+
+TEST_F(Form1ScanTest, KeepExpandedRestoresTheOpenNodesAndTheSelectionAfterEachScan) {
+    Form1& f = load();
+    const auto openOrdersAtBob = [&] {
+        root()->setExpanded(true);
+        file(1)->setExpanded(true);
+        file(1)->child(1)->setExpanded(true);
+        f.TreeView1->setCurrentItem(file(1)->child(1));
+    };
+    f.cmdScan_Click();
+    openOrdersAtBob();
+    f.cmdScan_Click();
+    EXPECT_FALSE(root()->isExpanded());  // by default every scan folds the tree
+
+    f.ckKeepExpanded->setChecked(true);
+    openOrdersAtBob();
+    f.cmdScan_Click();
+    EXPECT_TRUE(root()->isExpanded());
+    EXPECT_TRUE(file(1)->isExpanded());
+    EXPECT_FALSE(file(2)->isExpanded());
+    EXPECT_FALSE(file(1)->child(0)->isExpanded());
+    EXPECT_TRUE(file(1)->child(1)->isExpanded());
+    EXPECT_EQ(f.TreeView1->currentItem(), file(1)->child(1));
+    EXPECT_EQ(file(1)->child(1)->text(0), "BOB");
+
+    int Cancel = 0;
+    f.Form_Unload(Cancel);
+    EXPECT_TRUE(settings.writes.contains("Tree/KeepExpanded=1"));
+}
+
+TEST_F(Form1ScanTest, WhileAScanRunsOfTheCommandKeysOnlyF2Acts) {
+    Form1& f = load();
+    QApplication::setActiveWindow(&f);
+    f.TreeView1->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), f.TreeView1);
+    QStringList opened;
+    atScanCall(2, [&] {
+        // A window a key opened would hold the scan: note it and close it.
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened.append(modal->windowTitle());
+                modal->close();
+            }
+        });
+        f.TreeView1->setFocus();
+        for (Qt::Key key : {Qt::Key_F7, Qt::Key_F8, Qt::Key_F5, Qt::Key_F1, Qt::Key_F3,
+                            Qt::Key_Insert, Qt::Key_F6}) {
+            QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(f.TreeView1, &down);
+        }
+    });
+    f.cmdScan_Click();
+    EXPECT_EQ(opened, QStringList());
+    EXPECT_EQ(f.statusText(), "Idle \u2014 3 files, 2 users");  // the scan ran to its end
+    EXPECT_EQ(recording->count("NWScanConnectionsUsingFile"), 4);
+    EXPECT_TRUE(platform.viewed.isEmpty());
+    EXPECT_EQ(f.cmdExpand->text(), "Expand All [F3]");
+
+    atScanCall(recording->count("NWScanConnectionsUsingFile") + 2, [&] {
+        f.TreeView1->setFocus();
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+        QApplication::sendEvent(f.TreeView1, &down);
+    });
+    f.cmdScan_Click();
+    EXPECT_EQ(f.statusText(), "Scan terminated.");
+}
+
+TEST_F(Form1ScanTest, FindDuringAScanSaysThatAScanIsRunning) {
+    Form1& f = load();
+    f.cmdScan_Click();
+    frmFind find(f);
+    find.Text1->setText("ORDERS");
+    find.Command1_Click();
+    EXPECT_EQ(find.Label2->text(), "Found");
+    atScanCall(recording->count("NWScanConnectionsUsingFile") + 2, [&] { find.Command1_Click(); });
+    f.cmdScan_Click();
+    EXPECT_EQ(find.Label2->text(), "A scan is running");
 }
 
 }  // namespace

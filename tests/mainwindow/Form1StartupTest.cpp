@@ -38,11 +38,12 @@ TEST_F(Form1Test, ControlsHaveTheirCaptionsAndPlaces) {
         {f.ckButtonTips, "Button Tips", {136, 360, 81, 17}},
         {f.ckAutoScan, "Auto Scan", {224, 360, 73, 17}},
         {f.ckDatabase, "Store Scan Results", {304, 360, 113, 17}},
-        {f.Frame1, "", {8, 256, 241, 89}},
+        {f.Frame1, "", {8, 240, 241, 105}},
         {f.ckPicture, "Pictures", {16, 16, 105, 17}},
         {f.ckUserDetails, "User Details", {16, 32, 113, 17}},
         {f.ckPlusMinus, "Plus/Minus Symbols", {16, 48, 121, 17}},
         {f.ckExpandItem, "Expand/Collapse Item When Selected", {16, 64, 209, 17}},
+        {f.ckKeepExpanded, "Keep expanded", {16, 80, 209, 17}},
         {f.ckHotTracking, "Hot Tracking", {136, 16, 89, 17}},
         {f.ckFullRowSelect, "Full Row Select", {136, 32, 97, 17}},
     };
@@ -87,9 +88,10 @@ TEST_F(Form1Test, FirstRunUsesTheDefaultsAndExitWritesTheSevenKeysInOrder) {
     EXPECT_TRUE(f.close());
     EXPECT_EQ(unloaded, 1);
     EXPECT_TRUE(prompts.asked().isEmpty());  // no question while auto scan is off
-    EXPECT_EQ(treeWrites(), QStringList({"Tree/ButTips=1", "Tree/Pictures=1", "Tree/PlusMinus=1",
-                                         "Tree/UserDetails=1", "Tree/HotTracking=0",
-                                         "Tree/FullRowSelect=0", "Tree/ExpandItem=0"}));
+    EXPECT_EQ(treeWrites(),
+              QStringList({"Tree/ButTips=1", "Tree/Pictures=1", "Tree/PlusMinus=1",
+                           "Tree/UserDetails=1", "Tree/HotTracking=0", "Tree/FullRowSelect=0",
+                           "Tree/ExpandItem=0", "Tree/KeepExpanded=0"}));
     EXPECT_FALSE(tray->shown);
 }
 
@@ -101,7 +103,9 @@ TEST_F(Form1Test, StoredOptionsAreShownAndDamagedOnesRepairedAtExit) {
     setOption("HotTracking", "1");
     setOption("FullRowSelect", "1");
     setOption("ExpandItem", "1");
+    setOption("KeepExpanded", "1");
     Form1& f = load();
+    EXPECT_TRUE(f.ckKeepExpanded->isChecked());
     EXPECT_FALSE(f.ckButtonTips->isChecked());
     EXPECT_FALSE(f.ckPicture->isChecked());
     EXPECT_EQ(f.PicturesOption, 0);
@@ -118,9 +122,10 @@ TEST_F(Form1Test, StoredOptionsAreShownAndDamagedOnesRepairedAtExit) {
         EXPECT_EQ(b->toolTip(), "") << b->text().toStdString();
     }
     f.close();
-    EXPECT_EQ(treeWrites(), QStringList({"Tree/ButTips=0", "Tree/Pictures=0", "Tree/PlusMinus=1",
-                                         "Tree/UserDetails=0", "Tree/HotTracking=1",
-                                         "Tree/FullRowSelect=1", "Tree/ExpandItem=1"}));
+    EXPECT_EQ(treeWrites(),
+              QStringList({"Tree/ButTips=0", "Tree/Pictures=0", "Tree/PlusMinus=1",
+                           "Tree/UserDetails=0", "Tree/HotTracking=1", "Tree/FullRowSelect=1",
+                           "Tree/ExpandItem=1", "Tree/KeepExpanded=1"}));
 }
 
 TEST_F(Form1Test, ButtonTipsFollowTheirBox) {
@@ -292,7 +297,7 @@ TEST_F(Form1Test, ExitWhileAutoScanRunsAsksAndNoKeepsEverything) {
     EXPECT_TRUE(f.close());
     EXPECT_EQ(prompts.asked().size(), 2);
     EXPECT_TRUE(f.isUnloaded());
-    EXPECT_EQ(treeWrites().size(), 7);
+    EXPECT_EQ(treeWrites().size(), 8);
     EXPECT_FALSE(tray->shown);
 }
 
@@ -346,9 +351,10 @@ TEST_F(Form1Test, TreeOptionBoxesChangeTheTree) {
     f.ckUserDetails->setChecked(false);
     EXPECT_EQ(f.UserDetailsOption, 0);
     f.close();
-    EXPECT_EQ(treeWrites(), QStringList({"Tree/ButTips=1", "Tree/Pictures=1", "Tree/PlusMinus=0",
-                                         "Tree/UserDetails=0", "Tree/HotTracking=1",
-                                         "Tree/FullRowSelect=1", "Tree/ExpandItem=1"}));
+    EXPECT_EQ(treeWrites(),
+              QStringList({"Tree/ButTips=1", "Tree/Pictures=1", "Tree/PlusMinus=0",
+                           "Tree/UserDetails=0", "Tree/HotTracking=1", "Tree/FullRowSelect=1",
+                           "Tree/ExpandItem=1", "Tree/KeepExpanded=0"}));
 }
 
 }  // namespace

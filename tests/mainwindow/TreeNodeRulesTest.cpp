@@ -74,6 +74,19 @@ TEST(nodePath, IsTheTextBeforeTheSuffix) {
     EXPECT_EQ(nodePath(""), "");
 }
 
+TEST(nodeTrail, NamesANodeByWhatOutlivesARescan) {
+    const QString orders = nodeTrail({1, 2}, {"Tree", "G:\\APPS\\ORDERS.DBF[2]"});
+    EXPECT_EQ(orders, nodeTrail({1, 2}, {"Tree", "G:\\APPS\\ORDERS.DBF[Error : Access denied]"}));
+    EXPECT_EQ(orders, nodeTrail({1, 2}, {"Tree", "G:\\APPS\\ORDERS.DBF"}));  // before a scan
+    EXPECT_NE(orders, nodeTrail({1, 2}, {"Tree", "G:\\APPS\\CUSTOMER.DBF[2]"}));
+    const QString bob = nodeTrail({1, 2, 3}, {"Tree", "G:\\APPS\\ORDERS.DBF[2]", "BOB"});
+    EXPECT_EQ(bob, nodeTrail({1, 2, 3}, {"Tree", "G:\\APPS\\ORDERS.DBF[1]", "BOB"}));
+    EXPECT_NE(bob, nodeTrail({1, 2, 3}, {"Tree", "G:\\APPS\\CUSTOMER.DBF[1]", "BOB"}));
+    EXPECT_NE(bob, orders);
+    EXPECT_EQ(nodeTrail({1, 2, 3, 4}, {"Tree", "G:\\A.DBF[1]", "BOB", "Task No: 1"}),
+              nodeTrail({1, 2, 3, 4}, {"Tree", "G:\\A.DBF[1]", "BOB", "Task No: 2"}));
+}
+
 TEST(tickedBySelectAll, LeavesOnlyDetailLines) {
     EXPECT_TRUE(tickedBySelectAll(""));
     EXPECT_TRUE(tickedBySelectAll("1"));

@@ -54,15 +54,17 @@ TEST(TreeOptions, StoredValuesAreReadAndDamagedOnesCountAsOff) {
     EXPECT_EQ(options.ExpandItem, 1);
 }
 
-TEST(TreeOptions, SavesTheSevenKeysInOrder) {
+TEST(TreeOptions, SavesTheKeysInOrder) {
     WriteLog store;
     TreeOptions options;
     options.ButTips = 0;
     options.HotTracking = 1;
+    options.KeepExpanded = 1;
     EXPECT_TRUE(saveTreeOptions(store, options));
-    EXPECT_EQ(store.writes, QStringList({"Tree/ButTips=0", "Tree/Pictures=1", "Tree/PlusMinus=1",
-                                         "Tree/UserDetails=1", "Tree/HotTracking=1",
-                                         "Tree/FullRowSelect=0", "Tree/ExpandItem=0"}));
+    EXPECT_EQ(store.writes,
+              QStringList({"Tree/ButTips=0", "Tree/Pictures=1", "Tree/PlusMinus=1",
+                           "Tree/UserDetails=1", "Tree/HotTracking=1", "Tree/FullRowSelect=0",
+                           "Tree/ExpandItem=0", "Tree/KeepExpanded=1"}));
     EXPECT_EQ(loadTreeOptions(store), options);
 }
 

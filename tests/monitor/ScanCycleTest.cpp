@@ -12,6 +12,7 @@
 #include "monitor/RightsLookup.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanRecorder.h"
+#include "monitor/ScanTexts.h"
 #include "support/FakeClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingNetWare.h"
@@ -155,6 +156,25 @@ TEST_F(ScanCycleTest, AnEmptyListLeavesTheTreeAsItWas) {
     EXPECT_FALSE(m_view.busy);
     EXPECT_FALSE(m_logged);
     EXPECT_FALSE(m_context->TreeScanned);
+}
+
+TEST_F(ScanCycleTest, TheSummaryCountsTheFilesAndEachHolderOnce) {
+    connect(1, 5, kAlice);
+    connect(1, 6, kBob);
+    open(1, 5, "SYS:APPS\\A.DBF");
+    open(1, 6, "SYS:APPS\\A.DBF");
+    open(1, 5, "SYS:APPS\\B.DBF");
+    monitor("G:\\APPS\\A.DBF");
+    monitor("G:\\APPS\\B.DBF");
+    monitor("G:\\APPS\\C.DBF", "FS1", false);
+    start();
+    ASSERT_EQ(scan(), ScanOutcome::Completed);
+    EXPECT_EQ(m_view.summary.files, 3);
+    EXPECT_EQ(m_view.summary.users, 2);
+    EXPECT_TRUE(m_view.summary.problems.isEmpty());
+    EXPECT_EQ(scanSummaryText(3, 2), QStringLiteral("Idle \u2014 3 files, 2 users"));
+    EXPECT_EQ(scanSummaryText(1, 1), QStringLiteral("Idle \u2014 1 file, 1 user"));
+    EXPECT_EQ(scanSummaryText(2, 0), QStringLiteral("Idle \u2014 2 files, 0 users"));
 }
 
 TEST_F(ScanCycleTest, FileNodesForOpenUnusedMissingAndFailingFiles) {

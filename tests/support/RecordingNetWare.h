@@ -23,6 +23,11 @@ public:
 
     NWCCODE NWCallsInit() override;
     QString initFailureReason() const override { return m_inner.initFailureReason(); }
+    // A server problem the scans report, as a server that could not be read gives one.
+    QString problem;
+    QString scanProblem() const override {
+        return problem.isEmpty() ? m_inner.scanProblem() : problem;
+    }
     NWCCODE NWParsePath(const QString& path, QString& serverName, NWCONN_HANDLE& conn,
                         QString& volName, QString& dirPath) override;
     NWCCODE NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle,

@@ -79,7 +79,7 @@ TEST_F(DetailsCommandTest, JsonGivesStaysAsIsoTimesAndMinutes) {
 }
 
 TEST_F(DetailsCommandTest, RefusesADateItCannotRead) {
-    for (const char* date : {"12/01/03", "31/31/2003", "yesterday"}) {
+    for (const char* date : {"13/13/03", "31/31/2003", "yesterday"}) {
         const test::CommandRun result = run({"details", date});
         EXPECT_EQ(result.exitCode, 2) << date;
         EXPECT_TRUE(result.err.contains("Invalid date")) << date;

@@ -3,38 +3,30 @@
 #include <QDate>
 #include <QStringView>
 #include <optional>
+#include <vector>
 
 namespace tavrel {
 
 namespace {
 
-using Args = QStringList;
-
-// A function of the old dialect and the SQLite expression it becomes; args are already
-// translated. Each argument is put in parentheses where an operator follows it.
+// A function of the old dialect and the form it becomes: %1, %2, %3 stand for its
+// arguments (translated), %* for all of them joined by ", ".
 struct FunctionRule {
     QLatin1StringView name;
     int minArgs;
     int maxArgs;
-    QString (*build)(const Args& args);
+    QLatin1StringView form;
 };
 
 // The functions whose PostgreSQL form differs from SQLite's.
 const FunctionRule kPostgresFunctions[] = {
-    {QLatin1StringView("ISNULL"), 1, 1,
-     // A condition, as in WHERE ISNULL(x): PostgreSQL takes no number for one.
-     [](const Args& a) { return QStringLiteral("((%1) IS NULL)").arg(a[0]); }},
-    {QLatin1StringView("DATE"), 0, 0, [](const Args&) { return QStringLiteral("CURRENT_DATE"); }},
-    {QLatin1StringView("NOW"), 0, 0,
-     [](const Args&) { return QStringLiteral("LOCALTIMESTAMP(0)"); }},
+    // A condition, as in WHERE ISNULL(x): PostgreSQL takes no number for one.
+    {QLatin1StringView("ISNULL"), 1, 1, QLatin1StringView("((%1) IS NULL)")},
+    {QLatin1StringView("DATE"), 0, 0, QLatin1StringView("CURRENT_DATE")},
+    {QLatin1StringView("NOW"), 0, 0, QLatin1StringView("LOCALTIMESTAMP(0)")},
     {QLatin1StringView("RIGHT"), 2, 2,
-     [](const Args& a) {
-         return QStringLiteral("substr(%1, greatest(length(%1) - (%2) + 1, 1))").arg(a[0], a[1]);
-     }},
-    {QLatin1StringView("IIF"), 3, 3,
-     [](const Args& a) {
-         return QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(a[0], a[1], a[2]);
-     }},
+     QLatin1StringView("substr(%1, greatest(length(%1) - (%2) + 1, 1))")},
+    {QLatin1StringView("IIF"), 3, 3, QLatin1StringView("(CASE WHEN %1 THEN %2 ELSE %3 END)")},
 };
 
 // Table Log and its columns, as PostgreSQL folds their names.
@@ -85,26 +77,16 @@ QString postgresVerbatim(QStringView verbatim) {
 }
 
 const FunctionRule kFunctions[] = {
-    {QLatin1StringView("ISNULL"), 1, 1,
-     [](const Args& a) { return QStringLiteral("(-((%1) IS NULL))").arg(a[0]); }},
-    {QLatin1StringView("DATE"), 0, 0,
-     [](const Args&) { return QStringLiteral("date('now', 'localtime')"); }},
-    {QLatin1StringView("NOW"), 0, 0,
-     [](const Args&) { return QStringLiteral("datetime('now', 'localtime')"); }},
-    {QLatin1StringView("UCASE"), 1, 1,
-     [](const Args& a) { return QStringLiteral("upper(%1)").arg(a[0]); }},
-    {QLatin1StringView("LCASE"), 1, 1,
-     [](const Args& a) { return QStringLiteral("lower(%1)").arg(a[0]); }},
-    {QLatin1StringView("LEN"), 1, 1,
-     [](const Args& a) { return QStringLiteral("length(%1)").arg(a[0]); }},
-    {QLatin1StringView("MID"), 2, 3,
-     [](const Args& a) { return QStringLiteral("substr(%1)").arg(a.join(QStringLiteral(", "))); }},
-    {QLatin1StringView("LEFT"), 2, 2,
-     [](const Args& a) { return QStringLiteral("substr(%1, 1, %2)").arg(a[0], a[1]); }},
+    {QLatin1StringView("ISNULL"), 1, 1, QLatin1StringView("(-((%1) IS NULL))")},
+    {QLatin1StringView("DATE"), 0, 0, QLatin1StringView("date('now', 'localtime')")},
+    {QLatin1StringView("NOW"), 0, 0, QLatin1StringView("datetime('now', 'localtime')")},
+    {QLatin1StringView("UCASE"), 1, 1, QLatin1StringView("upper(%1)")},
+    {QLatin1StringView("LCASE"), 1, 1, QLatin1StringView("lower(%1)")},
+    {QLatin1StringView("LEN"), 1, 1, QLatin1StringView("length(%1)")},
+    {QLatin1StringView("MID"), 2, 3, QLatin1StringView("substr(%*)")},
+    {QLatin1StringView("LEFT"), 2, 2, QLatin1StringView("substr(%1, 1, %2)")},
     {QLatin1StringView("RIGHT"), 2, 2,
-     [](const Args& a) {
-         return QStringLiteral("substr(%1, max(length(%1) - (%2) + 1, 1))").arg(a[0], a[1]);
-     }},
+     QLatin1StringView("substr(%1, max(length(%1) - (%2) + 1, 1))")},
 };
 
 bool isWordStart(QChar c) {
@@ -149,36 +131,56 @@ qsizetype skipVerbatim(QStringView text, qsizetype i) {
     return i;
 }
 
-// The arguments of the call whose "(" is at open, split at its top-level commas, and
-// the index of its ")"; nothing when the parentheses do not close.
-std::optional<std::pair<QList<QStringView>, qsizetype>> splitCall(QStringView text,
-                                                                  qsizetype open) {
-    QList<QStringView> args;
-    int depth = 0;
-    qsizetype start = open + 1;
-    for (qsizetype i = open + 1; i < text.size();) {
-        const qsizetype end = skipVerbatim(text, i);
-        if (end != i) {
-            i = end;
-            continue;
-        }
-        const QChar c = text[i];
-        if (c == QLatin1Char('(')) {
-            ++depth;
-        } else if (c == QLatin1Char(')')) {
-            if (depth == 0) {
-                const QStringView last = text.sliced(start, i - start);
-                if (!args.isEmpty() || !last.trimmed().isEmpty()) {
-                    args.append(last);
-                }
-                return std::make_pair(args, i);
+// Where each call's parts end, found in one pass over the statement: for a "(" its first
+// top-level "," or else its ")", for such a "," the next one or the ")". -1 where a "("
+// never closes. With it, a call's arguments are found without reading them again, so the
+// translation reads each character once at its own level of nesting.
+class CallIndex {
+public:
+    explicit CallIndex(QStringView text) : m_next(text.size(), -1) {
+        QList<qsizetype> open;  // the "(" or "," last seen at each depth
+        for (qsizetype i = 0; i < text.size();) {
+            const qsizetype end = skipVerbatim(text, i);
+            if (end != i) {
+                i = end;
+                continue;
             }
-            --depth;
-        } else if (c == QLatin1Char(',') && depth == 0) {
-            args.append(text.sliced(start, i - start));
-            start = i + 1;
+            const QChar c = text[i];
+            if (c == QLatin1Char('(')) {
+                open.append(i);
+                m_deepest = std::max(m_deepest, open.size());
+            } else if (c == QLatin1Char(',') && !open.isEmpty()) {
+                m_next[open.last()] = i;
+                open.last() = i;
+            } else if (c == QLatin1Char(')') && !open.isEmpty()) {
+                m_next[open.takeLast()] = i;
+            }
+            ++i;
         }
-        ++i;
+    }
+    qsizetype next(qsizetype i) const { return m_next[i]; }
+    qsizetype deepest() const { return m_deepest; }
+
+private:
+    std::vector<qsizetype> m_next;
+    qsizetype m_deepest = 0;
+};
+
+// The arguments of the call whose "(" is at open, as [start, end) ranges split at its
+// top-level commas, and the index of its ")"; nothing when the parentheses do not close.
+std::optional<std::pair<QList<std::pair<qsizetype, qsizetype>>, qsizetype>> splitCall(
+    QStringView text, const CallIndex& index, qsizetype open) {
+    QList<std::pair<qsizetype, qsizetype>> args;
+    qsizetype start = open + 1;
+    for (qsizetype at = index.next(open); at >= 0; at = index.next(at)) {
+        if (text[at] == QLatin1Char(')')) {
+            if (!args.isEmpty() || !text.sliced(start, at - start).trimmed().isEmpty()) {
+                args.append({start, at});
+            }
+            return std::make_pair(args, at);
+        }
+        args.append({start, at});
+        start = at + 1;
     }
     return std::nullopt;
 }
@@ -225,23 +227,85 @@ qsizetype skipSpaces(QStringView text, qsizetype i) {
     return i;
 }
 
-QString translate(QStringView text, bool postgres) {
-    QString out;
-    out.reserve(text.size() + 16);
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype verbatimEnd = skipVerbatim(text, i);
+// One translation: the statement, its call index and the largest text it may become.
+struct Translation {
+    QStringView text;
+    const CallIndex& index;
+    bool postgres;
+    qsizetype largest;
+    bool tooLarge = false;
+};
+
+void translate(Translation& t, qsizetype i, qsizetype n, QString& out);
+
+// The rule's form with the arguments ([start, end) of the statement) translated into it.
+// An argument the form names once is translated straight into out, so a nested call costs
+// no copy of its text; one named twice (Right's x) is translated once and copied.
+void applyRule(Translation& t, const FunctionRule& rule,
+               QList<std::pair<qsizetype, qsizetype>> args, QString& out) {
+    for (auto& [start, end] : args) {  // each argument without the spaces around it
+        while (start < end && t.text[start].isSpace()) {
+            ++start;
+        }
+        while (end > start && t.text[end - 1].isSpace()) {
+            --end;
+        }
+    }
+    std::optional<QString> repeated[3];
+    const QLatin1StringView form = rule.form;
+    for (qsizetype f = 0; f < form.size() && !t.tooLarge; ++f) {
+        if (form[f] != QLatin1Char('%') || f + 1 == form.size()) {
+            out += QChar(form[f]);
+            continue;
+        }
+        const char which = form[++f].toLatin1();
+        if (which == '*') {
+            for (qsizetype a = 0; a < args.size(); ++a) {
+                if (a > 0) {
+                    out += QLatin1String(", ");
+                }
+                translate(t, args[a].first, args[a].second, out);
+            }
+            continue;
+        }
+        const int a = which - '1';
+        const char marker[] = {'%', which, '\0'};
+        if (form.indexOf(QLatin1StringView(marker)) ==
+            form.lastIndexOf(QLatin1StringView(marker))) {
+            translate(t, args[a].first, args[a].second, out);
+            continue;
+        }
+        if (!repeated[a]) {
+            repeated[a].emplace();
+            translate(t, args[a].first, args[a].second, *repeated[a]);
+        }
+        out += *repeated[a];
+    }
+    t.tooLarge = t.tooLarge || out.size() > t.largest;
+}
+
+// The statement's characters from i to n, translated, appended to out. A rule that repeats
+// an argument (Right) doubles its text at each level it nests at: past t.largest the
+// translation gives up (tooLarge).
+void translate(Translation& t, qsizetype i, qsizetype n, QString& out) {
+    const QStringView text = t.text;
+    const bool postgres = t.postgres;
+    while (i < n && !t.tooLarge) {
+        const qsizetype verbatimEnd = std::min(skipVerbatim(text, i), n);
         if (verbatimEnd != i) {
             const QStringView verbatim = text.sliced(i, verbatimEnd - i);
-            out += postgres ? postgresVerbatim(verbatim) : verbatim.toString();
+            if (postgres) {
+                out += postgresVerbatim(verbatim);
+            } else {
+                out += verbatim;
+            }
             i = verbatimEnd;
             continue;
         }
         const QChar c = text[i];
         if (c == QLatin1Char('#')) {
             const qsizetype close = text.indexOf(QLatin1Char('#'), i + 1);
-            if (close > i) {
+            if (close > i && close < n) {
                 if (const auto date = dateLiteral(text.sliced(i + 1, close - i - 1))) {
                     out += (postgres ? QStringLiteral("DATE '") : QStringLiteral("'")) + *date +
                            QLatin1Char('\'');
@@ -280,14 +344,10 @@ QString translate(QStringView text, bool postgres) {
             }
             if (const FunctionRule* rule =
                     qualified || !call ? nullptr : functionRule(word, postgres)) {
-                if (const auto split = splitCall(text, next)) {
+                if (const auto split = splitCall(text, t.index, next)) {
                     const auto& [args, close] = *split;
                     if (args.size() >= rule->minArgs && args.size() <= rule->maxArgs) {
-                        Args translated;
-                        for (const QStringView arg : args) {
-                            translated.append(translate(arg, postgres).trimmed());
-                        }
-                        out += rule->build(translated);
+                        applyRule(t, *rule, args, out);
                         i = close + 1;
                         continue;
                     }
@@ -306,7 +366,6 @@ QString translate(QStringView text, bool postgres) {
         out += c;
         ++i;
     }
-    return out;
 }
 
 }  // namespace
@@ -371,8 +430,29 @@ std::optional<QDate> readDateParts(const QList<QStringView>& parts, std::optiona
     return date;
 }
 
-QString translateJetSql(const QString& statement, LogDb::Engine engine) {
-    return translate(statement, engine == LogDb::Engine::PostgreSQL);
+QString translateJetSql(const QString& statement, LogDb::Engine engine, QString* error) {
+    const CallIndex index(statement);
+    if (index.deepest() > kJetMaxNesting) {
+        if (error != nullptr) {
+            *error = QStringLiteral("The statement nests parentheses more than %1 deep.")
+                         .arg(kJetMaxNesting);
+        }
+        return QString();
+    }
+    Translation t{statement, index, engine == LogDb::Engine::PostgreSQL,
+                  16 * statement.size() + 65536};
+    QString translated;
+    translated.reserve(statement.size() + 16);
+    translate(t, 0, statement.size(), translated);
+    if (t.tooLarge) {
+        if (error != nullptr) {
+            *error = QStringLiteral(
+                "The statement grows too large when translated: Right() "
+                "nests too deep.");
+        }
+        return QString();
+    }
+    return translated;
 }
 
 QString withoutOrderBy(const QString& statement) {

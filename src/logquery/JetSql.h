@@ -29,7 +29,13 @@ const QList<JetTranslationRule>& jetTranslationRules();
 // reaches SQLite, which reports it. For PostgreSQL (the shared log) the same rules give
 // its forms, and besides: "texts" become 'texts', [names] "names" (a column of table Log
 // in lower case, as the shared log spells its columns), and the column User "user".
-QString translateJetSql(const QString& statement, LogDb::Engine engine = LogDb::Engine::SQLite);
+//
+// Reads the statement in time linear in its length. A statement nesting parentheses deeper
+// than kJetMaxNesting, or whose translation grows past sixteen times its length, gives ""
+// and *error says why.
+inline constexpr int kJetMaxNesting = 1000;
+QString translateJetSql(const QString& statement, LogDb::Engine engine = LogDb::Engine::SQLite,
+                        QString* error = nullptr);
 
 // The day a date literal's parts name (split at its "/" or "-", each one to four digits):
 // year/month/day when the first part has four digits, else month/day/year, read as

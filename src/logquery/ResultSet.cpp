@@ -12,6 +12,7 @@
 
 #include "logquery/ExportText.h"
 #include "logquery/JetSql.h"
+#include "logquery/SingleStatement.h"
 
 namespace tavrel {
 
@@ -101,8 +102,16 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     close();
     m_error = {};
     m_statement = statement;
-    m_sqlite =
-        translateJetSql(statement, m_postgres ? LogDb::Engine::PostgreSQL : LogDb::Engine::SQLite);
+    // One statement only, on both engines: a second one behind a ";" is refused, never run.
+    const LogDb::Engine engine = m_postgres ? LogDb::Engine::PostgreSQL : LogDb::Engine::SQLite;
+    QString refused;
+    const SingleStatement single =
+        singleStatement(translateJetSql(statement, engine, &refused), engine);
+    if (!refused.isEmpty() || !single.error.isEmpty()) {
+        fail({SQLITE_ERROR, refused.isEmpty() ? single.error : refused});
+        return false;
+    }
+    m_sqlite = single.statement;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isOpen()) {
         fail({LogDb::kCantOpen, QStringLiteral("The log database is not open.")});

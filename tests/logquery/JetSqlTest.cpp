@@ -5,6 +5,7 @@
 #include "logquery/JetSql.h"
 #include "logquery/QueryLog.h"
 #include "logquery/ResultSet.h"
+#include "logquery/SingleStatement.h"
 #include "support/PostgresServer.h"
 
 namespace tavrel {
@@ -87,11 +88,81 @@ TEST_P(JetSqlTest, KeepsTheStatementsMeaningOnEitherEngine) {
     }
 }
 
+TEST_P(JetSqlTest, RunsExactlyOneStatementAndNamesWhereASecondBegins) {
+    ResultSet result;
+    result.setDatabase(log->db.database());
+    for (const char* text : {"SELECT count(*) FROM Log; DELETE FROM Log",
+                             "SELECT count(*) FROM Log;; /* ; */ -- x\n DELETE FROM Log;",
+                             "INSERT INTO Log (Opened) VALUES (0);DELETE FROM Log"}) {
+        EXPECT_FALSE(result.run(QString::fromLatin1(text))) << text;
+        EXPECT_TRUE(result.error().description.contains("a second one begins at \"DELETE FROM Log"))
+            << result.error().description.toStdString();
+    }
+    EXPECT_FALSE(result.run(" -- nothing\n;"));
+    EXPECT_EQ(result.error().description, QStringLiteral("There is no statement to run."));
+    EXPECT_EQ(log->rows(), 3);
+    for (const char* text : {"SELECT count(*) FROM Log; -- all of them\n",
+                             "SELECT count(*) FROM Log WHERE User <> 'a;b' /* ; */ ;;"}) {
+        ASSERT_TRUE(result.run(QString::fromLatin1(text)))
+            << text << result.error().description.toStdString();
+        EXPECT_EQ(result.value(0, 0).toInt(), 3);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, JetSqlTest,
                          ::testing::Values(LogDb::Engine::SQLite, LogDb::Engine::PostgreSQL),
                          [](const ::testing::TestParamInfo<LogDb::Engine>& info) {
                              return info.param == LogDb::Engine::SQLite ? "SQLite" : "PostgreSQL";
                          });
+
+// Where each engine's quoting would let a ";" hide a second statement, or a quote hide one.
+TEST(SingleStatementTest, ReadsQuotesAndCommentsAsTheEngineDoes) {
+    const struct {
+        LogDb::Engine engine;
+        const char* text;
+        bool one;
+    } cases[] = {
+        {LogDb::Engine::PostgreSQL, "SELECT $$ ' $$; DELETE FROM log; --'", false},
+        {LogDb::Engine::PostgreSQL, "SELECT $q$ ; $$ ; $q$", true},
+        {LogDb::Engine::PostgreSQL, "SELECT /* /* */ ' */ ; DELETE FROM log; --'", false},
+        {LogDb::Engine::PostgreSQL, "SELECT E'\\'; DELETE FROM log; SELECT '", true},
+        {LogDb::Engine::PostgreSQL, "SELECT '\\'; DELETE FROM log; SELECT '", false},
+        {LogDb::Engine::PostgreSQL, "SELECT \"a;b\" FROM log", true},
+        {LogDb::Engine::SQLite, "SELECT [a;b], `c;d`, \"e;f\" FROM Log", true},
+        {LogDb::Engine::SQLite, "SELECT /* /* */ 1; DELETE FROM Log", false},
+    };
+    for (const auto& c : cases) {
+        const SingleStatement single = singleStatement(QString::fromLatin1(c.text), c.engine);
+        EXPECT_EQ(single.error.isEmpty(), c.one) << c.text;
+    }
+    EXPECT_EQ(singleStatement("SELECT 1 ; -- done", LogDb::Engine::SQLite).statement,
+              QStringLiteral("SELECT 1"));
+}
+
+// Deep nesting is refused at once with a reason of its own; nesting within the bound, or
+// calls that never close, translate in one reading.
+TEST(JetSqlTranslationTest, RefusesNestingPastTheBoundAndRepeatedGrowth) {
+    const auto nested = [](const char* call, int depth, const char* tail) {
+        return QStringLiteral("SELECT ") + QString::fromLatin1(call).repeated(depth) + "'x'" +
+               QString::fromLatin1(tail).repeated(depth);
+    };
+    test::QueryLog log;
+    ResultSet result;
+    result.setDatabase(log.db.database());
+    EXPECT_FALSE(result.run(nested("UCase(", kJetMaxNesting + 1, ")")));
+    EXPECT_EQ(result.error().description,
+              QStringLiteral("The statement nests parentheses more than 1000 deep."));
+    EXPECT_FALSE(result.run(nested("Right(", 40, ", 1)")));
+    EXPECT_EQ(result.error().description,
+              QStringLiteral("The statement grows too large when translated: Right() nests too "
+                             "deep."));
+    EXPECT_EQ(translateJetSql(nested("UCase(", 3, ")")),
+              QStringLiteral("SELECT upper(upper(upper('x')))"));
+    EXPECT_EQ(translateJetSql(nested("Left(", 2, ", 1)")),
+              QStringLiteral("SELECT substr(substr('x', 1, 1), 1, 1)"));
+    const QString unclosed = QStringLiteral("SELECT ") + QStringLiteral("UCase(").repeated(900);
+    EXPECT_EQ(translateJetSql(unclosed), unclosed);
+}
 
 TEST(JetSqlTranslationTest, UnknownFunctionsAndOddLiteralsReachSQLiteUnchanged) {
     EXPECT_EQ(translateJetSql("SELECT DatePart('yyyy', Date) FROM Log"),

@@ -87,7 +87,12 @@ TEST_F(frmDataTest, WorksOnASharedLog) {
     EXPECT_EQ(w.Label2->text(), QStringLiteral("Sorted by 'User' in descending order"));
     EXPECT_EQ(w.DataGrid1->model()->index(0, 2).data().toString(), QStringLiteral("CAROL \"C\""));
 
-    run("DELETE FROM Log WHERE User = 'bob'");
+    // A second statement is refused whole: the server's multi-statement text never runs.
+    run("SELECT count(*) FROM Log; DELETE FROM Log");
+    EXPECT_TRUE(w.statusText().startsWith(QStringLiteral("Unable to process SQL statement")))
+        << w.statusText().toStdString();
+    EXPECT_EQ(shared.rows(), 3);
+    run("DELETE FROM Log WHERE User = 'bob'; -- closing comment");
     EXPECT_EQ(w.statusText(), QStringLiteral("SQL statement processed successfully"));
     EXPECT_EQ(shared.rows(), 2);
     EXPECT_EQ(log.rows(), 3);  // tavrel.mdb is not the log in use

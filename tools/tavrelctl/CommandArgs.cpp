@@ -78,4 +78,19 @@ QString resolveFile(SettingsStore& settings, const QString& word, bool monitored
     return word;
 }
 
+bool secondsOption(const CommandArgs& parsed, const char* command, const char* name, int least,
+                   int* seconds, QTextStream& err) {
+    if (!parsed.has(QLatin1String(name))) {
+        return true;
+    }
+    bool numeric = false;
+    *seconds = parsed.value(QLatin1String(name)).toInt(&numeric);
+    if (!numeric || *seconds < least) {
+        err << "tavrelctl " << command << ": --" << name << " must be a whole number of seconds, "
+            << least << " or more\n";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace tavrel

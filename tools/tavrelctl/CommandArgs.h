@@ -38,4 +38,9 @@ private:
     QString m_error;
 };
 
+// A whole number of seconds from an option, at least least; *seconds keeps its value when
+// the option is absent. False (with the reason on err) when it is not such a number.
+bool secondsOption(const CommandArgs& parsed, const char* command, const char* name, int least,
+                   int* seconds, QTextStream& err);
+
 }  // namespace tavrel

@@ -161,23 +161,6 @@ struct HeadlessScan {
     ScanCycle cycle;
 };
 
-// A whole number of seconds from an option, at least least; *seconds keeps its value when
-// the option is absent. False (with the reason on err) when it is not such a number.
-bool secondsOption(const CommandArgs& parsed, const char* command, const char* name, int least,
-                   int* seconds, QTextStream& err) {
-    if (!parsed.has(QLatin1String(name))) {
-        return true;
-    }
-    bool numeric = false;
-    *seconds = parsed.value(QLatin1String(name)).toInt(&numeric);
-    if (!numeric || *seconds < least) {
-        err << "tavrelctl " << command << ": --" << name << " must be a whole number of seconds, "
-            << least << " or more\n";
-        return false;
-    }
-    return true;
-}
-
 // The exit status of a scan that ended normally: 0 when it read who holds every file found,
 // kNothingScanned when it could read that of none, else kScanNotCompleted.
 int scanStatus(const ScanFileTable& files, const QString& serverProblem) {

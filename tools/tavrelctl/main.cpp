@@ -1,5 +1,9 @@
 #include <QCoreApplication>
+#include <QIODevice>
 #include <QTextStream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "ActionCommand.h"
 #include "ActionsCommand.h"
@@ -60,6 +64,25 @@ void printUsage(QTextStream& stream) {
            "\n\"tavrelctl COMMAND help\" describes a command.\n";
 }
 
+// The exit status of output that could not be written (sysexits' EX_IOERR).
+constexpr int kCannotWrite = 74;
+
+// Flushes what the command printed; the command's exit status, or kCannotWrite (said on
+// stderr) when any of it could not be written, as on a full disk or a closed pipe.
+int checkedOutput(QTextStream& out, QTextStream& err, int status) {
+    out.flush();
+    errno = 0;
+    if (out.status() == QTextStream::Ok && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
+        return status;
+    }
+    QString reason = out.device() != nullptr ? out.device()->errorString() : QString();
+    if (errno != 0 || reason.isEmpty() || reason == QLatin1String("Unknown error")) {
+        reason = QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO));
+    }
+    err << "tavrelctl: cannot write the output: " << reason << "\n";
+    return kCannotWrite;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -74,11 +97,11 @@ int main(int argc, char* argv[]) {
     const QString command = args.takeFirst();
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
         printUsage(out);
-        return 0;
+        return checkedOutput(out, err, 0);
     }
     for (const CommandGroup& group : kGroups) {
         if (command == QLatin1String(group.name)) {
-            return group.run(args, out, err);
+            return checkedOutput(out, err, group.run(args, out, err));
         }
     }
     err << "tavrelctl: unknown command " << command << "\n\n";

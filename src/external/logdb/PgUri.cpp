@@ -13,7 +13,41 @@ PgUriParse refused(const QString& why) {
     return {std::nullopt, why};
 }
 
+// The driver joins the options into libpq's "key=value key=value" text unquoted: a space,
+// quote or backslash in a value would start another keyword or change how it is read.
+bool safeOptionValue(const QString& value) {
+    for (const QChar c : value) {
+        if (c.isSpace() || c.category() == QChar::Other_Control || c == QLatin1Char('\'') ||
+            c == QLatin1Char('\\') || c == QLatin1Char(';')) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+const QStringList& allowedPgOptions() {
+    static const QStringList kOptions = {
+        QStringLiteral("application_name"),
+        QStringLiteral("channel_binding"),
+        QStringLiteral("connect_timeout"),
+        QStringLiteral("gssencmode"),
+        QStringLiteral("keepalives"),
+        QStringLiteral("keepalives_count"),
+        QStringLiteral("keepalives_idle"),
+        QStringLiteral("keepalives_interval"),
+        QStringLiteral("krbsrvname"),
+        QStringLiteral("sslcert"),
+        QStringLiteral("sslcrl"),
+        QStringLiteral("sslkey"),
+        QStringLiteral("sslmode"),
+        QStringLiteral("sslrootcert"),
+        QStringLiteral("target_session_attrs"),
+        QStringLiteral("tcp_user_timeout"),
+    };
+    return kOptions;
+}
 
 bool isPostgresLocation(const QString& location) {
     for (const QString& scheme : kSchemes) {
@@ -30,8 +64,10 @@ PgUriParse parsePostgresUri(const QString& uri) {
     }
     const QUrl url(uri.trimmed(), QUrl::StrictMode);
     if (!url.isValid()) {
+        // Not echoed: it may hold a password.
         return refused(
-            QStringLiteral("'%1' is not a valid address: %2").arg(uri, url.errorString()));
+            QStringLiteral("The address is not valid; write it as "
+                           "postgresql://[user@]host[:port]/database[?option=value&...]."));
     }
     if (!url.password().isEmpty()) {
         return refused(QStringLiteral(
@@ -68,9 +104,15 @@ PgUriParse parsePostgresUri(const QString& uri) {
             if (!numeric) {
                 return refused(QStringLiteral("The port '%1' is not a number.").arg(value));
             }
-        } else if (key.isEmpty() || value.contains(QLatin1Char(';'))) {
-            // The driver joins options with ';': one inside a value would split it.
-            return refused(QStringLiteral("The option '%1' cannot be used.").arg(key));
+        } else if (!allowedPgOptions().contains(key)) {
+            return refused(QStringLiteral("The option '%1' cannot be used; the address may "
+                                          "hold host, port, user, dbname, %2.")
+                               .arg(key, allowedPgOptions().join(QStringLiteral(", "))));
+        } else if (!safeOptionValue(value)) {
+            return refused(
+                QStringLiteral("The value of the option '%1' holds a space, quote, backslash, ';' "
+                               "or control character, which the address cannot carry.")
+                    .arg(key));
         } else {
             parts.options.append(key + QLatin1Char('=') + value);
         }

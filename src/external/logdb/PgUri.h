@@ -22,12 +22,17 @@ struct PgUriParse {
     QString error;
 };
 
+// The libpq options an address may carry besides host, port, user and dbname (a
+// password, a service file or server options never).
+const QStringList& allowedPgOptions();
+
 // True when a log location names a PostgreSQL database rather than an SQLite file.
 bool isPostgresLocation(const QString& location);
 
 // Reads postgresql://[user@][host][:port][/database][?keyword=value&...] (also
 // postgres://). A password is refused: it belongs in ~/.pgpass or PGPASSWORD, where libpq
-// reads it, never in the settings.
+// reads it, never in the settings. So is any option not in allowedPgOptions(), and a
+// value that could start another keyword.
 PgUriParse parsePostgresUri(const QString& uri);
 
 }  // namespace tavrel

@@ -45,7 +45,25 @@ INSTANTIATE_TEST_SUITE_P(
         UriCase{"postgresql://h/db?port=abc", "refused"}, UriCase{"postgresql://h:0/db", "refused"},
         UriCase{"postgresql://h/db/more", "refused"},
         UriCase{"postgresql://h/db?options=a;b", "refused"}, UriCase{"mysql://h/db", "refused"},
+        // Only known options, with values that cannot start another keyword.
+        UriCase{"postgresql://h/db?application_name=desk_7&connect_timeout=3",
+                "h|-1|db||application_name=desk_7;connect_timeout=3"},
+        UriCase{"postgresql://h/db?application_name=x%20password=secret", "refused"},
+        UriCase{"postgresql://h/db?sslmode=disable%20user=postgres", "refused"},
+        UriCase{"postgresql://h/db?application_name=x'y", "refused"},
+        UriCase{"postgresql://h/db?application_name=a%0Ab", "refused"},
+        UriCase{"postgresql://h/db?service=team", "refused"},
+        UriCase{"postgresql://h/db?sslpassword=pw", "refused"},
         UriCase{"/home/ann/tavrel.mdb", "refused"}));
+
+TEST(PgUriRefusalTest, NamesTheOptionAndNeverShowsQtsOwnText) {
+    EXPECT_TRUE(parsePostgresUri("postgresql://h/db?service=team")
+                    .error.startsWith("The option 'service' cannot be used; the address may hold "
+                                      "host, port, user, dbname, application_name,"));
+    EXPECT_EQ(parsePostgresUri("postgresql://h:99999999999/db").error,
+              "The address is not valid; write it as "
+              "postgresql://[user@]host[:port]/database[?option=value&...].");
+}
 
 TEST(LogLocationTest, TheSettingChoosesTheLogAndRefusesWhatCannotBeUsed) {
     test::MemorySettingsStore settings;

@@ -59,7 +59,7 @@ QJsonArray scanFilesJson(const ScanFileTable& files, SettingsStore& settings) {
         result.append(QJsonObject{
             {QStringLiteral("path"), entry.Path},
             {QStringLiteral("description"), fileDescription(settings, int(k + 1))},
-            {QStringLiteral("server"), textOrNull(entry.Server)},
+            {QStringLiteral("server"), entry.Found ? textOrNull(entry.Server) : QJsonValue()},
             {QStringLiteral("found"), entry.Found},
             {QStringLiteral("error"), textOrNull(entry.Error)},
             {QStringLiteral("holders"), holders},

@@ -55,7 +55,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), \
 libqt6printsupport6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, \
-libqt6httpserver6 (>= 6.4)")
+libqt6httpserver6 (>= 6.4), libpq5, libsqlite3-0")
 # A shared usage log needs the PostgreSQL driver; the Samba backend runs smbstatus and
 # smbcontrol (Debian package samba) on the server itself, or there over ssh.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql (>= 6.4), openssh-client | samba")

@@ -23,7 +23,12 @@ Handle* driverHandle(const QSqlDatabase& database, const char* typeName) {
 
 StatementCanceller::StatementCanceller(const QSqlDatabase& database)
     : m_sqlite(driverHandle<sqlite3>(database, "sqlite3*")) {
-    if (PGconn* connection = driverHandle<PGconn>(database, "PGconn*")) {
+    // Qt names the type by the struct behind libpq's typedef.
+    PGconn* connection = driverHandle<PGconn>(database, "pg_conn*");
+    if (connection == nullptr) {
+        connection = driverHandle<PGconn>(database, "PGconn*");
+    }
+    if (connection != nullptr) {
         m_postgres = PQgetCancel(connection);
     }
 }

@@ -1,8 +1,6 @@
 #include "support/PostgresServer.h"
 
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -12,6 +10,7 @@
 #include <QProcess>
 
 #include "external/logdb/LogDb.h"
+#include "support/PrometheusServer.h"
 
 namespace tavrel::test {
 
@@ -20,25 +19,6 @@ namespace {
 std::unique_ptr<PostgresServer>& sharedServer() {
     static std::unique_ptr<PostgresServer> server;
     return server;
-}
-
-// A port nobody listens on now: the kernel's choice for a socket bound to port 0.
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) {
-        return 0;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    ::close(fd);
-    return port;
 }
 
 QString findBinaries() {
@@ -178,7 +158,7 @@ bool PostgresServer::start() {
         return true;
     }
     if (m_port == 0) {
-        m_port = freePort();
+        m_port = freeLoopbackPort();
     }
     QString options =
         QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1").arg(m_port).arg(m_dir->path());

@@ -1,4 +1,5 @@
 #include "support/SambaServer.h"
+#include "support/PrometheusServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -19,22 +20,6 @@
 namespace tavrel::test {
 
 namespace {
-
-// A port nobody listens on now: the kernel's pick for a socket bound to port 0.
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
 
 bool listening(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -118,7 +103,7 @@ QString SambaServer::start(int users) {
         dir.mkpath(QLatin1String(folder));
     }
     ::chmod(QFile::encodeName(shareFolder()).constData(), 0777);
-    m_port = freePort();
+    m_port = freeLoopbackPort();
     QFile conf(configPath());
     if (!conf.open(QIODevice::WriteOnly)) {
         return QStringLiteral("cannot write smb.conf");

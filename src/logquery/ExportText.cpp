@@ -91,15 +91,24 @@ QString copiedRecords(ResultSet& result, bool commas, int spaces) {
     return text;
 }
 
+bool writeWhole(QIODevice& out, QByteArrayView bytes, QString* error) {
+    while (!bytes.isEmpty()) {
+        const qint64 written = out.write(bytes.data(), bytes.size());
+        if (written <= 0) {
+            *error = out.errorString();
+            return false;
+        }
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
 bool writeCsv(ResultSet& result, QIODevice& out, QString* error) {
     QByteArray chunk;
     chunk.reserve(kWriteChunk + 4096);
     bool written = true;
     const auto flush = [&] {
-        if (written && out.write(chunk) != chunk.size()) {
-            written = false;
-            *error = out.errorString();
-        }
+        written = written && writeWhole(out, chunk, error);
         chunk.clear();
         return written;
     };

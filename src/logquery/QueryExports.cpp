@@ -102,10 +102,11 @@ std::optional<QString> QueryExports::saveCsv(ResultSet& result) {
     }
     const QString path = m_appFolder + name;
     // Written beside the file and put in its place only when whole, so a failure leaves
-    // the file that was there as it was.
+    // the file that was there as it was. Unbuffered: each write fails as it happens.
     QSaveFile file(path);
     const QFileInfo existing(path);
-    if ((existing.exists() && !existing.isWritable()) || !file.open(QIODevice::WriteOnly)) {
+    if ((existing.exists() && !existing.isWritable()) ||
+        !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const bool denied = (existing.exists() && !existing.isWritable()) ||
                             file.error() == QFileDevice::PermissionsError;
         if (denied) {

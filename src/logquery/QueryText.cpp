@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 #include <cmath>
 
+#include "logquery/ExportText.h"
+
 namespace tavrel::querytext {
 
 namespace {
@@ -84,8 +86,15 @@ std::optional<QString> readSqlFile(const QString& path, QString* error) {
 
 bool writeSqlFile(const QString& path, const QString& text, QString* error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(sqlFileText(text).toUtf8()) < 0 ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (!exporttext::writeWhole(file, sqlFileText(text).toUtf8(), error)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         *error = file.errorString();
         return false;
     }

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <QDir>
 #include <QFile>
 
 #include "logquery/QueryExports.h"
 #include "logquery/QueryLog.h"
+#include "logquery/QueryText.h"
 #include "logquery/ResultSet.h"
 #include "support/FakeClock.h"
 #include "support/RecordingPlatform.h"
@@ -138,6 +143,51 @@ TEST_F(QueryExportsTest, AFileThatCannotBeOpenedForWritingIsTheOnlyOneAlreadyOpe
     EXPECT_EQ(lastMessage(),
               QStringLiteral("Error 70 : Permission denied\r\nFile is already open."));
     EXPECT_EQ(fileBytes("results.csv"), QByteArray("kept"));
+}
+
+// While it lives, no file grows past a few bytes: a write beyond fails as on a full disk.
+class FileSizeLimit {
+public:
+    FileSizeLimit() {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = m_old;
+        small.rlim_cur = 40;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldSignal);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldSignal)(int) = nullptr;
+};
+
+// Save and Save SQL on a file that cannot grow: the system's reason is told, and the file
+// that was there stays as it was, with no half file beside it.
+TEST_F(QueryExportsTest, AWriteThatFailsIsToldInTheSystemsWordsAndLeavesNoHalfFile) {
+    for (const char* name : {"results.csv", "query.sql"}) {
+        QFile kept(log.folder() + name);
+        ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+        kept.write("kept");
+    }
+    const QStringList before = QDir(log.folder()).entryList(QDir::Files);
+    const QString reason = QString::fromLocal8Bit(strerror(EFBIG));
+    QString sqlError;
+    {
+        const FileSizeLimit limit;
+        prompts.answerText("results");
+        EXPECT_EQ(exports.saveCsv(result), std::nullopt);
+        EXPECT_FALSE(querytext::writeSqlFile(log.folder() + "query.sql",
+                                             QString(100, QLatin1Char('x')), &sqlError));
+    }
+    EXPECT_EQ(lastMessage(), QStringLiteral("Error 75 : ") + reason);
+    EXPECT_EQ(sqlError, reason);
+    EXPECT_EQ(fileBytes("results.csv"), QByteArray("kept"));
+    EXPECT_EQ(fileBytes("query.sql"), QByteArray("kept"));
+    EXPECT_EQ(QDir(log.folder()).entryList(QDir::Files), before);
 }
 
 TEST_F(QueryExportsTest, PrintingListsTheStatementTheRowsAndTheCount) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QJsonArray>
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "external/logdb/LogDb.h"
+#include "support/PrometheusServer.h"
 #include "tools/CtlRun.h"
 
 namespace tavrel {
@@ -84,6 +86,62 @@ TEST_F(DetailsCommandTest, RefusesADateItCannotRead) {
         EXPECT_EQ(result.exitCode, 2) << date;
         EXPECT_TRUE(result.err.contains("Invalid date")) << date;
     }
+}
+
+// A log that cannot be read is a failure (exit 2 and the reason), never a quiet day
+// (exit 1): a folder, a FIFO or a file that is no database in the log's place, or a shared
+// log nobody answers. The log is left as it was.
+TEST_F(DetailsCommandTest, ALogThatCannotBeReadIsAFailureNotAQuietDay) {
+    const QString log = m_dir.filePath("app/tavrel.mdb");
+    const QString closedPort = QStringLiteral("postgresql://127.0.0.1:%1/tavrel?connect_timeout=5")
+                                   .arg(test::freeLoopbackPort());
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"not a database",
+         [&] {
+             QFile file(log);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("no database at all, only text that is long enough to look at");
+         }},
+        {"is not a file", [&] { ASSERT_TRUE(QDir().mkdir(log)); }},
+        {"is not a file", [&] { ASSERT_EQ(::mkfifo(log.toLocal8Bit().constData(), 0600), 0); }},
+        {"127.0.0.1",
+         [&] {
+             ASSERT_EQ(run({"log", "location", closedPort, "--no-check"}).exitCode, 0);
+         }},
+    };
+    for (const auto& [reason, make] : cases) {
+        SCOPED_TRACE(reason);
+        QFile::remove(log);
+        QDir().rmdir(log);
+        make();
+        const QFileInfo before(log);
+        const test::CommandRun r = run({"details", "2003-12-01"});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.startsWith("tavrelctl details: ") && r.err.contains(reason))
+            << r.err.toStdString();
+        EXPECT_EQ(QFileInfo(log).size(), before.size());
+        run({"log", "location", "default"});
+    }
+    QFile::remove(log);
+    EXPECT_EQ(run({"details", "2003-12-01"}).exitCode, 1);  // no log yet: nothing was used
+}
+
+// Settings that cannot be read name no log: the command says so and touches nothing, so
+// no local log is created in place of the one configured.
+TEST_F(DetailsCommandTest, UnreadableSettingsStopQueryAndDetailsBeforeAnyLog) {
+    QFile::remove(m_dir.filePath("app/tavrel.mdb"));
+    const QString settings = m_dir.filePath("config/Tavrel/Tavrel.ini");
+    ASSERT_TRUE(QDir().mkpath(settings));
+    for (const QStringList& args :
+         {QStringList{"details", "2003-12-01"}, QStringList{"query", "SELECT count(*) FROM Log"}}) {
+        const test::CommandRun r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("The settings file " + settings + " cannot be read."))
+            << r.err.toStdString();
+        EXPECT_EQ(r.out, QString());
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("app/tavrel.mdb")));
+    EXPECT_TRUE(QFileInfo(settings).isDir());
 }
 
 }  // namespace

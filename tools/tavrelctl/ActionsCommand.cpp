@@ -69,7 +69,11 @@ int runActionsCommand(const QStringList& args, QTextStream& out, QTextStream& er
         }
         since = *day;
     }
-    const QString path = currentLogLocation();
+    const std::optional<QString> location = currentLogLocation(err);
+    if (!location) {
+        return kBadUsage;
+    }
+    const QString& path = *location;
     LogDb db;
     if (!LogDb::LogExists(path) || !db.open(path)) {
         err << "tavrelctl actions: No usage log in " << path << "\n";

@@ -34,8 +34,12 @@ QString resolveSitePath(const QString& given, QTextStream& err) {
     return QFileInfo(path).absoluteFilePath();
 }
 
-QString currentLogLocation() {
+std::optional<QString> currentLogLocation(QTextStream& err) {
     IniSettingsStore settings;
+    if (!settings.isReadable(kAppTitle)) {
+        err << "tavrelctl: " << unreadableSettingsMessage(settings, kAppTitle) << "\n";
+        return std::nullopt;
+    }
     LogDb::setDefaultApplicationName(QStringLiteral("Tavrel ") + loglocation::station(settings));
     return loglocation::current(settings, appFolder());
 }

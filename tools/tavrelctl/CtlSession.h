@@ -2,6 +2,7 @@
 
 #include <QTextStream>
 #include <memory>
+#include <optional>
 
 #include "ConsolePrompts.h"
 #include "common/AppContext.h"
@@ -29,8 +30,9 @@ int journalActions(SettingsStore& settings, const QList<JournalEntry>& entries, 
 QString resolveSitePath(const QString& given, QTextStream& err);
 
 // The usage log the user's settings name: tavrel.mdb in the program's folder or a
-// shared log's postgresql:// address.
-QString currentLogLocation();
+// shared log's postgresql:// address. Nothing when the settings cannot be read (said on
+// err): read as empty they would name the local log in place of the one configured.
+std::optional<QString> currentLogLocation(QTextStream& err);
 
 // What the program itself runs with, for the commands that scan or keep the log: the
 // user's settings, the system clock, the site's servers and the program's folder.

@@ -1,6 +1,7 @@
 #include "DetailsCommand.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,10 +30,12 @@ const char* const kDetailsUsage =
     "\"totalMinutes\"}]} with ISO times; \"out\" is null for a stay still open today.\n"
     "On a shared log each station keeps its own row of a file and user: the text shows a\n"
     "\"Station: \" line above the file, and --json a \"station\" key.\n"
-    "Exit status 0 when the day has rows, 1 when it has none or there is no log.\n";
+    "Exit status 0 when the day has rows, 1 when it has none or there is no log yet, 2\n"
+    "on bad usage or when the settings or the log cannot be read (the reason on stderr).\n";
 
 constexpr int kNoData = 1;
 constexpr int kBadUsage = 2;
+constexpr int kFailed = 2;  // the log or the settings could not be read
 
 QJsonValue jsonOf(const QVariant& value) {
     return value.isNull() ? QJsonValue() : QJsonValue::fromVariant(value);
@@ -92,18 +95,29 @@ int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& er
         err << "tavrelctl details: Invalid date " << dateText << "\n";
         return kBadUsage;
     }
-    const QString path = currentLogLocation();
+    const std::optional<QString> location = currentLogLocation(err);
+    if (!location) {
+        return kFailed;
+    }
+    const QString& path = *location;
+    // No log yet has no rows on any day; a log that cannot be read is a failure.
     LogDb db;
-    if (!LogDb::LogExists(path) || !db.open(path)) {
+    const bool missing = LogDb::engineOf(path) == LogDb::Engine::SQLite &&
+                         !QFileInfo(path).exists() && !QFileInfo(path).isSymLink();
+    if (missing || (db.open(path) && !db.hasLogTable())) {
         err << "tavrelctl details: No usage log in " << path << "\n";
         return kNoData;
+    }
+    if (!db.isOpen()) {
+        err << "tavrelctl details: " << path << ": " << db.lastError().description << "\n";
+        return kFailed;
     }
     // Each station of a shared log keeps its own row of a file and user.
     const bool stations = db.engine() == LogDb::Engine::PostgreSQL;
     const LogDbResult result = runDayQuery(db, *day, stations);
     if (!result.ok()) {
         err << "tavrelctl details: " << result.error.description << "\n";
-        return kNoData;
+        return kFailed;
     }
     const QDateTime now = QDateTime::currentDateTime();
     if (parsed.has(QStringLiteral("json"))) {

@@ -176,9 +176,13 @@ int remove(SettingsStore& store, const QString& word, QTextStream& err) {
         SystemClock clock;
         ConsolePrompts prompts(err);
         QDate lastScanDate;
-        UsageLog log(currentLogLocation(), clock, prompts, lastScanDate);
-        log.setStation(loglocation::station(store));
-        const QString reason = log.closeFiles({path});
+        const std::optional<QString> location = currentLogLocation(err);
+        QString reason = QStringLiteral("the settings cannot be read");
+        if (location) {
+            UsageLog log(*location, clock, prompts, lastScanDate);
+            log.setStation(loglocation::station(store));
+            reason = log.closeFiles({path});
+        }
         if (!reason.isEmpty()) {
             err << "tavrelctl files delete: the file is deleted, but its open rows in the usage "
                    "log could not be closed: "

@@ -197,7 +197,11 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
         text = *loaded;
     }
 
-    const QString path = currentLogLocation();
+    const std::optional<QString> location = currentLogLocation(err);
+    if (!location) {
+        return kBadUsage;
+    }
+    const QString& path = *location;
     LogDb db;
     // The window creates a missing log too; a file that is not a database stays untouched.
     // One connection: a server that does not answer is waited for once.

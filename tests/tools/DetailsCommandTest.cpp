@@ -80,6 +80,34 @@ TEST_F(DetailsCommandTest, JsonGivesStaysAsIsoTimesAndMinutes) {
     EXPECT_EQ(stays[1].toObject()["minutes"].toInt(), 55);
 }
 
+// On the days the clocks change, the stays keep the times the day's wall clock showed.
+TEST_F(DetailsCommandTest, JsonTimesFollowTheWallClockOnDaylightSavingDays) {
+    m_environment.insert("TZ", "Europe/Berlin");
+    for (const char* date : {"2026-03-29", "2026-10-25"}) {
+        LogDb db;
+        ASSERT_TRUE(db.open(m_dir.filePath("app/tavrel.mdb")));
+        db.exec(QStringLiteral("INSERT INTO Log VALUES ('%1', 'G:\\APPS\\ORDERS.DBF', "
+                               "'JSMITH', '01:30 am', '12:10 am', '01:30 am,11:15 pm,', "
+                               "'09:40 am,12:10 am,', 555, 2, 0)")
+                    .arg(date));
+        const test::CommandRun result = run({"details", date, "--json"});
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        const QJsonArray stays = QJsonDocument::fromJson(result.out.toUtf8())
+                                     .object()["rows"]
+                                     .toArray()
+                                     .first()
+                                     .toObject()["stays"]
+                                     .toArray();
+        ASSERT_EQ(stays.size(), 2) << date;
+        const QString day = QString::fromLatin1(date);
+        const QString next = QDate::fromString(day, Qt::ISODate).addDays(1).toString(Qt::ISODate);
+        EXPECT_EQ(stays[0].toObject()["in"].toString(), day + "T01:30:00");
+        EXPECT_EQ(stays[0].toObject()["out"].toString(), day + "T09:40:00");
+        EXPECT_EQ(stays[1].toObject()["in"].toString(), day + "T23:15:00");
+        EXPECT_EQ(stays[1].toObject()["out"].toString(), next + "T00:10:00");
+    }
+}
+
 TEST_F(DetailsCommandTest, RefusesADateItCannotRead) {
     for (const char* date : {"13/13/03", "31/31/2003", "yesterday"}) {
         const test::CommandRun result = run({"details", date});

@@ -41,19 +41,25 @@ QJsonValue jsonOf(const QVariant& value) {
     return value.isNull() ? QJsonValue() : QJsonValue::fromVariant(value);
 }
 
+// The wall-clock time the given seconds after the day's midnight show, as ISO text. The
+// log keeps wall-clock times, so a day the clocks change on has no hour more or less.
+QString wallClockText(const QDate& day, int seconds) {
+    constexpr int kDay = 24 * 60 * 60;
+    return day.addDays(seconds / kDay).toString(Qt::ISODate) + QLatin1Char('T') +
+           QTime::fromMSecsSinceStartOfDay((seconds % kDay) * 1000).toString(Qt::ISODate);
+}
+
 QJsonObject rowJson(const QVariantList& row, const QDate& day, const QDateTime& now,
                     bool stations) {
     const InOutList list = FillInOutList(row[daycol::InTimes], row[daycol::OutTimes], day, now);
     QJsonArray stays;
-    const QDateTime midnight(day, QTime(0, 0));
     for (const StaySpan& span : list.spans) {
-        const QDateTime in = midnight.addSecs(span.fromSeconds);
         const bool stillOpen = span.open && day == now.date();
         stays.append(QJsonObject{
-            {QStringLiteral("in"), in.toString(Qt::ISODate)},
+            {QStringLiteral("in"), wallClockText(day, span.fromSeconds)},
             {QStringLiteral("out"),
              stillOpen ? QJsonValue()
-                       : QJsonValue(in.addSecs(span.lengthSeconds).toString(Qt::ISODate))},
+                       : QJsonValue(wallClockText(day, span.fromSeconds + span.lengthSeconds))},
             {QStringLiteral("minutes"), span.lengthSeconds / 60},
             {QStringLiteral("open"), span.open}});
     }

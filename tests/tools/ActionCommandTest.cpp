@@ -9,6 +9,7 @@
 
 #include "common/AppContext.h"
 #include "common/IniSettingsStore.h"
+#include "external/logdb/LogDb.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/SiteFile.h"
 #include "filelist/FileListStore.h"
@@ -228,6 +229,36 @@ TEST_F(ActionCommandTest, WaitEndsWhenTheFileIsFreeOrAtTheTimeout) {
     ASSERT_TRUE(waiting.waitForFinished(20000));
     EXPECT_EQ(waiting.exitCode(), 0) << waiting.readAllStandardError().toStdString();
     EXPECT_EQ(waiting.readAllStandardOutput(), "G:\\APPS\\ORDERS.DBF is free.\n");
+}
+
+// A name from the server or the log, and a message's text, print escaped in every text
+// output: they cannot forge lines or retitle the terminal.
+TEST_F(ActionCommandTest, NamesAndMessagesPrintWithTheirControlCharactersEscaped) {
+    const QString forged = QStringLiteral("AL\x1b]0;X\aICE\r\nFAKE");
+    const QString shown = QStringLiteral("AL\\x1b]0;X\\x07ICE\\r\\nFAKE");
+    NetWareSite edited = site();
+    edited.servers[0].objects[1].name = forged;  // ALICE
+    edited.messages.append({"FS1", 3, "hi" + forged, QDateTime()});
+    ASSERT_EQ(SiteFile(sitePath()).save(edited), QString());
+    LogDb log;
+    ASSERT_TRUE(log.create(m_dir.filePath("app/tavrel.mdb")));
+    ASSERT_TRUE(log.exec("INSERT INTO Log VALUES ('2003-12-01', ?, ?, '09:15 am', '11:40 am', "
+                         "'09:15 am,', '11:40 am,', 145, 1, 0)",
+                         {"G:\\" + forged, forged})
+                    .ok());
+    const QStringList commands[] = {{"message", "1", "hi"},
+                                    {"clear", "1"},
+                                    {"wait", "1", "--timeout", "0"},
+                                    {"site", "messages"},
+                                    {"details", "2003-12-01"}};
+    for (const QStringList& args : commands) {
+        const test::CommandRun r = run(args);
+        const QString text = r.out + r.err;
+        EXPECT_TRUE(text.contains(shown)) << text.toStdString();
+        EXPECT_FALSE(text.contains(QLatin1Char('\x1b')) || text.contains(QLatin1Char('\r')) ||
+                     text.contains(QLatin1String("\nFAKE")))
+            << text.toStdString();
+    }
 }
 
 // The journal of tavrelctl's actions, as "tavrelctl actions --json" reads it back: action,

@@ -198,7 +198,7 @@ QJsonObject targetJson(EmulatedNetWare& netware, const UserConnection& target,
 
 QString targetLine(EmulatedNetWare& netware, const UserConnection& target) {
     return QStringLiteral("%1 (%2, connection %3)")
-        .arg(target.user, serverName(netware, target.conn))
+        .arg(printableText(target.user), printableText(serverName(netware, target.conn)))
         .arg(target.number);
 }
 
@@ -311,7 +311,8 @@ int runMessageCommand(const QStringList& args, QTextStream& out, QTextStream& er
                         {QStringLiteral("sent"), sent},
                         {QStringLiteral("failed"), failed}});
     } else if (results.isEmpty()) {
-        out << "No user holds " << (all ? QStringLiteral("a monitored file") : path) << ".\n";
+        out << "No user holds " << (all ? QStringLiteral("a monitored file") : printableText(path))
+            << ".\n";
     }
     for (JournalEntry& entry : journal) {
         entry.message = text;
@@ -386,7 +387,7 @@ int runClearCommand(const QStringList& args, QTextStream& out, QTextStream& err)
                         {QStringLiteral("changed"), cleared},
                         {QStringLiteral("failed"), failed}});
     } else if (results.isEmpty()) {
-        out << "No user holds " << path << ": nothing to clear.\n";
+        out << "No user holds " << printableText(path) << ": nothing to clear.\n";
     } else if (!yes) {
         out << "Nothing was cleared: add --yes to clear these connections.\n";
     }

@@ -9,6 +9,7 @@
 #include "CommandArgs.h"
 #include "CtlSession.h"
 #include "common/AppFolder.h"
+#include "common/PrintableText.h"
 #include "external/logdb/LogDb.h"
 #include "logquery/DayDetails.h"
 
@@ -139,7 +140,13 @@ int runDetailsCommand(const QStringList& args, QTextStream& out, QTextStream& er
     } else {
         QString text;
         for (qsizetype i = 0; i < result.rows.size(); ++i) {
-            const QVariantList& row = result.rows[i];
+            // Names from the log print escaped: one cannot forge a line of the summary.
+            QVariantList row = result.rows[i];
+            for (const int column : {daycol::File, daycol::User, daycol::Station}) {
+                if (column < row.size() && !row[column].isNull()) {
+                    row[column] = printableText(row[column].toString());
+                }
+            }
             const InOutList list =
                 FillInOutList(row[daycol::InTimes], row[daycol::OutTimes], *day, now);
             QString block = i == 0 ? usageSummary(now, dateText, row, list.rows)

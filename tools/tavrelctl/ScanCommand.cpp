@@ -376,11 +376,11 @@ int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         const qint64 started = clock.monotonicMs();
         const ScanOutcome outcome = scan.run({false, false, false, false});
         if (outcome == ScanOutcome::ParseFailed || outcome == ScanOutcome::EmptyList) {
-            err << "tavrelctl wait: " << finalStatus(scan.view) << '\n';
+            err << "tavrelctl wait: " << printableText(finalStatus(scan.view)) << '\n';
             return kBadUsage;
         }
         if (seen && fileIsFree(*seen)) {
-            out << path << " is free.\n";
+            out << printableText(path) << " is free.\n";
             return 0;
         }
         if (g_interrupted || (deadline >= 0 && clock.monotonicMs() >= deadline)) {
@@ -393,17 +393,22 @@ int runWaitCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         }
     }
     if (!seen) {
-        err << "tavrelctl wait: " << path << ": " << finalStatus(scan.view) << '\n';
+        err << "tavrelctl wait: " << printableText(path) << ": "
+            << printableText(finalStatus(scan.view)) << '\n';
     } else if (!seen->Found) {
-        err << "tavrelctl wait: " << path << " cannot be found\n";
+        err << "tavrelctl wait: " << printableText(path) << " cannot be found\n";
     } else if (!seen->UsersComplete && holdersOf(*seen).isEmpty()) {
         const QString serverProblem = context.netware().scanProblem();
-        err << "tavrelctl wait: " << path << ": who holds it could not be read"
-            << (serverProblem.isEmpty() ? QString() : QStringLiteral(" (") + serverProblem + ')')
+        err << "tavrelctl wait: " << printableText(path) << ": who holds it could not be read"
+            << (serverProblem.isEmpty() ? QString()
+                                        : QStringLiteral(" (") + printableText(serverProblem) + ')')
             << '\n';
     } else {
-        const QStringList users = holdersOf(*seen);
-        err << "tavrelctl wait: " << path << " is still held"
+        QStringList users = holdersOf(*seen);
+        for (QString& user : users) {
+            user = printableText(user);
+        }
+        err << "tavrelctl wait: " << printableText(path) << " is still held"
             << (users.isEmpty() ? QStringLiteral(" (the server did not say by whom)")
                                 : QStringLiteral(" by ") + users.join(QStringLiteral(", ")))
             << '\n';

@@ -848,11 +848,12 @@ int messages(const SiteFile& file, const CommandArgs& args, QTextStream& out, QT
         out << (message.time.isValid()
                     ? message.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                     : QStringLiteral("-"))
-            << "  " << message.server << " connection " << message.connection;
+            << "  " << printableText(message.server) << " connection " << message.connection;
         if (connection != nullptr) {
-            out << " (" << objectName(load.site->servers.at(s), connection->object) << ")";
+            out << " (" << printableText(objectName(load.site->servers.at(s), connection->object))
+                << ")";
         }
-        out << ": " << message.text << "\n";
+        out << ": " << printableText(message.text) << "\n";
     }
     return kDone;
 }

@@ -18,19 +18,28 @@ QString valueText(const QVariant& value) {
     return value.toString();
 }
 
+QString exportedText(const QVariant& value, Texts texts) {
+    QString text = valueText(value);
+    if (texts == Texts::SpreadsheetSafe && value.typeId() == QMetaType::QString &&
+        !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front())) {
+        text.prepend(QLatin1Char('\''));
+    }
+    return text;
+}
+
 QString csvField(const QString& text) {
     QString field = text;
     field.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + field + QLatin1Char('"');
 }
 
-QString csvLine(const QVariantList& values) {
+QString csvLine(const QVariantList& values, Texts texts) {
     QString line;
     for (qsizetype c = 0; c < values.size(); ++c) {
         if (c > 0) {
             line += QLatin1Char(',');
         }
-        line += csvField(valueText(values.at(c)));
+        line += csvField(exportedText(values.at(c), texts));
     }
     return line;
 }
@@ -46,11 +55,11 @@ QString csvHeading(const QStringList& columns) {
     return line;
 }
 
-QString spacedLine(const QVariantList& values, int spaces) {
+QString spacedLine(const QVariantList& values, int spaces, Texts texts) {
     const QString gap(spaces, QLatin1Char(' '));
     QString line;
     for (const QVariant& value : values) {
-        line += valueText(value) + gap;
+        line += exportedText(value, texts) + gap;
     }
     return line;
 }
@@ -85,7 +94,9 @@ PrintedRecords printedRecords(ResultSet& result, const QString& statementText) {
 QString copiedRecords(ResultSet& result, bool commas, int spaces) {
     QString text;
     result.forEachRow([&](const QVariantList& row) {
-        text += (commas ? csvLine(row) : spacedLine(row, spaces)) + kCrLf;
+        text += (commas ? csvLine(row, Texts::SpreadsheetSafe)
+                        : spacedLine(row, spaces, Texts::SpreadsheetSafe)) +
+                kCrLf;
         return true;
     });
     return text;
@@ -114,7 +125,7 @@ bool writeCsv(ResultSet& result, QIODevice& out, QString* error) {
     };
     chunk += (csvHeading(result.columns()) + kCrLf).toLocal8Bit();
     const bool read = result.forEachRow([&](const QVariantList& row) {
-        chunk += (csvLine(row) + kCrLf).toLocal8Bit();
+        chunk += (csvLine(row, Texts::SpreadsheetSafe) + kCrLf).toLocal8Bit();
         return chunk.size() < kWriteChunk || flush();
     });
     if (!read && written) {

@@ -16,13 +16,20 @@ namespace exporttext {
 // A value's default text form: numbers and texts as SQLite holds them, null as "".
 QString valueText(const QVariant& value);
 
+// How texts go into an export: as they are (tavrelctl query, print), or safe for a
+// spreadsheet (Save and Clipboard): a text value that begins with =, +, -, @, a tab or a
+// carriage return gets a leading ', so that a spreadsheet shows it instead of running it
+// as a formula. Numbers (and PostgreSQL's dates) are no texts and stay as they are.
+enum class Texts { AsTheyAre, SpreadsheetSafe };
+QString exportedText(const QVariant& value, Texts texts);
+
 // "value" with each double quote inside doubled, so a spreadsheet reads it back as it was.
 QString csvField(const QString& text);
 // The fields of a row (or the column names), each quoted, separated by commas.
-QString csvLine(const QVariantList& values);
+QString csvLine(const QVariantList& values, Texts texts = Texts::AsTheyAre);
 QString csvHeading(const QStringList& columns);
 // Each value followed by the given number of spaces, the last one too.
-QString spacedLine(const QVariantList& values, int spaces);
+QString spacedLine(const QVariantList& values, int spaces, Texts texts = Texts::AsTheyAre);
 // A printed row: two spaces, then each value followed by two spaces.
 QString printLine(const QVariantList& values);
 
@@ -34,11 +41,13 @@ struct PrintedRecords {
 };
 PrintedRecords printedRecords(ResultSet& result, const QString& statementText);
 
-// Copy's text: a line a row, each ended by CR LF; commas (quoted fields) or spaces.
+// Copy's text: a line a row, each ended by CR LF; commas (quoted fields) or spaces;
+// spreadsheet-safe texts.
 QString copiedRecords(ResultSet& result, bool commas, int spaces);
 
-// Writes the heading line and every row as CSV lines ended by CR LF, streaming the rows
-// from the result set. False when a row could not be read or written; *error tells why.
+// Writes the heading line and every row as CSV lines ended by CR LF (spreadsheet-safe
+// texts), streaming the rows from the result set. False when a row could not be read or written;
+// *error tells why.
 bool writeCsv(ResultSet& result, QIODevice& out, QString* error);
 
 // Writes all of bytes, writing on after a short write (a disk filling up writes part of a

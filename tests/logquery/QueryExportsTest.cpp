@@ -145,6 +145,34 @@ TEST_F(QueryExportsTest, AFileThatCannotBeOpenedForWritingIsTheOnlyOneAlreadyOpe
     EXPECT_EQ(fileBytes("results.csv"), QByteArray("kept"));
 }
 
+// A text value that a spreadsheet would run as a formula gets a leading '; numbers, and
+// texts that begin otherwise, stay as they are.
+TEST_F(QueryExportsTest, TextsThatWouldBeFormulasAreNeutralisedInCsvAndClipboard) {
+    ASSERT_TRUE(log.db
+                    .exec("INSERT INTO Log (Date, File, User, Out_Time, Mins, Opened) VALUES "
+                          "('2003-12-01', '=HYPERLINK(\"x\")', '+1', '@SUM(A1)', -5, 0), "
+                          "('2003-12-02', '-2', 'AL-ICE', '\t=1', 3, 0)")
+                    .ok());
+    ASSERT_TRUE(
+        result.run("SELECT File, User, Out_Time, Mins FROM Log WHERE Opened = 0 AND "
+                   "Date > '2003-12-01' OR Mins < 0 ORDER BY Date"));
+    const QString csvRows =
+        "\"'=HYPERLINK(\"\"x\"\")\",\"'+1\",\"'@SUM(A1)\",\"-5\"\r\n"
+        "\"'-2\",\"AL-ICE\",\"'\t=1\",\"3\"\r\n";
+    prompts.answer(MessageAnswer::Yes);
+    ASSERT_TRUE(exports.copyRecords(result));
+    EXPECT_EQ(platform.clipboard, csvRows);
+    prompts.answer(MessageAnswer::No);
+    prompts.answerText("1");
+    ASSERT_TRUE(exports.copyRecords(result));
+    EXPECT_EQ(platform.clipboard,
+              "'=HYPERLINK(\"x\") '+1 '@SUM(A1) -5 \r\n'-2 AL-ICE '\t=1 3 \r\n");
+    prompts.answerText("formulas");
+    ASSERT_TRUE(exports.saveCsv(result));
+    EXPECT_EQ(fileBytes("formulas.csv"),
+              "\"File\",\"User\",\"Out_Time\",\"Mins\"\r\n" + csvRows.toUtf8());
+}
+
 // While it lives, no file grows past a few bytes: a write beyond fails as on a full disk.
 class FileSizeLimit {
 public:

@@ -204,6 +204,23 @@ std::optional<QString> dateLiteral(QStringView inner) {
     return date->toString(Qt::ISODate);
 }
 
+// Digits with / or - between them (spaces and dots allowed): meant as a date literal, as
+// opposed to PostgreSQL's # operator between numbers.
+bool looksLikeDate(QStringView inner) {
+    bool digit = false;
+    bool separator = false;
+    for (const QChar c : inner) {
+        if (c.isDigit()) {
+            digit = true;
+        } else if (c == QLatin1Char('/') || c == QLatin1Char('-')) {
+            separator = true;
+        } else if (c != QLatin1Char(' ') && c != QLatin1Char('.')) {
+            return false;
+        }
+    }
+    return digit && separator;
+}
+
 const FunctionRule* functionRule(QStringView name, bool postgres) {
     if (postgres) {
         for (const FunctionRule& rule : kPostgresFunctions) {
@@ -234,6 +251,7 @@ struct Translation {
     bool postgres;
     qsizetype largest;
     bool tooLarge = false;
+    QString invalidDate;  // the first date literal that names no day
 };
 
 void translate(Translation& t, qsizetype i, qsizetype n, QString& out);
@@ -290,7 +308,7 @@ void applyRule(Translation& t, const FunctionRule& rule,
 void translate(Translation& t, qsizetype i, qsizetype n, QString& out) {
     const QStringView text = t.text;
     const bool postgres = t.postgres;
-    while (i < n && !t.tooLarge) {
+    while (i < n && !t.tooLarge && t.invalidDate.isEmpty()) {
         const qsizetype verbatimEnd = std::min(skipVerbatim(text, i), n);
         if (verbatimEnd != i) {
             const QStringView verbatim = text.sliced(i, verbatimEnd - i);
@@ -306,11 +324,16 @@ void translate(Translation& t, qsizetype i, qsizetype n, QString& out) {
         if (c == QLatin1Char('#')) {
             const qsizetype close = text.indexOf(QLatin1Char('#'), i + 1);
             if (close > i && close < n) {
-                if (const auto date = dateLiteral(text.sliced(i + 1, close - i - 1))) {
+                const QStringView inner = text.sliced(i + 1, close - i - 1);
+                if (const auto date = dateLiteral(inner)) {
                     out += (postgres ? QStringLiteral("DATE '") : QStringLiteral("'")) + *date +
                            QLatin1Char('\'');
                     i = close + 1;
                     continue;
+                }
+                if (looksLikeDate(inner)) {
+                    t.invalidDate = text.sliced(i, close + 1 - i).toString();
+                    return;
                 }
             }
         } else if (c == QLatin1Char('&')) {
@@ -439,11 +462,19 @@ QString translateJetSql(const QString& statement, LogDb::Engine engine, QString*
         }
         return QString();
     }
-    Translation t{statement, index, engine == LogDb::Engine::PostgreSQL,
-                  16 * statement.size() + 65536};
+    Translation t{
+        statement, index,    engine == LogDb::Engine::PostgreSQL, 16 * statement.size() + 65536,
+        false,     QString()};
     QString translated;
     translated.reserve(statement.size() + 16);
     translate(t, 0, statement.size(), translated);
+    if (!t.invalidDate.isEmpty()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("Invalid date %1: write #month/day/year# or #year-month-day#.")
+                         .arg(t.invalidDate);
+        }
+        return QString();
+    }
     if (t.tooLarge) {
         if (error != nullptr) {
             *error = QStringLiteral(

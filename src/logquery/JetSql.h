@@ -31,8 +31,8 @@ const QList<JetTranslationRule>& jetTranslationRules();
 // in lower case, as the shared log spells its columns), and the column User "user".
 //
 // Reads the statement in time linear in its length. A statement nesting parentheses deeper
-// than kJetMaxNesting, or whose translation grows past sixteen times its length, gives ""
-// and *error says why.
+// than kJetMaxNesting, whose translation grows past sixteen times its length, or with a
+// date literal that names no day (#31/31/2003#), gives "" and *error says why.
 inline constexpr int kJetMaxNesting = 1000;
 QString translateJetSql(const QString& statement, LogDb::Engine engine = LogDb::Engine::SQLite,
                         QString* error = nullptr);

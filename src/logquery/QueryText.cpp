@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -51,37 +52,52 @@ QString runStatement(const QString& text) {
 }
 
 QString joinSqlFileLines(const QStringList& lines) {
-    QString text;
-    for (const QString& line : lines) {
-        const QString trimmed = trimSpaces(line);
-        text += trimmed;
-        if (trimmed.startsWith(QLatin1Char('\''))) {
-            text += kCrLf;
-        }
-    }
-    return text;
+    return lines.join(kCrLf);
 }
 
 std::optional<QString> readSqlFile(const QString& path, QString* error) {
+    const auto refuse = [error](const QString& why) {
+        *error = why;
+        return std::nullopt;
+    };
+    // A device or a pipe would be read without end (/dev/zero) or block.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        return refuse(QStringLiteral("not a regular file"));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return std::nullopt;
+        return refuse(file.errorString());
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.read(kMaxSqlFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
-        return std::nullopt;
+        return refuse(file.errorString());
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    if (bytes.size() > kMaxSqlFileBytes) {
+        return refuse(QStringLiteral("larger than 1 MB (%1 bytes), too large for a statement")
+                          .arg(kMaxSqlFileBytes));
+    }
+    if (bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff")) {
+        return refuse(QStringLiteral("UTF-16 text; save it as UTF-8"));
+    }
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+        return refuse(
+            QStringLiteral("holds a NUL character at byte %1; a statement is text").arg(nul + 1));
+    }
+    if (bytes.startsWith("\xef\xbb\xbf")) {
+        bytes.remove(0, 3);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) {
-        text = QString::fromLatin1(bytes);
+        return refuse(QStringLiteral("not UTF-8 text; save it as UTF-8"));
     }
     text.replace(kCrLf, QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    return joinSqlFileLines(lines);
+    if (text.endsWith(QLatin1Char('\n'))) {
+        text.chop(1);  // the line end Save SQL writes after the last line
+    }
+    return joinSqlFileLines(text.split(QLatin1Char('\n')));
 }
 
 bool writeSqlFile(const QString& path, const QString& text, QString* error) {

@@ -26,12 +26,17 @@ bool offersStatementButtons(const QString& text);
 // end after it is left as it is.
 QString runStatement(const QString& text);
 
-// The lines of a .sql file joined as the window loads them: each trimmed of spaces, a
-// comment line (beginning with ') followed by CR LF, any other line with no separator.
+// The lines of a .sql file joined as the window loads them: with CR LF between them, so
+// a -- comment ends at its line and a statement saved on several lines reopens as it was.
 QString joinSqlFileLines(const QStringList& lines);
 
-// A .sql file as the window loads it (lines joined as above; the file is UTF-8, or read
-// as Latin-1 when it is not), or nothing when it cannot be read: *error says why.
+// The largest .sql file read: a statement, not a dump.
+inline constexpr qint64 kMaxSqlFileBytes = 1024 * 1024;
+
+// A .sql file as the window loads it (lines joined as above, the line break after the
+// last line dropped), or nothing when it cannot be read: *error says why. The file is a
+// regular file of at most kMaxSqlFileBytes holding UTF-8 text (a UTF-8 byte order mark is
+// dropped); UTF-16, other encodings and NUL characters are refused.
 std::optional<QString> readSqlFile(const QString& path, QString* error);
 // Writes the text box content as a .sql file (sqlFileText); a failure leaves a file that
 // was there as it was. False when it could not be written: *error says why.

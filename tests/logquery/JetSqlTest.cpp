@@ -164,10 +164,30 @@ TEST(JetSqlTranslationTest, RefusesNestingPastTheBoundAndRepeatedGrowth) {
     EXPECT_EQ(translateJetSql(unclosed), unclosed);
 }
 
+// A date literal that names no day is refused with the literal; PostgreSQL's # operator
+// between numbers stays an operator.
+TEST(JetSqlTranslationTest, AnInvalidDateLiteralIsNamed) {
+    QString error;
+    for (const char* literal : {"#31/31/2003#", "#2003-13-45#", "# 1/2/3/4 #", "#12/1#"}) {
+        for (const LogDb::Engine engine : {LogDb::Engine::SQLite, LogDb::Engine::PostgreSQL}) {
+            error.clear();
+            EXPECT_EQ(translateJetSql(QStringLiteral("SELECT * FROM Log WHERE Date = %1 OR "
+                                                     "Date = #12/1/2003#")
+                                          .arg(literal),
+                                      engine, &error),
+                      QString());
+            EXPECT_EQ(error, QStringLiteral("Invalid date %1: write #month/day/year# or "
+                                            "#year-month-day#.")
+                                 .arg(literal));
+        }
+    }
+    EXPECT_EQ(translateJetSql("SELECT 5 # 3 # 1", LogDb::Engine::PostgreSQL, &error),
+              QStringLiteral("SELECT 5 # 3 # 1"));
+}
+
 TEST(JetSqlTranslationTest, UnknownFunctionsAndOddLiteralsReachSQLiteUnchanged) {
     EXPECT_EQ(translateJetSql("SELECT DatePart('yyyy', Date) FROM Log"),
               QStringLiteral("SELECT DatePart('yyyy', Date) FROM Log"));
-    EXPECT_EQ(translateJetSql("SELECT #31/31/2003#"), QStringLiteral("SELECT #31/31/2003#"));
     EXPECT_EQ(translateJetSql("SELECT Left(x)"), QStringLiteral("SELECT Left(x)"));
 
     test::QueryLog log;

@@ -38,10 +38,41 @@ INSTANTIATE_TEST_SUITE_P(
                       StatementCase{"'only a comment", "'only a comment"},
                       StatementCase{"SELECT 1 -- 'x\r\n", "SELECT 1 -- 'x\r\n"}));
 
-TEST(QueryTextTest, SqlFileLinesJoinWithoutSeparatorExceptAfterComments) {
-    EXPECT_EQ(joinSqlFileLines({"SELECT *", "FROM Log"}), QStringLiteral("SELECT *FROM Log"));
-    EXPECT_EQ(joinSqlFileLines({"  ' open rows  ", "", " SELECT * ", "FROM Log WHERE Opened"}),
-              QStringLiteral("' open rows\r\nSELECT *FROM Log WHERE Opened"));
+TEST(QueryTextTest, SqlFileLinesJoinWithLineBreaks) {
+    EXPECT_EQ(joinSqlFileLines({"SELECT User", "FROM Log"}),
+              QStringLiteral("SELECT User\r\nFROM Log"));
+    EXPECT_EQ(joinSqlFileLines({"' open rows", "SELECT * -- all", "FROM Log WHERE Opened", ""}),
+              QStringLiteral("' open rows\r\nSELECT * -- all\r\nFROM Log WHERE Opened\r\n"));
+}
+
+// -f and Open SQL read UTF-8 text of a sane size from a regular file, and refuse the rest
+// saying why.
+TEST(QueryTextTest, SqlFilesAreUtf8TextOfASaneSizeOrRefused) {
+    QTemporaryDir dir;
+    const auto file = [&](const QByteArray& bytes) {
+        QFile f(dir.filePath("q.sql"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    QString error;
+    EXPECT_EQ(readSqlFile(file("\xef\xbb\xbfSELECT 'Gr\xc3\xbc\xc3\x9f'\n"), &error),
+              QStringLiteral("SELECT 'Grüß'"));
+    const std::pair<QByteArray, const char*> refused[] = {
+        {QByteArray("\xff\xfeS\0E\0L\0", 8), "UTF-16"},
+        {QByteArray("\xfe\xff\0S\0E\0L", 8), "UTF-16"},
+        {QByteArray("SELECT 1\0 DROP", 15), "NUL"},
+        {"SELECT 'caf\xe9'", "not UTF-8"},
+        {QByteArray(1024 * 1024 + 1, ' '), "larger than 1 MB"},
+    };
+    for (const auto& [bytes, reason] : refused) {
+        EXPECT_EQ(readSqlFile(file(bytes), &error), std::nullopt) << reason;
+        EXPECT_TRUE(error.contains(QLatin1String(reason))) << error.toStdString();
+    }
+    for (const QString& path : {QStringLiteral("/dev/zero"), dir.path()}) {
+        EXPECT_EQ(readSqlFile(path, &error), std::nullopt);
+        EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    }
 }
 
 TEST(QueryTextTest, SqlFilesGetTheirExtensionUnlessTheyHaveItInAnyCase) {
@@ -59,7 +90,7 @@ TEST(QueryTextTest, SqlFilesRoundTripWithCrLfLineEnds) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("'today's rows\r\nSELECT *\r\nFROM Log\r\n"));
-    EXPECT_EQ(readSqlFile(path, &error), QStringLiteral("'today's rows\r\nSELECT *FROM Log"));
+    EXPECT_EQ(readSqlFile(path, &error), QStringLiteral("'today's rows\r\nSELECT *\r\nFROM Log"));
 
     EXPECT_FALSE(readSqlFile(dir.filePath("missing.sql"), &error));
     EXPECT_FALSE(error.isEmpty());

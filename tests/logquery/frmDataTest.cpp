@@ -202,8 +202,8 @@ TEST_F(frmDataTest, SqlFilesAreSavedWithTheirExtensionAndOpenedAndRun) {
     prompts.answerText(log.folder() + "open.sql");
     w.Command1_Click();
     EXPECT_EQ(w.Text1->toPlainText(),
-              QStringLiteral("'open rows\nSELECT UserFROM Log WHERE Opened"));
-    EXPECT_TRUE(w.statusText().startsWith("Unable to process SQL statement"));
+              QStringLiteral("'open rows\nSELECT User\nFROM Log WHERE Opened"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("SQL statement processed successfully"));
 
     w.Text1->setPlainText("kept");
     prompts.answerText(log.folder() + "missing.sql");

@@ -55,10 +55,16 @@ TEST_F(QueryCommandTest, PrintsJsonWithNullsAndNumbers) {
 TEST_F(QueryCommandTest, ReadsSqlFilesAsTheWindowDoesAndReportsFailures) {
     QFile file(dir.filePath("count.sql"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("' how many\r\nSELECT count(*)\r\n AS n FROM Log\r\n");
+    file.write("' how many\r\nSELECT count(*) -- every row\r\n AS n FROM Log\r\n");
     file.close();
     const test::CommandRun counted = run({"query", "-f", file.fileName()});
-    EXPECT_EQ(counted.out, QStringLiteral("\"n\"\n\"1\"\n"));
+    EXPECT_EQ(counted.out, QStringLiteral("\"n\"\n\"1\"\n")) << counted.err.toStdString();
+    const test::CommandRun endless = run({"query", "-f", "/dev/zero"});
+    EXPECT_EQ(endless.exitCode, 2);
+    EXPECT_EQ(endless.err, "tavrelctl query: /dev/zero: not a regular file\n");
+    const test::CommandRun date = run({"query", "SELECT 1 FROM Log WHERE Date = #2/30/2003#"});
+    EXPECT_EQ(date.exitCode, 1);
+    EXPECT_TRUE(date.err.contains("Invalid date #2/30/2003#")) << date.err.toStdString();
 
     const test::CommandRun failed = run({"query", "SELECT DatePart('yyyy', Date) FROM Log"});
     EXPECT_EQ(failed.exitCode, 1);

@@ -39,8 +39,9 @@ QString usage() {
         "\n"
         "Runs one statement on the usage log as the query window does (a closing ; and\n"
         "comments are allowed, a second statement is refused): a first line\n"
-        "beginning with ' is a comment, lines of a .sql file are joined as the window joins\n"
-        "them, and the statement is translated from the old desktop database's dialect:\n"
+        "beginning with ' is a comment, a .sql file is UTF-8 text of at most 1 MB read line\n"
+        "by line as the window reads it, and the statement is translated from the old\n"
+        "desktop database's dialect (a date literal that names no day is refused):\n"
         "\n");
     for (const JetTranslationRule& rule : jetTranslationRules()) {
         text += QStringLiteral("  %1\n      -> %2\n").arg(rule.jet, rule.sqlite);

@@ -1,7 +1,9 @@
 #include "logquery/ResultGrid.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -14,6 +16,10 @@ namespace tavrel {
 
 ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
     Label2 = new QLabel(querytexts::kSortHint, this);
+    cmdStop = new QPushButton(QStringLiteral("S&top"), this);
+    cmdStop->setToolTip(QStringLiteral("Stop the running statement (Esc)"));
+    cmdStop->setAutoDefault(false);
+    cmdStop->hide();
     DataGrid1 = new QTableView(this);
     DataGrid1->setModel(&m_result);
     DataGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -30,7 +36,10 @@ ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Label2);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label2, 1);
+    top->addWidget(cmdStop);
+    layout->addLayout(top);
     layout->addWidget(DataGrid1, 1);
     layout->addWidget(Adodc1);
 
@@ -45,10 +54,21 @@ ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
             [this] { setCurrentRecord(std::min(m_result.recordCount(), currentRecord() + 1)); });
     connect(Adodc1, &NavigatorBar::moveLast, this,
             [this] { setCurrentRecord(m_result.recordCount()); });
+    connect(cmdStop, &QPushButton::clicked, this, &ResultGrid::stop);
+    connect(&m_worker, &QueryWorker::runningChanged, this, [this](bool running) {
+        cmdStop->setVisible(running);
+        DataGrid1->horizontalHeader()->setSectionsClickable(!running);
+        Adodc1->setEnabled(!running);
+        emit runningChanged(running);
+    });
 }
 
-void ResultGrid::setDatabase(const LogDb& db) {
-    m_result.setDatabase(db.database());
+bool ResultGrid::open(const QString& location) {
+    if (!m_worker.open(location)) {
+        return false;
+    }
+    m_result.setWorker(&m_worker);
+    return true;
 }
 
 bool ResultGrid::requery(const QString& statement) {

@@ -108,6 +108,7 @@ frmData::frmData(AppContext& context, QWidget* parent)
     connect(Command6, &QPushButton::clicked, this, &frmData::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &frmData::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &frmData::Command8_Click);
+    connect(grid, &ResultGrid::runningChanged, this, &frmData::showRunning);
     WindowGestures::install(this, {Label2, sbStatus});
 }
 
@@ -117,6 +118,9 @@ frmData::~frmData() {
 
 void frmData::showModal(AppContext& context, QWidget* parent) {
     frmData window(context, parent);
+    // Shown before the first statement runs, so that it can be stopped.
+    window.setWindowModality(Qt::ApplicationModal);
+    window.show();
     window.Form_Load();
     window.exec();
 }
@@ -133,6 +137,17 @@ void frmData::setStatus(const QString& text) {
     sbStatus->showMessage(text);
 }
 
+void frmData::showRunning(bool running) {
+    for (QPushButton* button :
+         {Command1, Command2, Command3, Command5, Command7, Command6, Command8, Command4}) {
+        button->setEnabled(!running);
+    }
+    Text1->setReadOnly(running);
+    if (running) {
+        setStatus(querytexts::kRunning);
+    }
+}
+
 void frmData::showExports(bool visible) {
     Command6->setVisible(visible);
     Command7->setVisible(visible);
@@ -145,9 +160,7 @@ void frmData::Form_Load() {
         m_context.prompts().message(querytexts::kUnableToCreate + path, MessageIcon::Exclamation);
         return;
     }
-    BusyPointer busy;
-    if (m_db.open(path)) {
-        grid->setDatabase(m_db);
+    if (grid->open(path)) {
         grid->requery(Text1->toPlainText());
     }
     if (grid->result().recordCount() != 0) {
@@ -186,14 +199,12 @@ void frmData::Text1_Change() {
 }
 
 void frmData::Command3_Click() {
-    std::optional<BusyPointer> busy(std::in_place);
     QElapsedTimer elapsed;
     elapsed.start();
     const QString statement = querytext::runStatement(Text1->toPlainText());
-    if (!m_db.isOpen() || !grid->requery(statement)) {
-        busy.reset();
+    if (!grid->isOpen() || !grid->requery(statement)) {
         const QString reason =
-            m_db.isOpen() ? grid->error().description : m_db.lastError().description;
+            grid->isOpen() ? grid->error().description : grid->lastError().description;
         setStatus(reason.isEmpty() ? querytexts::kUnableToProcess
                                    : querytexts::kUnableToProcess + QStringLiteral(": ") + reason);
         return;
@@ -288,7 +299,10 @@ void frmData::Command4_Click() {
 }
 
 void frmData::reject() {
-    Command4_Click();
+    // Esc (or the title bar's close) stops a running statement first.
+    if (!grid->stop()) {
+        Command4_Click();
+    }
 }
 
 }  // namespace tavrel

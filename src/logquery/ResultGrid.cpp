@@ -88,7 +88,8 @@ bool ResultGrid::requery(const QString& statement) {
         return true;
     }
     m_error = m_result.error();
-    if (previousOnlyRead) {
+    // A statement the operator stopped leaves the grid empty: the former one may be as long.
+    if (previousOnlyRead && !m_result.stopped()) {
         // The grid comes back as it was: the same record current, the same caption.
         m_result.run(previous, ResultSet::RunMode::OnlyReading);
         if (row >= 0 && row < m_result.rowCount()) {

@@ -40,8 +40,8 @@ public:
     SortState& sortState() { return m_sort; }
 
     // Runs the statement as the grid's record source and makes its first record current.
-    // When it fails, a statement that only read is run again so the grid shows what it
-    // showed; error() says why the new one failed.
+    // When it fails (but was not stopped), a statement that only read is run again so the
+    // grid shows what it showed; error() says why the new one failed.
     bool requery(const QString& statement);
     const LogDbError& error() const { return m_error; }
 

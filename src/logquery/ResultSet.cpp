@@ -148,7 +148,7 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
     m_sqlite = single.statement;
 
     Outcome outcome;
-    const bool stopped = onConnection([&] { outcome = execute(mode); }, true);
+    m_stopped = onConnection([&] { outcome = execute(mode); }, true);
     beginResetModel();
     m_readOnly = outcome.readOnly;
     m_inTransaction = outcome.inTransaction;
@@ -159,8 +159,8 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
         keepPage(0, std::move(*outcome.firstPage));
     }
     endResetModel();
-    if (stopped || !outcome.error.description.isEmpty()) {
-        fail(stopped ? LogDbError{SQLITE_INTERRUPT, kStopped} : outcome.error);
+    if (m_stopped || !outcome.error.description.isEmpty()) {
+        fail(m_stopped ? LogDbError{SQLITE_INTERRUPT, kStopped} : outcome.error);
         return false;
     }
     return true;
@@ -366,7 +366,7 @@ bool ResultSet::forEachRow(const std::function<bool(const QVariantList&)>& visit
         return true;
     }
     LogDbError error;
-    const bool stopped = onConnection(
+    m_stopped = onConnection(
         [&] {
             QSqlQuery query(QSqlDatabase::database(m_connection, false));
             query.setForwardOnly(true);
@@ -395,8 +395,8 @@ bool ResultSet::forEachRow(const std::function<bool(const QVariantList&)>& visit
         // Rows the grid could not read meanwhile show now.
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
-    if (stopped || !error.description.isEmpty()) {
-        m_error = stopped ? LogDbError{SQLITE_INTERRUPT, kStopped} : error;
+    if (m_stopped || !error.description.isEmpty()) {
+        m_error = m_stopped ? LogDbError{SQLITE_INTERRUPT, kStopped} : error;
         return false;
     }
     return true;

@@ -60,6 +60,8 @@ public:
     qint64 recordCount() const { return m_count; }
     const QStringList& columns() const { return m_columns; }
     const LogDbError& error() const { return m_error; }
+    // True when the last run or export failed because the worker stopped it.
+    bool stopped() const { return m_stopped; }
 
     // The value in a row (0-based); an invalid QVariant where there is none.
     QVariant value(qint64 row, int column);
@@ -106,6 +108,7 @@ private:
     bool m_postgres = false;
     bool m_readOnly = false;
     bool m_inTransaction = false;
+    bool m_stopped = false;
     qint64 m_count = 0;
     QStringList m_columns;
     LogDbError m_error;

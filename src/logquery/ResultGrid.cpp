@@ -19,6 +19,9 @@ ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
     cmdStop = new QPushButton(QStringLiteral("S&top"), this);
     cmdStop->setToolTip(QStringLiteral("Stop the running statement (Esc)"));
     cmdStop->setAutoDefault(false);
+    QSizePolicy keepsItsRoom = cmdStop->sizePolicy();
+    keepsItsRoom.setRetainSizeWhenHidden(true);  // the grid does not move as it shows
+    cmdStop->setSizePolicy(keepsItsRoom);
     cmdStop->hide();
     DataGrid1 = new QTableView(this);
     DataGrid1->setModel(&m_result);

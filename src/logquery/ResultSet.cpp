@@ -135,6 +135,7 @@ QString ResultSet::wrapped(const QString& statement, const QString& head,
 bool ResultSet::run(const QString& statement, RunMode mode) {
     close();
     m_error = {};
+    m_stopped = false;
     m_statement = statement;
     // One statement only, on both engines: a second one behind a ";" is refused, never run.
     const LogDb::Engine engine = m_postgres ? LogDb::Engine::PostgreSQL : LogDb::Engine::SQLite;

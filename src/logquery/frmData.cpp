@@ -137,6 +137,11 @@ void frmData::setStatus(const QString& text) {
     sbStatus->showMessage(text);
 }
 
+void frmData::showUnableToProcess(const QString& reason) {
+    setStatus(reason.isEmpty() ? querytexts::kUnableToProcess
+                               : querytexts::kUnableToProcess + QStringLiteral(": ") + reason);
+}
+
 void frmData::showRunning(bool running) {
     for (QPushButton* button :
          {Command1, Command2, Command3, Command5, Command7, Command6, Command8, Command4}) {
@@ -166,6 +171,8 @@ void frmData::Form_Load() {
     if (grid->result().recordCount() != 0) {
         setStatus(querytexts::kDataRetrieved);
         showExports(true);
+    } else if (grid->result().stopped()) {
+        showUnableToProcess(grid->error().description);
     } else {
         setStatus(querytexts::kNoDataFound);
     }
@@ -203,10 +210,8 @@ void frmData::Command3_Click() {
     elapsed.start();
     const QString statement = querytext::runStatement(Text1->toPlainText());
     if (!grid->isOpen() || !grid->requery(statement)) {
-        const QString reason =
-            grid->isOpen() ? grid->error().description : grid->lastError().description;
-        setStatus(reason.isEmpty() ? querytexts::kUnableToProcess
-                                   : querytexts::kUnableToProcess + QStringLiteral(": ") + reason);
+        showUnableToProcess(grid->isOpen() ? grid->error().description
+                                           : grid->lastError().description);
         return;
     }
     const qint64 records = grid->result().recordCount();

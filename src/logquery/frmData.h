@@ -69,6 +69,7 @@ protected:
 
 private:
     void setStatus(const QString& text);
+    void showUnableToProcess(const QString& reason);
     void showRunning(bool running);
     void showExports(bool visible);
 

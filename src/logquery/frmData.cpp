@@ -148,9 +148,11 @@ void frmData::showRunning(bool running) {
         button->setEnabled(!running);
     }
     Text1->setReadOnly(running);
+    // A sort or an export that ends says nothing of its own: the line is as it was.
     if (running) {
-        setStatus(querytexts::kRunning);
+        m_statusBeforeRun = statusText();
     }
+    setStatus(running ? querytexts::kRunning : m_statusBeforeRun);
 }
 
 void frmData::showExports(bool visible) {

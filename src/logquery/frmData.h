@@ -77,6 +77,7 @@ private:
     QueryExports m_exports;
     std::optional<BusyPointer> m_exportBusy;
     bool m_watchingExpose = false;
+    QString m_statusBeforeRun;
 };
 
 }  // namespace tavrel

@@ -142,7 +142,7 @@ TEST_F(frmDataTest, AStatementThatNeverEndsRunsBesideTheWindowUntilStopped) {
                     w.grid->cmdStop->click();
                 }
             });
-            // Only the endless statement: the grid's former one runs again after it.
+            // Only the endless statement: the ones after it run to their end.
             QObject::connect(w.grid, &ResultGrid::runningChanged, &tick, [&](bool running) {
                 if (running && ticks == 0) {
                     tick.start(1);

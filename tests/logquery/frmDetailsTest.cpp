@@ -161,8 +161,9 @@ TEST_F(frmDetailsTest, EscStopsADayQueryThatNeverEnds) {
         QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(form->Text1, &key);
     });
+    int runs = 0;  // only the endless one is stopped
     QObject::connect(form->grid, &ResultGrid::runningChanged, &tick, [&](bool running) {
-        if (running) {
+        if (running && runs++ == 0) {
             tick.start(1);
         }
     });
@@ -171,7 +172,6 @@ TEST_F(frmDetailsTest, EscStopsADayQueryThatNeverEnds) {
     EXPECT_EQ(form->statusText(), "The statement was stopped.");
     EXPECT_TRUE(form->isVisible() && form->cmdGo->isEnabled());
     EXPECT_EQ(form->recordCount(), 0);
-    tick.disconnect();
     ASSERT_TRUE(db.exec("DROP VIEW Log").ok());
     ASSERT_TRUE(db.exec("ALTER TABLE Kept RENAME TO Log").ok());
     fetch("12/1/2003");

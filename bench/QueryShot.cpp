@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
     AppContext context{settings, clock, prompts, platform, netware, netware};
     context.AppFolder = resolveAppFolder(QCoreApplication::applicationDirPath());
     frmData window(context);
-    window.Form_Load();
     window.move(0, 0);
-    window.show();
+    window.show();  // as the main window shows it: before its first statement runs
+    window.Form_Load();
     window.grid->DataGrid1_HeadClick(2);
     window.grid->setCurrentRecord(4);
     return app.exec();

@@ -84,6 +84,7 @@ inline const QString kCantSort = QStringLiteral("Can't sort!");
 inline const QString kDataRetrieved = QStringLiteral("Data retrieved");
 inline const QString kNoDataFound = QStringLiteral("No data found");
 inline const QString kUnableToProcess = QStringLiteral("Unable to process SQL statement");
+inline const QString kRunning = QStringLiteral("Running SQL statement... (Stop or Esc ends it)");
 inline const QString kProcessed = QStringLiteral("SQL statement processed successfully");
 inline const QString kFileOpened = QStringLiteral("File opened");
 inline const QString kFileSaved = QStringLiteral("File saved");

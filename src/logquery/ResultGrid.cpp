@@ -1,7 +1,9 @@
 #include "logquery/ResultGrid.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -14,6 +16,13 @@ namespace tavrel {
 
 ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
     Label2 = new QLabel(querytexts::kSortHint, this);
+    cmdStop = new QPushButton(QStringLiteral("S&top"), this);
+    cmdStop->setToolTip(QStringLiteral("Stop the running statement (Esc)"));
+    cmdStop->setAutoDefault(false);
+    QSizePolicy keepsItsRoom = cmdStop->sizePolicy();
+    keepsItsRoom.setRetainSizeWhenHidden(true);  // the grid does not move as it shows
+    cmdStop->setSizePolicy(keepsItsRoom);
+    cmdStop->hide();
     DataGrid1 = new QTableView(this);
     DataGrid1->setModel(&m_result);
     DataGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -30,7 +39,10 @@ ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Label2);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label2, 1);
+    top->addWidget(cmdStop);
+    layout->addLayout(top);
     layout->addWidget(DataGrid1, 1);
     layout->addWidget(Adodc1);
 
@@ -45,10 +57,21 @@ ResultGrid::ResultGrid(QWidget* parent) : QWidget(parent) {
             [this] { setCurrentRecord(std::min(m_result.recordCount(), currentRecord() + 1)); });
     connect(Adodc1, &NavigatorBar::moveLast, this,
             [this] { setCurrentRecord(m_result.recordCount()); });
+    connect(cmdStop, &QPushButton::clicked, this, &ResultGrid::stop);
+    connect(&m_worker, &QueryWorker::runningChanged, this, [this](bool running) {
+        cmdStop->setVisible(running);
+        DataGrid1->horizontalHeader()->setSectionsClickable(!running);
+        Adodc1->setEnabled(!running);
+        emit runningChanged(running);
+    });
 }
 
-void ResultGrid::setDatabase(const LogDb& db) {
-    m_result.setDatabase(db.database());
+bool ResultGrid::open(const QString& location) {
+    if (!m_worker.open(location)) {
+        return false;
+    }
+    m_result.setWorker(&m_worker);
+    return true;
 }
 
 bool ResultGrid::requery(const QString& statement) {
@@ -68,7 +91,8 @@ bool ResultGrid::requery(const QString& statement) {
         return true;
     }
     m_error = m_result.error();
-    if (previousOnlyRead) {
+    // A statement the operator stopped leaves the grid empty: the former one may be as long.
+    if (previousOnlyRead && !m_result.stopped()) {
         // The grid comes back as it was: the same record current, the same caption.
         m_result.run(previous, ResultSet::RunMode::OnlyReading);
         if (row >= 0 && row < m_result.rowCount()) {

@@ -12,11 +12,14 @@
 
 #include "logquery/ExportText.h"
 #include "logquery/JetSql.h"
+#include "logquery/QueryWorker.h"
 #include "logquery/SingleStatement.h"
 
 namespace tavrel {
 
 namespace {
+
+const QString kStopped = QStringLiteral("The statement was stopped.");
 
 // The prepared SQLite statement behind a query, or nullptr when the driver is not SQLite's.
 sqlite3_stmt* statementHandle(const QSqlQuery& query) {
@@ -57,16 +60,47 @@ ResultSet::~ResultSet() {
 
 void ResultSet::setDatabase(const QSqlDatabase& database) {
     close();
+    m_worker = nullptr;
     m_connection = database.connectionName();
     m_postgres = database.driverName() == QLatin1String("QPSQL");
 }
 
-void ResultSet::releaseQueries() {
-    m_cursor.reset();
-    if (m_inTransaction) {
-        QSqlDatabase::database(m_connection, false).commit();
-        m_inTransaction = false;
+void ResultSet::setWorker(QueryWorker* worker) {
+    close();
+    m_worker = worker;
+    m_connection = worker->connectionName();
+    m_postgres = worker->engine() == LogDb::Engine::PostgreSQL;
+}
+
+bool ResultSet::onConnection(const std::function<void()>& work, bool mayRunLong) {
+    if (m_worker == nullptr) {
+        work();
+        return false;
     }
+    if (mayRunLong) {
+        return m_worker->runResponsive(work);
+    }
+    m_worker->run(work);
+    return false;
+}
+
+bool ResultSet::busy() const {
+    return m_worker != nullptr && m_worker->running();
+}
+
+void ResultSet::releaseQueries() {
+    if (!m_cursor && !m_inTransaction) {
+        return;
+    }
+    onConnection(
+        [this] {
+            m_cursor.reset();
+            if (m_inTransaction) {
+                QSqlDatabase::database(m_connection, false).commit();
+            }
+        },
+        false);
+    m_inTransaction = false;
 }
 
 void ResultSet::close() {
@@ -101,6 +135,7 @@ QString ResultSet::wrapped(const QString& statement, const QString& head,
 bool ResultSet::run(const QString& statement, RunMode mode) {
     close();
     m_error = {};
+    m_stopped = false;
     m_statement = statement;
     // One statement only, on both engines: a second one behind a ";" is refused, never run.
     const LogDb::Engine engine = m_postgres ? LogDb::Engine::PostgreSQL : LogDb::Engine::SQLite;
@@ -112,59 +147,74 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
         return false;
     }
     m_sqlite = single.statement;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.isOpen()) {
-        fail({LogDb::kCantOpen, QStringLiteral("The log database is not open.")});
+
+    Outcome outcome;
+    m_stopped = onConnection([&] { outcome = execute(mode); }, true);
+    beginResetModel();
+    m_readOnly = outcome.readOnly;
+    m_inTransaction = outcome.inTransaction;
+    m_columns = outcome.columns;
+    m_count = outcome.count;
+    m_rows = std::move(outcome.rows);
+    if (outcome.firstPage) {
+        keepPage(0, std::move(*outcome.firstPage));
+    }
+    endResetModel();
+    if (m_stopped || !outcome.error.description.isEmpty()) {
+        fail(m_stopped ? LogDbError{SQLITE_INTERRUPT, kStopped} : outcome.error);
         return false;
     }
+    return true;
+}
 
-    beginResetModel();
+ResultSet::Outcome ResultSet::execute(RunMode mode) {
+    Outcome outcome;
+    const auto failed = [&outcome](const QSqlError& error) {
+        outcome.error = LogDb::errorOf(error);
+        return std::move(outcome);
+    };
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isOpen()) {
+        outcome.error = {LogDb::kCantOpen, QStringLiteral("The log database is not open.")};
+        return outcome;
+    }
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     // PostgreSQL prepares only queries and row changes: its statements run unprepared.
     if (!m_postgres && !query->prepare(m_sqlite)) {
-        const LogDbError error = LogDb::errorOf(query->lastError());
-        query.reset();
-        endResetModel();
-        fail(error);
-        return false;
+        return failed(query->lastError());
     }
     sqlite3_stmt* handle = statementHandle(*query);
     // BEGIN and COMMIT count as read-only too, but return no rows: they run as actions.
-    m_readOnly = m_postgres ? readsOnly(m_sqlite)
-                            : handle != nullptr && sqlite3_stmt_readonly(handle) != 0 &&
-                                  sqlite3_column_count(handle) > 0;
-    if (!m_readOnly && mode == RunMode::OnlyReading) {
-        query.reset();
-        endResetModel();
-        fail({SQLITE_READONLY, QStringLiteral("The statement would change the log.")});
-        return false;
+    outcome.readOnly = m_postgres ? readsOnly(m_sqlite)
+                                  : handle != nullptr && sqlite3_stmt_readonly(handle) != 0 &&
+                                        sqlite3_column_count(handle) > 0;
+    if (!outcome.readOnly && mode == RunMode::OnlyReading) {
+        outcome.error = {SQLITE_READONLY, QStringLiteral("The statement would change the log.")};
+        return outcome;
     }
 
-    if (m_readOnly) {
+    if (outcome.readOnly) {
         if (!m_postgres) {
             for (int c = 0; c < sqlite3_column_count(handle); ++c) {
-                m_columns.append(QString::fromUtf8(sqlite3_column_name(handle, c)));
+                outcome.columns.append(QString::fromUtf8(sqlite3_column_name(handle, c)));
             }
         }
         query.reset();  // the pages read it, a page at a time
         // Fails only when the operator has a transaction open; the result then reads
         // without a snapshot of its own.
-        m_inTransaction = db.transaction();
+        outcome.inTransaction = db.transaction();
         if (m_postgres) {
             QSqlQuery shape(db);
-            if ((m_inTransaction && !shape.exec(QStringLiteral("SET TRANSACTION READ ONLY"))) ||
+            if ((outcome.inTransaction &&
+                 !shape.exec(QStringLiteral("SET TRANSACTION READ ONLY"))) ||
                 !shape.exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "),
                                     QStringLiteral(" LIMIT 0")))) {
-                const LogDbError error = LogDb::errorOf(shape.lastError());
-                shape = QSqlQuery();
-                endResetModel();
-                fail(error);
-                return false;
+                return failed(shape.lastError());
             }
             const QSqlRecord record = shape.record();
             for (int c = 0; c < record.count(); ++c) {
-                m_columns.append(LogDb::columnTitle(record.fieldName(c), m_sqlite));
+                outcome.columns.append(LogDb::columnTitle(record.fieldName(c), m_sqlite));
             }
         }
         QSqlQuery count(db);
@@ -173,59 +223,42 @@ bool ResultSet::run(const QString& statement, RunMode mode) {
         if (count.exec(wrapped(withoutOrderBy(m_sqlite), QStringLiteral("SELECT COUNT(*) FROM "),
                                QString())) &&
             count.next()) {
-            m_count = count.value(0).toLongLong();
+            outcome.count = count.value(0).toLongLong();
         } else {
             // A statement SQLite cannot nest (PRAGMA): small, counted by stepping it.
             count.finish();
-            m_count = 0;
             if (!count.exec(m_sqlite)) {
-                const LogDbError error = LogDb::errorOf(count.lastError());
-                endResetModel();
-                fail(error);
-                return false;
+                return failed(count.lastError());
             }
             while (count.next()) {
-                ++m_count;
+                ++outcome.count;
             }
         }
-        endResetModel();
         // The first page now, so that an error SQLite finds only while stepping shows here.
-        page(0);
-        if (!m_error.description.isEmpty()) {
-            const LogDbError error = m_error;
-            fail(error);
-            return false;
+        if (outcome.count > 0) {
+            outcome.firstPage = readPage(0, outcome.columns.size(), &outcome.error);
         }
-        return true;
+        return outcome;
     }
     if (!(m_postgres ? query->exec(m_sqlite) : query->exec())) {
-        const LogDbError error = LogDb::errorOf(query->lastError());
-        query.reset();
-        endResetModel();
-        fail(error);
-        return false;
+        return failed(query->lastError());
     }
     const QSqlRecord record = query->record();
     for (int c = 0; c < record.count(); ++c) {
-        m_columns.append(m_postgres ? LogDb::columnTitle(record.fieldName(c), m_sqlite)
-                                    : record.fieldName(c));
+        outcome.columns.append(m_postgres ? LogDb::columnTitle(record.fieldName(c), m_sqlite)
+                                          : record.fieldName(c));
     }
     while (query->isSelect() && query->next()) {
-        m_rows.append(currentRow(*query, m_columns.size()));
+        outcome.rows.append(currentRow(*query, outcome.columns.size()));
     }
     if (query->lastError().isValid()) {
-        const LogDbError error = LogDb::errorOf(query->lastError());
-        query.reset();
-        endResetModel();
-        fail(error);
-        return false;
+        return failed(query->lastError());
     }
-    m_count = m_rows.size();
-    endResetModel();
-    return true;
+    outcome.count = outcome.rows.size();
+    return outcome;
 }
 
-bool ResultSet::openCursorAt(qint64 row) {
+bool ResultSet::openCursorAt(qint64 row, LogDbError* error) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     m_cursor = std::make_unique<QSqlQuery>(db);
     m_cursor->setForwardOnly(true);
@@ -236,7 +269,7 @@ bool ResultSet::openCursorAt(qint64 row) {
         // From the top, stepping over the rows before the wanted one.
         m_cursor->finish();
         if (!m_cursor->exec(m_sqlite)) {
-            m_error = LogDb::errorOf(m_cursor->lastError());
+            *error = LogDb::errorOf(m_cursor->lastError());
             m_cursor.reset();
             return false;
         }
@@ -256,10 +289,17 @@ const QList<QVariantList>* ResultSet::page(qint64 index) {
         m_recentPages.append(index);
         return &cached.value();
     }
-    const qint64 first = index * kPageRows;
-    if (!m_readOnly || first >= m_count) {
+    // While a statement or an export runs, the grid shows what it holds and reads no more.
+    if (!m_readOnly || index * kPageRows >= m_count || busy()) {
         return nullptr;
     }
+    QList<QVariantList> rows;
+    onConnection([&] { rows = readPage(index, m_columns.size(), &m_error); }, false);
+    return keepPage(index, std::move(rows));
+}
+
+QList<QVariantList> ResultSet::readPage(qint64 index, int columns, LogDbError* error) {
+    QList<QVariantList> rows;
     if (index == 0 && !(m_cursor && m_cursorRow == 0)) {
         // The first rows alone: SQLite keeps only them while it sorts. Not kept as the
         // cursor, which must go on past them.
@@ -267,34 +307,31 @@ const QList<QVariantList>* ResultSet::page(qint64 index) {
         firstRows.setForwardOnly(true);
         if (firstRows.exec(wrapped(m_sqlite, QStringLiteral("SELECT * FROM "),
                                    QStringLiteral(" LIMIT %1").arg(kPageRows)))) {
-            QList<QVariantList> rows;
             while (firstRows.next()) {
-                rows.append(currentRow(firstRows, m_columns.size()));
+                rows.append(currentRow(firstRows, columns));
             }
             if (firstRows.lastError().isValid()) {
-                m_error = LogDb::errorOf(firstRows.lastError());
+                *error = LogDb::errorOf(firstRows.lastError());
             }
-            return keepPage(index, std::move(rows));
+            return rows;
         }
     }
-    if (!m_cursor || m_cursorRow != first) {
-        if (!openCursorAt(first)) {
-            return nullptr;
-        }
+    const qint64 first = index * kPageRows;
+    if ((!m_cursor || m_cursorRow != first) && !openCursorAt(first, error)) {
+        return rows;
     }
-    QList<QVariantList> rows;
     rows.reserve(kPageRows);
     while (rows.size() < kPageRows && m_cursor->next()) {
-        rows.append(currentRow(*m_cursor, m_columns.size()));
+        rows.append(currentRow(*m_cursor, columns));
     }
     m_cursorRow += rows.size();
     if (m_cursor->lastError().isValid()) {
-        m_error = LogDb::errorOf(m_cursor->lastError());
+        *error = LogDb::errorOf(m_cursor->lastError());
     }
     if (rows.size() < kPageRows) {
         m_cursor.reset();  // at the end: nothing more to read from it
     }
-    return keepPage(index, std::move(rows));
+    return rows;
 }
 
 const QList<QVariantList>* ResultSet::keepPage(qint64 index, QList<QVariantList> rows) {
@@ -329,26 +366,38 @@ bool ResultSet::forEachRow(const std::function<bool(const QVariantList&)>& visit
         }
         return true;
     }
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    if (!query.exec(m_sqlite)) {
-        m_error = LogDb::errorOf(query.lastError());
-        return false;
+    LogDbError error;
+    m_stopped = onConnection(
+        [&] {
+            QSqlQuery query(QSqlDatabase::database(m_connection, false));
+            query.setForwardOnly(true);
+            if (!query.exec(m_sqlite)) {
+                error = LogDb::errorOf(query.lastError());
+                return;
+            }
+            const int columns = m_columns.size();
+            QVariantList row;
+            row.reserve(columns);
+            while (query.next()) {
+                row.clear();
+                for (int c = 0; c < columns; ++c) {
+                    row.append(query.value(c));
+                }
+                if (!visit(row)) {
+                    return;
+                }
+            }
+            if (query.lastError().isValid()) {
+                error = LogDb::errorOf(query.lastError());
+            }
+        },
+        true);
+    if (m_worker != nullptr && rowCount() > 0) {
+        // Rows the grid could not read meanwhile show now.
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
-    const int columns = m_columns.size();
-    QVariantList row;
-    row.reserve(columns);
-    while (query.next()) {
-        row.clear();
-        for (int c = 0; c < columns; ++c) {
-            row.append(query.value(c));
-        }
-        if (!visit(row)) {
-            return true;
-        }
-    }
-    if (query.lastError().isValid()) {
-        m_error = LogDb::errorOf(query.lastError());
+    if (m_stopped || !error.description.isEmpty()) {
+        m_error = m_stopped ? LogDbError{SQLITE_INTERRUPT, kStopped} : error;
         return false;
     }
     return true;

@@ -8,12 +8,15 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "external/logdb/LogDb.h"
 
 class QSqlQuery;
 
 namespace tavrel {
+
+class QueryWorker;
 
 // The rows of one statement run on the log, as a grid model that reads them as they are
 // shown. A statement that only reads is counted exactly with SELECT COUNT(*) over it and
@@ -32,13 +35,18 @@ public:
     explicit ResultSet(QObject* parent = nullptr);
     ~ResultSet() override;
 
-    // The connection statements run on (a LogDb's database()).
+    // The connection statements run on (a LogDb's database()), on the caller's thread.
     void setDatabase(const QSqlDatabase& database);
+    // Or a worker's connection: statements and exports then run on its thread while the
+    // caller's events go on (the worker can stop them), and page reads wait for it. The
+    // worker must outlive the result set's use of it.
+    void setWorker(QueryWorker* worker);
 
     enum class RunMode { Any, OnlyReading };
     // Runs a statement of the old desktop dialect (translated for SQLite first). False when
-    // SQLite refused or failed it, or, with OnlyReading, when it would change anything (it
-    // is then not run): error() says why, and the result is empty.
+    // SQLite refused or failed it, when the worker stopped it, or, with OnlyReading, when
+    // it would change anything (it is then not run): error() says why, and the result is
+    // empty.
     bool run(const QString& statement, RunMode mode = RunMode::Any);
     // Ends the result set and its read transaction.
     void close();
@@ -52,13 +60,15 @@ public:
     qint64 recordCount() const { return m_count; }
     const QStringList& columns() const { return m_columns; }
     const LogDbError& error() const { return m_error; }
+    // True when the last run or export failed because the worker stopped it.
+    bool stopped() const { return m_stopped; }
 
     // The value in a row (0-based); an invalid QVariant where there is none.
     QVariant value(qint64 row, int column);
 
     // Hands every row, first to last, to visit, and stops early when it returns false. A
-    // read-only statement is read again forward-only, so no row stays in memory. False
-    // when reading failed (error() says why).
+    // read-only statement is read again forward-only, so no row stays in memory; with a
+    // worker, on its thread. False when reading failed or was stopped (error() says why).
     bool forEachRow(const std::function<bool(const QVariantList&)>& visit);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -68,19 +78,37 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    // What running a statement gave, made on the connection's thread.
+    struct Outcome {
+        bool readOnly = false;
+        bool inTransaction = false;
+        QStringList columns;
+        qint64 count = 0;
+        QList<QVariantList> rows;
+        std::optional<QList<QVariantList>> firstPage;
+        LogDbError error;
+    };
+    Outcome execute(RunMode mode);
+    // Runs work on the connection's thread; true when the worker stopped it.
+    bool onConnection(const std::function<void()>& work, bool mayRunLong);
+    bool busy() const;
+    // Reads a page on the connection's thread.
+    QList<QVariantList> readPage(qint64 index, int columns, LogDbError* error);
     const QList<QVariantList>* page(qint64 index);
     const QList<QVariantList>* keepPage(qint64 index, QList<QVariantList> rows);
-    bool openCursorAt(qint64 row);
+    bool openCursorAt(qint64 row, LogDbError* error);
     QString wrapped(const QString& statement, const QString& head, const QString& tail) const;
     void fail(const LogDbError& error);
     void releaseQueries();
 
+    QueryWorker* m_worker = nullptr;
     QString m_connection;
     QString m_statement;
     QString m_sqlite;  // the statement as the engine reads it
     bool m_postgres = false;
     bool m_readOnly = false;
     bool m_inTransaction = false;
+    bool m_stopped = false;
     qint64 m_count = 0;
     QStringList m_columns;
     LogDbError m_error;

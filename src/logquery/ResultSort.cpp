@@ -22,7 +22,9 @@ std::optional<QString> sortOnColumn(ResultSet& result, SortState& state, int col
     const QString previous = result.statement();
     if (!result.run(querytext::sortedStatement(previous, column + 1, ascending),
                     ResultSet::RunMode::OnlyReading)) {
-        result.run(previous, ResultSet::RunMode::OnlyReading);  // the grid as it was
+        if (!result.stopped()) {
+            result.run(previous, ResultSet::RunMode::OnlyReading);  // the grid as it was
+        }
         return querytexts::kCantSort;
     }
     return querytext::sortLabel(field, ascending);

@@ -108,6 +108,7 @@ frmData::frmData(AppContext& context, QWidget* parent)
     connect(Command6, &QPushButton::clicked, this, &frmData::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &frmData::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &frmData::Command8_Click);
+    connect(grid, &ResultGrid::runningChanged, this, &frmData::showRunning);
     WindowGestures::install(this, {Label2, sbStatus});
 }
 
@@ -117,6 +118,9 @@ frmData::~frmData() {
 
 void frmData::showModal(AppContext& context, QWidget* parent) {
     frmData window(context, parent);
+    // Shown before the first statement runs, so that it can be stopped.
+    window.setWindowModality(Qt::ApplicationModal);
+    window.show();
     window.Form_Load();
     window.exec();
 }
@@ -133,6 +137,24 @@ void frmData::setStatus(const QString& text) {
     sbStatus->showMessage(text);
 }
 
+void frmData::showUnableToProcess(const QString& reason) {
+    setStatus(reason.isEmpty() ? querytexts::kUnableToProcess
+                               : querytexts::kUnableToProcess + QStringLiteral(": ") + reason);
+}
+
+void frmData::showRunning(bool running) {
+    for (QPushButton* button :
+         {Command1, Command2, Command3, Command5, Command7, Command6, Command8, Command4}) {
+        button->setEnabled(!running);
+    }
+    Text1->setReadOnly(running);
+    // A sort or an export that ends says nothing of its own: the line is as it was.
+    if (running) {
+        m_statusBeforeRun = statusText();
+    }
+    setStatus(running ? querytexts::kRunning : m_statusBeforeRun);
+}
+
 void frmData::showExports(bool visible) {
     Command6->setVisible(visible);
     Command7->setVisible(visible);
@@ -145,14 +167,14 @@ void frmData::Form_Load() {
         m_context.prompts().message(querytexts::kUnableToCreate + path, MessageIcon::Exclamation);
         return;
     }
-    BusyPointer busy;
-    if (m_db.open(path)) {
-        grid->setDatabase(m_db);
+    if (grid->open(path)) {
         grid->requery(Text1->toPlainText());
     }
     if (grid->result().recordCount() != 0) {
         setStatus(querytexts::kDataRetrieved);
         showExports(true);
+    } else if (grid->result().stopped()) {
+        showUnableToProcess(grid->error().description);
     } else {
         setStatus(querytexts::kNoDataFound);
     }
@@ -186,16 +208,12 @@ void frmData::Text1_Change() {
 }
 
 void frmData::Command3_Click() {
-    std::optional<BusyPointer> busy(std::in_place);
     QElapsedTimer elapsed;
     elapsed.start();
     const QString statement = querytext::runStatement(Text1->toPlainText());
-    if (!m_db.isOpen() || !grid->requery(statement)) {
-        busy.reset();
-        const QString reason =
-            m_db.isOpen() ? grid->error().description : m_db.lastError().description;
-        setStatus(reason.isEmpty() ? querytexts::kUnableToProcess
-                                   : querytexts::kUnableToProcess + QStringLiteral(": ") + reason);
+    if (!grid->isOpen() || !grid->requery(statement)) {
+        showUnableToProcess(grid->isOpen() ? grid->error().description
+                                           : grid->lastError().description);
         return;
     }
     const qint64 records = grid->result().recordCount();
@@ -288,7 +306,10 @@ void frmData::Command4_Click() {
 }
 
 void frmData::reject() {
-    Command4_Click();
+    // Esc (or the title bar's close) stops a running statement first.
+    if (!grid->stop()) {
+        Command4_Click();
+    }
 }
 
 }  // namespace tavrel

@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "common/BusyPointer.h"
-#include "external/logdb/LogDb.h"
 #include "logquery/QueryExports.h"
 
 class QLabel;
@@ -21,7 +20,7 @@ class ResultGrid;
 
 // The query window: any SQL statement run on the usage log, its rows in a grid sorted by
 // a heading click, statements loaded from and saved to .sql files, and the rows printed,
-// copied or saved as CSV.
+// copied or saved as CSV. A statement runs beside the window: Stop or Esc ends it.
 class frmData : public QDialog {
     Q_OBJECT
 public:
@@ -70,13 +69,15 @@ protected:
 
 private:
     void setStatus(const QString& text);
+    void showUnableToProcess(const QString& reason);
+    void showRunning(bool running);
     void showExports(bool visible);
 
     AppContext& m_context;
-    LogDb m_db;
     QueryExports m_exports;
     std::optional<BusyPointer> m_exportBusy;
     bool m_watchingExpose = false;
+    QString m_statusBeforeRun;
 };
 
 }  // namespace tavrel

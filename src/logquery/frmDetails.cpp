@@ -103,6 +103,18 @@ void frmDetails::createControls() {
     connect(Command7, &QPushButton::clicked, this, &frmDetails::Command7_Click);
     connect(Command4, &QPushButton::clicked, this, &frmDetails::Command4_Click);
     connect(grid, &ResultGrid::currentRecordChanged, this, &frmDetails::FillInOutList);
+    connect(grid, &ResultGrid::runningChanged, this, [this](bool running) {
+        for (QWidget* control : std::initializer_list<QWidget*>{Text1, cmdGo, Command7, Command4}) {
+            control->setEnabled(!running);
+        }
+    });
+}
+
+void frmDetails::reject() {
+    // Esc (or the title bar's close) stops a running day query first.
+    if (!grid->stop()) {
+        QDialog::reject();
+    }
 }
 
 void frmDetails::setStatus(const QString& text) {
@@ -130,7 +142,7 @@ void frmDetails::Form_Load() {
         return;
     }
     if (m_db.open(path)) {
-        grid->setDatabase(m_db);
+        grid->open(path);
     }
     Text1->setText(dateBoxText(m_context.clock().now().date()));
     cmdGo_Click();
@@ -166,14 +178,16 @@ void frmDetails::cmdGo_Click() {
         setStatus(QStringLiteral("Invalid date"));
         return;
     }
-    BusyPointer busy;
     lvwDetails->clear();
     Timeline1->setSpans({});
     setStatus(QStringLiteral("Retrieving data..."));
     m_day = *day;
     fillActions();
     // Making the first record current fills the list; the caption is the count after it.
-    if (!m_db.isOpen() || !grid->requery(dayQuery(*day))) {
+    if (!grid->isOpen() || !grid->requery(dayQuery(*day))) {
+        if (grid->isOpen()) {
+            setStatus(grid->error().description);
+        }
         return;
     }
     grid->showCountCaption();

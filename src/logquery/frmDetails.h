@@ -59,6 +59,9 @@ public:
     QPushButton* Command4;
     QStatusBar* sbStatus;
 
+public slots:
+    void reject() override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -70,7 +73,7 @@ private:
     void fillActions();
 
     AppContext& m_context;
-    LogDb m_db;
+    LogDb m_db;   // the day's actions; the grid reads the day on a connection of its own
     QDate m_day;  // the day last fetched
 };
 

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 
 #include "common/AppContext.h"
 #include "external/netware/EmulatedNetWare.h"
@@ -100,6 +103,75 @@ TEST_F(frmDataTest, WorksOnASharedLog) {
     EXPECT_TRUE(w.statusText().startsWith(
         QStringLiteral("Unable to process SQL statement: relation \"nowhere\" does not exist")))
         << w.statusText().toStdString();
+}
+
+// A statement that never ends runs beside the window: its timers go on firing, the other
+// controls wait, and Esc or Stop ends it (on the server too), after which the window
+// works as before.
+TEST_F(frmDataTest, AStatementThatNeverEndsRunsBesideTheWindowUntilStopped) {
+    const QString endless = QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n");
+    for (const bool postgres : {false, true}) {
+        std::unique_ptr<test::QueryLog> shared;
+        if (postgres) {
+            TAVREL_REQUIRE_POSTGRES();
+            const QString uri = test::PostgresServer::shared().newDatabase();
+            shared = std::make_unique<test::QueryLog>(uri);
+            ASSERT_TRUE(settings.SaveSetting("Tavrel", "Log", "Location", uri));
+        }
+        for (const bool esc : {true, false}) {
+            SCOPED_TRACE((postgres ? "PostgreSQL, " : "SQLite, ") +
+                         std::string(esc ? "Esc" : "Stop"));
+            frmData& w = load(log.folder());
+            w.show();
+            int ticks = 0;
+            bool heldWhileRunning = false;
+            QTimer tick;
+            QObject::connect(&tick, &QTimer::timeout, &w, [&] {
+                if (++ticks < 3) {
+                    return;
+                }
+                tick.stop();
+                heldWhileRunning = w.grid->running() && !w.Command3->isEnabled() &&
+                                   !w.Command4->isEnabled() && shown(w.grid->cmdStop) &&
+                                   w.statusText().startsWith("Running SQL statement");
+                if (esc) {
+                    QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                    QCoreApplication::sendEvent(w.Text1, &key);
+                } else {
+                    w.grid->cmdStop->click();
+                }
+            });
+            // Only the endless statement: the ones after it run to their end.
+            QObject::connect(w.grid, &ResultGrid::runningChanged, &tick, [&](bool running) {
+                if (running && ticks == 0) {
+                    tick.start(1);
+                }
+            });
+            run(endless);
+            EXPECT_TRUE(heldWhileRunning);
+            EXPECT_EQ(
+                w.statusText(),
+                QStringLiteral("Unable to process SQL statement: The statement was stopped."));
+            EXPECT_TRUE(w.isVisible());
+            EXPECT_TRUE(w.Command3->isEnabled() && !shown(w.grid->cmdStop));
+            EXPECT_EQ(w.DataGrid1->model()->rowCount(), 0);
+            if (shared) {
+                EXPECT_EQ(shared->db
+                              .exec("SELECT count(*) FROM pg_stat_activity WHERE state = 'active' "
+                                    "AND query LIKE '%RECURSIVE%' AND pid <> pg_backend_pid()")
+                              .rows.value(0)
+                              .value(0)
+                              .toInt(),
+                          0);
+            }
+            run("SELECT * FROM Log WHERE Mins > 5");
+            EXPECT_EQ(w.statusText(), QStringLiteral("SQL statement processed successfully"));
+            EXPECT_EQ(w.DataGrid1->model()->rowCount(), 2);
+            w.DataGrid1->horizontalHeader()->sectionClicked(2);  // a sort ends as it began
+            EXPECT_EQ(w.statusText(), QStringLiteral("SQL statement processed successfully"));
+        }
+    }
 }
 
 TEST_F(frmDataTest, OpensOnAMissingLogByCreatingItAndFindsNoData) {

@@ -7,12 +7,14 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
 #include "common/AppContext.h"
 #include "external/logdb/LogDb.h"
 #include "external/netware/EmulatedNetWare.h"
+#include "logquery/ResultGrid.h"
 #include "logquery/StayTimeline.h"
 #include "logquery/frmDetails.h"
 #include "monitor/ActionJournal.h"
@@ -137,6 +139,43 @@ TEST_F(frmDetailsTest, WorksOnASharedLog) {
     EXPECT_EQ(gridUser(0), "MJONES");
     EXPECT_EQ(form->DataGrid1->model()->index(0, 4).data().toString(), "45");
     EXPECT_EQ(listRows(), QStringList({"09:00 am|09:45 am|00:45", "Total||00:45"}));
+}
+
+// A day query that never ends (the log made an endless view) runs beside the window
+// until Esc stops it; the window stays open and can fetch again.
+TEST_F(frmDetailsTest, EscStopsADayQueryThatNeverEnds) {
+    open();
+    form->show();
+    LogDb db;
+    ASSERT_TRUE(db.open(context.AppFolder + "tavrel.mdb"));
+    ASSERT_TRUE(db.exec("ALTER TABLE Log RENAME TO Kept").ok());
+    ASSERT_TRUE(db.exec("CREATE VIEW Log AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                        "SELECT i + 1 FROM n) SELECT Kept.* FROM Kept, n")
+                    .ok());
+    bool heldWhileRunning = false;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, form.get(), [&] {
+        tick.stop();
+        heldWhileRunning =
+            !form->cmdGo->isEnabled() && !form->Command4->isEnabled() && form->grid->running();
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(form->Text1, &key);
+    });
+    int runs = 0;  // only the endless one is stopped
+    QObject::connect(form->grid, &ResultGrid::runningChanged, &tick, [&](bool running) {
+        if (running && runs++ == 0) {
+            tick.start(1);
+        }
+    });
+    fetch("12/1/2003");
+    EXPECT_TRUE(heldWhileRunning);
+    EXPECT_EQ(form->statusText(), "The statement was stopped.");
+    EXPECT_TRUE(form->isVisible() && form->cmdGo->isEnabled());
+    EXPECT_EQ(form->recordCount(), 0);
+    ASSERT_TRUE(db.exec("DROP VIEW Log").ok());
+    ASSERT_TRUE(db.exec("ALTER TABLE Kept RENAME TO Log").ok());
+    fetch("12/1/2003");
+    EXPECT_EQ(form->recordCount(), 2);
 }
 
 TEST_F(frmDetailsTest, DateBoxFiltersOnlyPrintableCharacters) {

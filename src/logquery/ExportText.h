@@ -46,8 +46,8 @@ PrintedRecords printedRecords(ResultSet& result, const QString& statementText);
 QString copiedRecords(ResultSet& result, bool commas, int spaces);
 
 // Writes the heading line and every row as CSV lines ended by CR LF (spreadsheet-safe
-// texts), streaming the rows from the result set. False when a row could not be read or written;
-// *error tells why.
+// texts), streaming the rows from the result set. False when a row could not be read or
+// written; *error tells why.
 bool writeCsv(ResultSet& result, QIODevice& out, QString* error);
 
 // Writes all of bytes, writing on after a short write (a disk filling up writes part of a

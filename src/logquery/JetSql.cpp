@@ -251,7 +251,7 @@ struct Translation {
     bool postgres;
     qsizetype largest;
     bool tooLarge = false;
-    QString invalidDate;  // the first date literal that names no day
+    QString invalidDate = {};  // the first date literal that names no day
 };
 
 void translate(Translation& t, qsizetype i, qsizetype n, QString& out);
@@ -462,9 +462,8 @@ QString translateJetSql(const QString& statement, LogDb::Engine engine, QString*
         }
         return QString();
     }
-    Translation t{
-        statement, index,    engine == LogDb::Engine::PostgreSQL, 16 * statement.size() + 65536,
-        false,     QString()};
+    Translation t{statement, index, engine == LogDb::Engine::PostgreSQL,
+                  16 * statement.size() + 65536};
     QString translated;
     translated.reserve(statement.size() + 16);
     translate(t, 0, statement.size(), translated);

@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "common/AppTitle.h"
+#include "common/SaveWhole.h"
 
 namespace tavrel {
 
@@ -33,13 +33,11 @@ QString ensureFaqFile(const QString& appFolder, QString* problem) {
         return path;
     }
     QFile supplied(QStringLiteral(":/faq/faq.fil"));
-    QSaveFile target(path);
-    if (!supplied.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly) ||
-        target.write(supplied.readAll()) < 0 || !target.commit()) {
+    const QString error = supplied.open(QIODevice::ReadOnly) ? saveWhole(path, supplied.readAll())
+                                                             : supplied.errorString();
+    if (!error.isEmpty()) {
         if (problem != nullptr) {
-            *problem =
-                QStringLiteral("Unable to write ") + path + QStringLiteral(": ") +
-                (target.errorString().isEmpty() ? supplied.errorString() : target.errorString());
+            *problem = QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + error;
         }
         return QString();
     }

@@ -1,5 +1,6 @@
 #include "logquery/ExportText.h"
 
+#include "common/SaveWhole.h"
 #include "logquery/ResultSet.h"
 
 namespace tavrel::exporttext {
@@ -100,18 +101,6 @@ QString copiedRecords(ResultSet& result, bool commas, int spaces) {
         return true;
     });
     return text;
-}
-
-bool writeWhole(QIODevice& out, QByteArrayView bytes, QString* error) {
-    while (!bytes.isEmpty()) {
-        const qint64 written = out.write(bytes.data(), bytes.size());
-        if (written <= 0) {
-            *error = out.errorString();
-            return false;
-        }
-        bytes = bytes.sliced(written);
-    }
-    return true;
 }
 
 bool writeCsv(ResultSet& result, QIODevice& out, QString* error) {

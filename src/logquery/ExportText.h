@@ -50,12 +50,6 @@ QString copiedRecords(ResultSet& result, bool commas, int spaces);
 // written; *error tells why.
 bool writeCsv(ResultSet& result, QIODevice& out, QString* error);
 
-// Writes all of bytes, writing on after a short write (a disk filling up writes part of a
-// block and refuses the rest), so that a failure carries the system's reason. False when
-// not all could be written; *error tells why. Open a file Unbuffered for this: a buffered
-// write only fails when the buffer is flushed.
-bool writeWhole(QIODevice& out, QByteArrayView bytes, QString* error);
-
 }  // namespace exporttext
 
 }  // namespace tavrel

@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <cmath>
 
+#include "common/SaveWhole.h"
 #include "logquery/ExportText.h"
 
 namespace tavrel::querytext {
@@ -101,20 +101,8 @@ std::optional<QString> readSqlFile(const QString& path, QString* error) {
 }
 
 bool writeSqlFile(const QString& path, const QString& text, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (!exporttext::writeWhole(file, sqlFileText(text).toUtf8(), error)) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    *error = saveWhole(path, sqlFileText(text).toUtf8());
+    return error->isEmpty();
 }
 
 QString sqlFilePath(const QString& path) {

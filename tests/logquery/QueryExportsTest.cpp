@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstring>
 
 #include <QDir>
@@ -14,6 +12,7 @@
 #include "logquery/QueryText.h"
 #include "logquery/ResultSet.h"
 #include "support/FakeClock.h"
+#include "support/FileSizeLimit.h"
 #include "support/RecordingPlatform.h"
 #include "support/ScriptedPrompts.h"
 
@@ -173,26 +172,6 @@ TEST_F(QueryExportsTest, TextsThatWouldBeFormulasAreNeutralisedInCsvAndClipboard
               "\"File\",\"User\",\"Out_Time\",\"Mins\"\r\n" + csvRows.toUtf8());
 }
 
-// While it lives, no file grows past a few bytes: a write beyond fails as on a full disk.
-class FileSizeLimit {
-public:
-    FileSizeLimit() {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = m_old;
-        small.rlim_cur = 40;
-        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldSignal);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldSignal)(int) = nullptr;
-};
-
 // Save and Save SQL on a file that cannot grow: the system's reason is told, and the file
 // that was there stays as it was, with no half file beside it.
 TEST_F(QueryExportsTest, AWriteThatFailsIsToldInTheSystemsWordsAndLeavesNoHalfFile) {
@@ -205,7 +184,7 @@ TEST_F(QueryExportsTest, AWriteThatFailsIsToldInTheSystemsWordsAndLeavesNoHalfFi
     const QString reason = QString::fromLocal8Bit(strerror(EFBIG));
     QString sqlError;
     {
-        const FileSizeLimit limit;
+        const test::FileSizeLimit limit;
         prompts.answerText("results");
         EXPECT_EQ(exports.saveCsv(result), std::nullopt);
         EXPECT_FALSE(querytext::writeSqlFile(log.folder() + "query.sql",

@@ -1,12 +1,11 @@
 #include "MetricsCommand.h"
 
-#include <QSaveFile>
-
 #include "CommandArgs.h"
 #include "CtlSession.h"
 #include "MetricsServer.h"
 #include "common/AppContext.h"
 #include "common/Clock.h"
+#include "common/SaveWhole.h"
 #include "filelist/FileListStore.h"
 #include "monitor/ScanCycle.h"
 #include "monitor/ScanRecorder.h"
@@ -72,10 +71,9 @@ int runMetricsCommand(const QStringList& args, QTextStream& out, QTextStream& er
         out << QString::fromUtf8(snapshot.text());
         return status;
     }
-    QSaveFile file(parsed.value(QStringLiteral("textfile")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(snapshot.text()) < 0 || !file.commit()) {
-        err << "tavrelctl metrics: cannot write " << file.fileName() << ": " << file.errorString()
-            << '\n';
+    const QString path = parsed.value(QStringLiteral("textfile"));
+    if (const QString error = saveWhole(path, snapshot.text()); !error.isEmpty()) {
+        err << "tavrelctl metrics: cannot write " << path << ": " << error << '\n';
         return kFailed;
     }
     return status;

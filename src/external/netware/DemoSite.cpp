@@ -8,7 +8,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include "common/SaveWhole.h"
 
 namespace tavrel {
 
@@ -29,15 +30,8 @@ QString copyResource(const QString& resource, const QString& target) {
         return QStringLiteral("cannot create the folder %1").arg(QFileInfo(target).absolutePath());
     }
     // Written afresh rather than copied: a copied resource would be read-only.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("cannot write %1: %2").arg(target, file.errorString());
-    }
-    file.write(source.readAll());
-    if (!file.commit()) {
-        return QStringLiteral("cannot write %1: %2").arg(target, file.errorString());
-    }
-    return QString();
+    const QString error = saveWhole(target, source.readAll());
+    return error.isEmpty() ? QString() : QStringLiteral("cannot write %1: %2").arg(target, error);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 
+#include "common/SaveWhole.h"
 #include "external/netware/SiteJson.h"
 
 namespace tavrel {
@@ -158,15 +158,10 @@ QString SiteFile::save(const NetWareSite& site) const {
 }
 
 QString SiteFile::write(const NetWareSite& site) const {
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("%1: cannot write the site file: %2").arg(m_path, file.errorString());
-    }
-    file.write(siteToJson(site));
-    if (!file.commit()) {
-        return QStringLiteral("%1: cannot write the site file: %2").arg(m_path, file.errorString());
-    }
-    return QString();
+    const QString error = saveWhole(m_path, siteToJson(site));
+    return error.isEmpty()
+               ? QString()
+               : QStringLiteral("%1: cannot write the site file: %2").arg(m_path, error);
 }
 
 }  // namespace tavrel

@@ -12,6 +12,7 @@
 #include "external/netware/SiteFile.h"
 #include "external/netware/SiteJson.h"
 #include "support/FakeClock.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSite.h"
 
 namespace tavrel {
@@ -313,6 +314,27 @@ TEST_F(SiteFileTest, ProgramChangesAreWrittenBackWithoutLosingOthers) {
               QStringLiteral("2026-12-08 09:05"));
     EXPECT_EQ(connectionsUsing(program, QStringLiteral("FS1"), customer), 1);
     EXPECT_FALSE(QFile::exists(m_path + QStringLiteral(".lock")));
+}
+
+// A change that cannot be written whole (a full disk) is refused with the system's reason,
+// and the site file stays as it was.
+TEST_F(SiteFileTest, AChangeThatCannotBeWrittenLeavesTheSiteFileAsItWas) {
+    const QByteArray before = readAll(m_path);
+    ASSERT_GT(before.size(), 1024);
+    SiteUpdate update;
+    {
+        const test::FileSizeLimit limit(1024);  // room for the lock file, not the site
+        update = SiteFile(m_path).update([](NetWareSite& site) {
+            site.servers[0].openFiles.clear();
+            return QString();
+        });
+    }
+    EXPECT_FALSE(update.ok);
+    EXPECT_TRUE(update.error.contains(QLatin1String("cannot write the site file")))
+        << update.error.toStdString();
+    EXPECT_EQ(readAll(m_path), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList({QStringLiteral("site.json*")}, QDir::Files),
+              QStringList{QStringLiteral("site.json")});
 }
 
 TEST_F(SiteFileTest, FaultsOfTheFileReachTheCaller) {

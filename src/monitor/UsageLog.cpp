@@ -23,18 +23,12 @@ namespace {
 const QString kNotCreated = QStringLiteral("the log database could not be created");
 const QString kLocked = QStringLiteral("the database is locked by another program");
 
-// SQLite's primary result codes for a database another connection is writing.
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
-
 // Rows changed alike go in one statement; well below SQLite's limit on parameters, and
 // small enough that binding stays cheap.
 constexpr qsizetype kRowidsPerStatement = 100;
 
 QString reasonOf(const LogDb& db, const LogDbError& error) {
-    const int primary = error.number & 0xff;  // extended codes carry it in the low byte
-    if (db.engine() == LogDb::Engine::SQLite &&
-        (primary == kSqliteBusy || primary == kSqliteLocked)) {
+    if (db.isLockedByAnother(error)) {
         return kLocked;
     }
     if (error.description.isEmpty()) {

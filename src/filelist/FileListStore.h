@@ -68,8 +68,8 @@ enum class AddFileResult {
     ControlCharacters,
     ListLocked,
     NoSuchFile,  // on a network drive, but not there
-    CaseTwins,   // two files differ from it only in letter case
     ListFull,
+    CaseTwins,  // two files differ from it only in letter case
 };
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description);

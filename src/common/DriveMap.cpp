@@ -136,7 +136,6 @@ bool DriveMap::walk(const QString& dosPath, Walk* walk, QStringList* twins) cons
     if (!d || d->localRoot.isEmpty()) {
         return false;
     }
-    walk->caseSensitive = d->caseSensitive;
     walk->local = QDir::cleanPath(d->localRoot);
     if (!QFileInfo(walk->local).isDir()) {
         return false;
@@ -177,11 +176,13 @@ QStringList DriveMap::caseTwins(const QString& dosPath) const {
 }
 
 QString DriveMap::sameFileKey(const QString& dosPath) const {
-    Walk found;
-    if (walk(dosPath, &found) && found.caseSensitive) {
-        return found.dosPath();
+    const QString normal = normalDosPath(dosPath);
+    const std::optional<MappedDrive> d = normal.isEmpty() ? std::nullopt : drive(normal.at(0));
+    if (!d || !d->caseSensitive) {
+        return normal.toCaseFolded();
     }
-    return found.caseSensitive ? normalDosPath(dosPath) : normalDosPath(dosPath).toCaseFolded();
+    Walk found;
+    return walk(normal, &found) ? found.dosPath() : normal;
 }
 
 QString DriveMap::Walk::dosPath(const QString& next) const {

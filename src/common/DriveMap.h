@@ -71,7 +71,6 @@ private:
     // names of the components found there.
     struct Walk {
         QChar letter;
-        bool caseSensitive = false;
         QString local;
         QStringList names;
         // The drive-letter path of the components found, then next when given.

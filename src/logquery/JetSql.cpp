@@ -446,20 +446,20 @@ QList<SelectItem> selectItems(QStringView text) {
     for (; t < tokens.size(); ++t) {
         const Token& token = tokens[t];
         const QStringView symbol = text.sliced(token.start, token.end - token.start);
-        if (isWord(text, token,
+        const bool listEnds =
+            isWord(text, token,
                    {"FROM", "WHERE", "GROUP", "HAVING", "WINDOW", "ORDER", "LIMIT", "OFFSET",
                     "UNION", "INTERSECT", "EXCEPT", "INTO", "FETCH", "FOR"}) ||
-            (token.kind == Token::Symbol && symbol == QLatin1String(";"))) {
-        } else if (token.kind == Token::Symbol && symbol == QLatin1String(",")) {
+            (token.kind == Token::Symbol && symbol == QLatin1String(";"));
+        if (listEnds || (token.kind == Token::Symbol && symbol == QLatin1String(","))) {
             items.last().end = token.start;
+            if (listEnds) {
+                break;
+            }
             items.append({{}, text.size()});
-            continue;
         } else {
             items.last().tokens.append(token);
-            continue;
         }
-        items.last().end = token.start;
-        break;
     }
     return items;
 }

@@ -101,57 +101,96 @@ QString joinPath(const QString& folder, const QString& name) {
 }
 
 // Finds one component in a folder without regard to case: an exact match wins, else the
-// one entry that differs only in case; two such entries (Dup.txt, DUP.TXT) are not one.
-std::optional<QString> findEntry(const QString& folder, const QString& name) {
+// one entry that differs only in case; two such entries (Dup.txt, DUP.TXT) are not one,
+// and are left in twins.
+std::optional<QString> findEntry(const QString& folder, const QString& name,
+                                 QStringList* twins = nullptr) {
     const QString exact = joinPath(folder, name);
     if (QFileInfo::exists(exact)) {
         return exact;
     }
-    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
-                                                       QDir::System | QDir::NoDotAndDotDot);
-    std::optional<QString> found;
-    for (const QString& entry : entries) {
+    QStringList found;
+    for (const QString& entry : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot)) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0) {
-            if (found) {
-                return std::nullopt;
-            }
-            found = joinPath(folder, entry);
+            found.append(entry);
         }
     }
-    return found;
+    if (found.size() == 1) {
+        return joinPath(folder, found.constFirst());
+    }
+    if (twins != nullptr) {
+        *twins = found;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<QString> DriveMap::localPath(const QString& dosPath) const {
-    QChar letter;
+bool DriveMap::walk(const QString& dosPath, Walk* walk, QStringList* twins) const {
     QStringList components;
-    if (!splitDosPath(dosPath, &letter, &components)) {
-        return std::nullopt;
+    if (!splitDosPath(dosPath, &walk->letter, &components)) {
+        return false;
     }
-    const std::optional<MappedDrive> d = drive(letter);
+    const std::optional<MappedDrive> d = drive(walk->letter);
     if (!d || d->localRoot.isEmpty()) {
-        return std::nullopt;
+        return false;
     }
-    QString current = QDir::cleanPath(d->localRoot);
-    if (!QFileInfo(current).isDir()) {
-        return std::nullopt;
+    walk->local = QDir::cleanPath(d->localRoot);
+    if (!QFileInfo(walk->local).isDir()) {
+        return false;
     }
     for (const QString& component : components) {
         if (d->isNetwork()) {
-            const std::optional<QString> next = findEntry(current, component);
+            const std::optional<QString> next = findEntry(walk->local, component, twins);
             if (!next) {
-                return std::nullopt;
+                return false;
             }
-            current = *next;
+            walk->local = *next;
         } else {
-            current = joinPath(current, component);
-            if (!QFileInfo::exists(current)) {
-                return std::nullopt;
+            walk->local = joinPath(walk->local, component);
+            if (!QFileInfo::exists(walk->local)) {
+                return false;
             }
         }
+        walk->names.append(QFileInfo(walk->local).fileName());
     }
-    return current;
+    return true;
+}
+
+std::optional<QString> DriveMap::localPath(const QString& dosPath) const {
+    Walk found;
+    return walk(dosPath, &found) ? std::optional<QString>(found.local) : std::nullopt;
+}
+
+QStringList DriveMap::caseTwins(const QString& dosPath) const {
+    Walk reached;
+    QStringList twins;
+    if (walk(dosPath, &reached, &twins)) {
+        return {};
+    }
+    for (QString& twin : twins) {
+        twin = reached.dosPath(twin);
+    }
+    return twins;
+}
+
+QString DriveMap::sameFileKey(const QString& dosPath) const {
+    const QString normal = normalDosPath(dosPath);
+    const std::optional<MappedDrive> d = normal.isEmpty() ? std::nullopt : drive(normal.at(0));
+    if (!d || !d->caseSensitive) {
+        return normal.toCaseFolded();
+    }
+    Walk found;
+    return walk(normal, &found) ? found.dosPath() : normal;
+}
+
+QString DriveMap::Walk::dosPath(const QString& next) const {
+    QStringList all = names;
+    if (!next.isEmpty()) {
+        all.append(next);
+    }
+    return QString(letter) + QStringLiteral(":\\") + all.join(QLatin1Char('\\'));
 }
 
 QString DriveMap::dosPath(const QString& localFolder) const {

@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace tavrel {
@@ -26,13 +27,18 @@ struct MappedDrive {
     QString volume;  // and the folder within the volume (may be empty)
     QString path;
     QString localRoot;  // the local folder that holds the drive's files
+    // A share whose names differ in letter case name different files (Samba): Dup.txt
+    // and DUP.TXT are two. On a NetWare volume they are one.
+    bool caseSensitive = false;
 
     bool isNetwork() const { return type == DriveType::Remote; }
 };
 
 // The workstation's drive letters. Monitored paths keep the drive-letter form
 // (G:\APPS\ORDERS.DBF); this is where such a path meets the local file system. Files on
-// network drives are found without regard to letter case, as on a NetWare volume.
+// network drives are found without regard to letter case, as on a NetWare volume: an
+// exact match wins, another spelling names the one entry that differs from it only in
+// case, and none when two do.
 class DriveMap {
 public:
     virtual ~DriveMap() = default;
@@ -46,6 +52,13 @@ public:
     DriveType driveType(const QString& root) const;
     // The local path of an existing file or folder named in drive-letter form.
     std::optional<QString> localPath(const QString& dosPath) const;
+    // The entries a path names none of because two or more differ from it only in case
+    // (G:\APPS\Dup.txt and G:\APPS\DUP.TXT for G:\APPS\dup.txt), as drive-letter paths;
+    // empty when the path names one file or none for another reason.
+    QStringList caseTwins(const QString& dosPath) const;
+    // What two paths naming the same monitored file have in common: the normal path in
+    // any letter case, or on a case-sensitive drive spelt as the files found are named.
+    QString sameFileKey(const QString& dosPath) const;
     // The drive-letter form of a local folder, on the fixed drive whose root holds it
     // (C:\opt\tavrel\bin for /opt/tavrel/bin with C: mapped to /); "" when none does.
     QString dosPath(const QString& localFolder) const;
@@ -54,6 +67,19 @@ public:
     static MappedDrive localRootDrive();
 
 private:
+    // How far a drive-letter path was found: its drive, the local path reached and the
+    // names of the components found there.
+    struct Walk {
+        QChar letter;
+        QString local;
+        QStringList names;
+        // The drive-letter path of the components found, then next when given.
+        QString dosPath(const QString& next = QString()) const;
+    };
+    // Finds a path component by component; true when all of it was found. twins, when
+    // given, receives the entries of a component that two or more match in case only.
+    bool walk(const QString& dosPath, Walk* walk, QStringList* twins = nullptr) const;
+
     QList<MappedDrive> m_drives;
 };
 

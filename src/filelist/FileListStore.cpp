@@ -36,10 +36,11 @@ QList<SettingChange> entryChanges(int n, const QString& path, const QString& des
 
 // Writes entry n within a held list lock; the number, the path and the description are
 // checked against the list as it now is.
-bool saveLocked(SettingsStore& store, int number, const QString& path, const QString& description) {
+bool saveLocked(SettingsStore& store, int number, const QString& path, const QString& description,
+                const DriveMap& drives) {
     if (!store.isReadable(kAppTitle) || number < 1 || number > kMaxNumber ||
         number > fileListCount(store) + 1 || path.isEmpty() || hasControlCharacters(description) ||
-        FindDuplicatePath(store, path, number)) {
+        FindDuplicatePath(store, path, number, drives)) {
         return false;
     }
     return store.SaveSettings(kAppTitle, kSection,
@@ -72,8 +73,9 @@ QString fileDescription(SettingsStore& store, int number) {
     return store.GetSetting(kAppTitle, kSection, descriptionKey(number), QString());
 }
 
-bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber) {
-    const QString wanted = normalDosPath(path);
+bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber,
+                       const DriveMap& drives) {
+    const QString wanted = drives.sameFileKey(path);
     for (int n = 1; n <= kMaxNumber; ++n) {
         if (n == exceptNumber) {
             continue;
@@ -82,7 +84,7 @@ bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumb
         if (stored.isEmpty()) {
             return false;
         }
-        if (normalDosPath(stored).compare(wanted, Qt::CaseInsensitive) == 0) {
+        if (drives.sameFileKey(stored) == wanted) {
             return true;
         }
     }
@@ -90,9 +92,9 @@ bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumb
 }
 
 bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
-                   const QString& description) {
+                   const QString& description, const DriveMap& drives) {
     const FileListLock lock(store);
-    return lock.isLocked() && saveLocked(store, number, path, description);
+    return lock.isLocked() && saveLocked(store, number, path, description, drives);
 }
 
 bool DeleteFileEntry(SettingsStore& store, int number) {
@@ -135,7 +137,8 @@ std::optional<AddFileResult> entryRefusal(const DriveMap& drives, const QString&
         return AddFileResult::NotOnFileServer;
     }
     if (!FileExists(drives, path)) {
-        return AddFileResult::NoSuchFile;
+        return drives.caseTwins(path).isEmpty() ? AddFileResult::NoSuchFile
+                                                : AddFileResult::CaseTwins;
     }
     if (hasControlCharacters(description)) {
         return AddFileResult::ControlCharacters;
@@ -184,19 +187,20 @@ QList<AddedFile> addMonitoredFiles(SettingsStore& store, const DriveMap& drives,
     QSet<QString> listed;
     const QList<FileListEntry> entries = LoadFileList(store);
     for (const FileListEntry& entry : entries) {
-        listed.insert(normalDosPath(entry.path).toCaseFolded());
+        listed.insert(drives.sameFileKey(entry.path));
     }
     int number = int(entries.size());
     QList<SettingChange> changes;
     QList<qsizetype> saved;
     for (qsizetype i : accepted) {
         const QString path = normalDosPath(files[i].path);
-        if (listed.contains(path.toCaseFolded())) {
+        const QString key = drives.sameFileKey(path);
+        if (listed.contains(key)) {
             results[i].result = AddFileResult::Duplicate;
         } else if (number >= kMaxNumber) {
             results[i].result = AddFileResult::ListFull;
         } else {
-            listed.insert(path.toCaseFolded());
+            listed.insert(key);
             changes += entryChanges(++number, path, editorDescription(files[i].description));
             results[i] = {AddFileResult::Saved, number};
             saved.append(i);
@@ -210,7 +214,7 @@ QList<AddedFile> addMonitoredFiles(SettingsStore& store, const DriveMap& drives,
     return results;
 }
 
-QString addFileMessage(AddFileResult result, const QString& path) {
+QString addFileMessage(AddFileResult result, const QString& path, const QStringList& twins) {
     switch (result) {
         case AddFileResult::Saved:
             break;
@@ -219,6 +223,11 @@ QString addFileMessage(AddFileResult result, const QString& path) {
         case AddFileResult::NoSuchFile:
             return QStringLiteral("Unable to save. No file %1 exists on drive %2.")
                 .arg(path, path.left(2));
+        case AddFileResult::CaseTwins:
+            return QStringLiteral(
+                       "Unable to save. %1 names no one file: %2 differ from it only in "
+                       "letter case. Give the name exactly.")
+                .arg(path, twins.join(QStringLiteral(" and ")));
         case AddFileResult::ListFull:
             return QStringLiteral(
                        "Unable to save. The list already holds %1 files, the most it "
@@ -257,10 +266,10 @@ std::optional<AddFileResult> editMonitoredFile(SettingsStore& store, const Drive
     if (storedPath.isEmpty() || readPath(store, number) != storedPath) {
         return std::nullopt;
     }
-    if (FindDuplicatePath(store, path, number)) {
+    if (FindDuplicatePath(store, path, number, drives)) {
         return AddFileResult::Duplicate;
     }
-    return SaveFileEntry(store, number, path, editorDescription(description))
+    return SaveFileEntry(store, number, path, editorDescription(description), drives)
                ? AddFileResult::Saved
                : AddFileResult::WriteFailed;
 }

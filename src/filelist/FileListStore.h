@@ -4,9 +4,10 @@
 #include <QString>
 #include <optional>
 
+#include "common/DriveMap.h"
+
 namespace tavrel {
 
-class DriveMap;
 class SettingsStore;
 
 // One monitored file: its place in the list (1-based, also its key suffix) and its
@@ -31,10 +32,12 @@ QList<FileListEntry> LoadFileList(SettingsStore& store);
 int fileListCount(SettingsStore& store);
 // The description of entry n ("" when there is none).
 QString fileDescription(SettingsStore& store, int number);
-// True when an entry other than exceptNumber holds the path, compared without regard to
-// letter case as normal drive paths (normalDosPath: "/" for "\", "." and ".." taken out).
+// True when an entry other than exceptNumber holds the path, compared as normal drive
+// paths (normalDosPath: "/" for "\", "." and ".." taken out) without regard to letter
+// case, except on a drive of the map whose names differ by case (DriveMap::sameFileKey).
 // exceptNumber is skipped without being read.
-bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber);
+bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber,
+                       const DriveMap& drives = DriveMap());
 // Writes entry n: the path in its normal spelling and the description, both or neither.
 // n is an existing entry (editing) or the count + 1, as the list is under the lock; any
 // other number is refused, as are a path another entry has, a description with control
@@ -42,7 +45,7 @@ bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumb
 // first to tell the user. Adding goes through addMonitoredFile, which takes the number
 // under the lock: a number found earlier may have been taken by another program since.
 bool SaveFileEntry(SettingsStore& store, int number, const QString& path,
-                   const QString& description);
+                   const QString& description, const DriveMap& drives = DriveMap());
 // Removes entry k: later entries move down one number and the last keys are removed,
 // all in one write. The count is read from the store under the lock; a number outside
 // 1..count is refused.
@@ -54,8 +57,9 @@ inline constexpr int kMaxDescriptionLength = 55;
 
 // Adding a file as the file editor does: it must be a file on a network drive, its
 // description is kept as the editor keeps it (and may hold no control characters), and a
-// path already listed in any spelling is refused. The entry takes the number after the
-// last one as the list is under its lock.
+// path already listed in any spelling is refused (in any letter case, unless the drive
+// tells names apart by case). A path two files match in case only is refused. The entry takes the
+// number after the last one as the list is under its lock.
 enum class AddFileResult {
     Saved,
     NotOnFileServer,
@@ -65,13 +69,16 @@ enum class AddFileResult {
     ListLocked,
     NoSuchFile,  // on a network drive, but not there
     ListFull,
+    CaseTwins,  // two files differ from it only in letter case
 };
 AddFileResult addMonitoredFile(SettingsStore& store, const DriveMap& drives, const QString& path,
                                const QString& description);
 // True when path names an existing file on a network drive, as a file added must.
 bool isFileOnServer(const DriveMap& drives, const QString& path);
-// The message the editor shows for a refusal of path ("" for Saved).
-QString addFileMessage(AddFileResult result, const QString& path = QString());
+// The message the editor shows for a refusal of path ("" for Saved); twins are the files
+// a CaseTwins path could mean (DriveMap::caseTwins).
+QString addFileMessage(AddFileResult result, const QString& path = QString(),
+                       const QStringList& twins = {});
 
 // Many files added at once, each by the rules of addMonitoredFile (a path given twice is
 // a duplicate the second time), all under one hold of the list's lock and in one write:

@@ -375,7 +375,7 @@ void frmFile::Command6_Click() {
         m_context.FileListChanged = true;
         failure = QStringLiteral("Unable to save. The file list was changed by another program.");
     } else if (*result != AddFileResult::Saved) {
-        failure = addFileMessage(*result, path);
+        failure = addFileMessage(*result, path, m_context.drives().caseTwins(path));
     }
     if (!failure.isEmpty()) {
         m_context.prompts().message(failure, MessageIcon::Exclamation);

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QStringView>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -391,6 +392,165 @@ void translate(Translation& t, qsizetype i, qsizetype n, QString& out) {
     }
 }
 
+// A token at the top level of a statement: a parenthesised part is one Group token.
+struct Token {
+    enum Kind { Word, Number, Text, Name, Group, Symbol } kind;
+    qsizetype start;
+    qsizetype end;
+};
+
+QList<Token> topLevelTokens(QStringView text) {
+    QList<Token> tokens;
+    int depth = 0;
+    qsizetype groupStart = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text[i];
+        const qsizetype verbatimEnd = skipVerbatim(text, i);
+        if (verbatimEnd != i) {
+            const bool comment = c == QLatin1Char('-') || c == QLatin1Char('/');
+            if (depth == 0 && !comment) {
+                tokens.append({c == QLatin1Char('\'') ? Token::Text : Token::Name, i, verbatimEnd});
+            }
+            i = verbatimEnd;
+            continue;
+        }
+        qsizetype end = i + 1;
+        if (c == QLatin1Char('(')) {
+            groupStart = depth++ == 0 ? i : groupStart;
+        } else if (c == QLatin1Char(')') && depth > 0) {
+            if (--depth == 0) {
+                tokens.append({Token::Group, groupStart, end});
+            }
+        } else if (isWordChar(c)) {
+            while (end < text.size() && (isWordChar(text[end]) || text[end] == QLatin1Char('.'))) {
+                if (text[end] == QLatin1Char('.') && !c.isDigit()) {
+                    break;  // a qualified name's dot is a token of its own
+                }
+                ++end;
+            }
+            if (depth == 0) {
+                tokens.append({c.isDigit() ? Token::Number : Token::Word, i, end});
+            }
+        } else if (depth == 0 && !c.isSpace()) {
+            tokens.append({Token::Symbol, i, end});
+        }
+        i = end;
+    }
+    return tokens;
+}
+
+bool isWord(QStringView text, const Token& token, std::initializer_list<const char*> words) {
+    if (token.kind != Token::Word) {
+        return false;
+    }
+    const QStringView word = text.sliced(token.start, token.end - token.start);
+    return std::any_of(words.begin(), words.end(), [&](const char* w) {
+        return word.compare(QLatin1StringView(w), Qt::CaseInsensitive) == 0;
+    });
+}
+
+// The items of a SELECT statement's own list, each as its tokens and the offset just past
+// it (its "," or the clause after the list); none for another statement.
+struct SelectItem {
+    QList<Token> tokens;
+    qsizetype end;
+};
+
+QList<SelectItem> selectItems(QStringView text) {
+    const QList<Token> tokens = topLevelTokens(text);
+    if (tokens.isEmpty() || !isWord(text, tokens.first(), {"SELECT"})) {
+        return {};
+    }
+    qsizetype t = 1;
+    if (t < tokens.size() && isWord(text, tokens[t], {"DISTINCT", "ALL"})) {
+        ++t;
+    }
+    QList<SelectItem> items{{{}, text.size()}};
+    for (; t < tokens.size(); ++t) {
+        const Token& token = tokens[t];
+        const QStringView symbol = text.sliced(token.start, token.end - token.start);
+        const bool listEnds =
+            isWord(text, token,
+                   {"FROM", "WHERE", "GROUP", "HAVING", "WINDOW", "ORDER", "LIMIT", "OFFSET",
+                    "UNION", "INTERSECT", "EXCEPT", "INTO", "FETCH", "FOR"}) ||
+            (token.kind == Token::Symbol && symbol == QLatin1String(";"));
+        if (listEnds || (token.kind == Token::Symbol && symbol == QLatin1String(","))) {
+            items.last().end = token.start;
+            if (listEnds) {
+                break;
+            }
+            items.append({{}, text.size()});
+        } else {
+            items.last().tokens.append(token);
+        }
+    }
+    return items;
+}
+
+// Whether an item of a select list is headed by a name of its own: a column (File,
+// Log.File, "file", *) or an alias (COUNT(*) AS Total, COUNT(*) Total).
+bool isNamed(QStringView text, const QList<Token>& item) {
+    if (item.isEmpty()) {
+        return true;
+    }
+    const Token& last = item.last();
+    const QStringView lastText = text.sliced(last.start, last.end - last.start);
+    if (last.kind == Token::Symbol) {
+        return lastText == QLatin1String("*");
+    }
+    if ((last.kind != Token::Word && last.kind != Token::Name) ||
+        isWord(text, last,
+               {"END", "NULL", "TRUE", "FALSE", "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP",
+                "LOCALTIME", "LOCALTIMESTAMP"})) {
+        return false;
+    }
+    if (item.size() == 1) {
+        return true;
+    }
+    // After another word, a name or a text, a group or a number: an alias; after an
+    // operator it ends an expression, after a dot it is a qualified column.
+    const Token& before = item[item.size() - 2];
+    if (before.kind == Token::Symbol) {
+        return text.sliced(before.start, before.end - before.start) == QLatin1String(".");
+    }
+    return before.kind != Token::Word ||
+           !isWord(text, before,
+                   {"AND", "OR", "NOT", "IS", "IN", "LIKE", "GLOB", "BETWEEN", "CASE", "WHEN",
+                    "THEN", "ELSE", "ESCAPE", "COLLATE", "DISTINCT"});
+}
+
+// PostgreSQL heads an expression by its function ("count") or not at all ("?column?");
+// SQLite by its text as written. Each unnamed item of the PostgreSQL statement's select
+// list is given the text of the same item in the SQLite statement as its name, unless
+// that is longer than PostgreSQL keeps a name.
+QString withSqliteHeadings(const QString& postgres, const QString& sqlite) {
+    constexpr qsizetype kLongestName = 63;  // bytes
+    // PostgreSQL's own quotings ($$...$$, E'\'...') are not read here: left as they are.
+    if (postgres.contains(QLatin1Char('$')) || postgres.contains(QLatin1Char('\\'))) {
+        return postgres;
+    }
+    const QList<SelectItem> items = selectItems(postgres);
+    const QList<SelectItem> written = selectItems(sqlite);
+    if (items.size() != written.size()) {
+        return postgres;
+    }
+    QString headed = postgres;
+    for (qsizetype k = items.size() - 1; k >= 0; --k) {
+        if (isNamed(postgres, items[k].tokens) || written[k].tokens.isEmpty()) {
+            continue;
+        }
+        const qsizetype from = written[k].tokens.first().start;
+        const QString heading = sqlite.mid(from, written[k].tokens.last().end - from);
+        if (heading.toUtf8().size() > kLongestName) {
+            continue;
+        }
+        headed.insert(items[k].end,
+                      QStringLiteral(" AS \"%1\" ")
+                          .arg(QString(heading).replace(QLatin1Char('"'), QLatin1String("\"\""))));
+    }
+    return headed;
+}
+
 }  // namespace
 
 const QList<JetTranslationRule>& jetTranslationRules() {
@@ -481,6 +641,9 @@ QString translateJetSql(const QString& statement, LogDb::Engine engine, QString*
                 "nests too deep.");
         }
         return QString();
+    }
+    if (t.postgres) {
+        return withSqliteHeadings(translated, translateJetSql(statement));
     }
     return translated;
 }

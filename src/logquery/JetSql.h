@@ -28,7 +28,9 @@ const QList<JetTranslationRule>& jetTranslationRules();
 // copied unchanged, and so is everything the rules do not name: an unknown function
 // reaches SQLite, which reports it. For PostgreSQL (the shared log) the same rules give
 // its forms, and besides: "texts" become 'texts', [names] "names" (a column of table Log
-// in lower case, as the shared log spells its columns), and the column User "user".
+// in lower case, as the shared log spells its columns), and the column User "user"; an
+// expression of the select list without a name of its own is named by its SQLite text
+// (COUNT(*) AS "COUNT(*)"), so that headings are SQLite's on either engine.
 //
 // Reads the statement in time linear in its length. A statement nesting parentheses deeper
 // than kJetMaxNesting, whose translation grows past sixteen times its length, or with a

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <algorithm>
+#include <optional>
 
 #include "common/Clock.h"
 #include "common/TimeText.h"
@@ -23,18 +24,12 @@ namespace {
 const QString kNotCreated = QStringLiteral("the log database could not be created");
 const QString kLocked = QStringLiteral("the database is locked by another program");
 
-// SQLite's primary result codes for a database another connection is writing.
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
-
 // Rows changed alike go in one statement; well below SQLite's limit on parameters, and
 // small enough that binding stays cheap.
 constexpr qsizetype kRowidsPerStatement = 100;
 
 QString reasonOf(const LogDb& db, const LogDbError& error) {
-    const int primary = error.number & 0xff;  // extended codes carry it in the low byte
-    if (db.engine() == LogDb::Engine::SQLite &&
-        (primary == kSqliteBusy || primary == kSqliteLocked)) {
+    if (db.isLockedByAnother(error)) {
         return kLocked;
     }
     if (error.description.isEmpty()) {
@@ -513,44 +508,61 @@ QString UsageLog::updateShared(const ScanFileTable& scanFiles) {
     }
 }
 
+LogDb* UsageLog::keptConnection() {
+    if (m_sharedDb && !m_sharedDb->isOpen()) {
+        m_sharedDb.reset();
+    }
+    return m_sharedDb.get();
+}
+
 QHash<QString, QDateTime> UsageLog::openSince() {
-    QHash<QString, QDateTime> since;
+    using Since = QHash<QString, QDateTime>;
+    const auto read = [this](LogDb& db) -> std::optional<Since> {
+        Since since;
+        const Scope scope = scopeOf(db, m_station);
+        QSqlQuery query(db.database());
+        query.setForwardOnly(true);
+        if (!query.prepare(QStringLiteral("SELECT File, \"user\", In_Times FROM Log "
+                                          "WHERE Date = ? AND Opened <> 0") +
+                           scope.clause)) {
+            return std::nullopt;
+        }
+        const QDate today = m_clock.now().date();
+        query.addBindValue(dateText(today));
+        for (const QVariant& value : scope.params) {
+            query.addBindValue(value);
+        }
+        if (!query.exec()) {
+            return std::nullopt;
+        }
+        while (query.next()) {
+            // In_Times lists the opens as "hh:mm am," items; the last is the open that lasts.
+            const QStringList opens =
+                query.value(2).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+            const QTime time = QTime::fromString(opens.value(opens.size() - 1).trimmed(),
+                                                 QStringLiteral("hh:mm ap"));
+            if (time.isValid()) {
+                since.insert(openSinceKey(query.value(0).toString(), query.value(1).toString()),
+                             QDateTime(today, time));
+            }
+        }
+        return since;
+    };
+    // The kept connection while the server keeps it; else, or when the read finds that
+    // the server has ended it, one of its own.
+    if (LogDb* kept = keptConnection()) {
+        if (const std::optional<Since> since = read(*kept)) {
+            return *since;
+        }
+        if (keptConnection() != nullptr) {
+            return {};
+        }
+    }
     LogDb own(m_busyTimeoutMs);
-    LogDb* db = m_sharedDb.get();
-    if (db == nullptr) {
-        if ((!shared() && !QFileInfo::exists(m_databasePath)) || !own.open(m_databasePath)) {
-            return since;
-        }
-        db = &own;
+    if ((!shared() && !QFileInfo::exists(m_databasePath)) || !own.open(m_databasePath)) {
+        return {};
     }
-    const Scope scope = scopeOf(*db, m_station);
-    QSqlQuery query(db->database());
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT File, \"user\", In_Times FROM Log "
-                                      "WHERE Date = ? AND Opened <> 0") +
-                       scope.clause)) {
-        return since;
-    }
-    const QDate today = m_clock.now().date();
-    query.addBindValue(dateText(today));
-    for (const QVariant& value : scope.params) {
-        query.addBindValue(value);
-    }
-    if (!query.exec()) {
-        return since;
-    }
-    while (query.next()) {
-        // In_Times lists the opens as "hh:mm am," items; the last is the open that lasts.
-        const QStringList opens =
-            query.value(2).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
-        const QTime time =
-            QTime::fromString(opens.value(opens.size() - 1).trimmed(), QStringLiteral("hh:mm ap"));
-        if (time.isValid()) {
-            since.insert(openSinceKey(query.value(0).toString(), query.value(1).toString()),
-                         QDateTime(today, time));
-        }
-    }
-    return since;
+    return read(own).value_or(Since());
 }
 
 QString UsageLog::openLog(LogDb& db) {
@@ -608,49 +620,56 @@ QString UsageLog::closeFiles(const QStringList& paths) {
     if (paths.isEmpty() || (!shared() && !QFileInfo::exists(m_databasePath))) {
         return QString();
     }
-    LogDb own(m_busyTimeoutMs);
-    LogDb* db = m_sharedDb.get();
-    if (db == nullptr) {
-        if (!own.open(m_databasePath)) {
-            return reasonOf(own, own.lastError());
-        }
-        if (!own.hasLogTable()) {
-            return reasonOf(own, own.lastError());  // "" when there is no log yet
-        }
-        db = &own;
-    }
     // Closed now, with no minute: the scan that would have counted it is not made.
     const QDateTime now = m_clock.now();
-    const Scope scope = scopeOf(*db, m_station);
-    const QString time = timeText(now.time());
-    QDateTime previous;
-    QString reason = beginWriting(*db);
-    if (reason.isEmpty()) {
-        reason = readLastStoredMinute(*db, m_station, &previous);
-    }
-    for (const QString& path : paths) {
+    const auto close = [&](LogDb& db) {
+        const Scope scope = scopeOf(db, m_station);
+        const QString time = timeText(now.time());
+        QDateTime previous;
+        QString reason = beginWriting(db);
         if (reason.isEmpty()) {
-            reason = closeEarlierDays(*db, scope, QStringLiteral("Date < ? AND File = ?"),
-                                      {dateText(now.date()), path}, previous, now, 0, false);
+            reason = readLastStoredMinute(db, m_station, &previous);
+        }
+        for (const QString& path : paths) {
+            if (reason.isEmpty()) {
+                reason = closeEarlierDays(db, scope, QStringLiteral("Date < ? AND File = ?"),
+                                          {dateText(now.date()), path}, previous, now, 0, false);
+            }
+            if (reason.isEmpty()) {
+                reason = execOrReason(
+                    db,
+                    QStringLiteral("UPDATE Log SET Opened = 0, Out_Time = ?, "
+                                   "Out_Times = COALESCE(Out_Times, '') || ? "
+                                   "WHERE Opened <> 0 AND Date = ? AND File = ?") +
+                        scope.clause,
+                    QVariantList{time, time + QLatin1Char(','), dateText(now.date()), path} +
+                        scope.params);
+            }
         }
         if (reason.isEmpty()) {
-            reason = execOrReason(
-                *db,
-                QStringLiteral("UPDATE Log SET Opened = 0, Out_Time = ?, "
-                               "Out_Times = COALESCE(Out_Times, '') || ? "
-                               "WHERE Opened <> 0 AND Date = ? AND File = ?") +
-                    scope.clause,
-                QVariantList{time, time + QLatin1Char(','), dateText(now.date()), path} +
-                    scope.params);
+            reason = execOrReason(db, QStringLiteral("COMMIT"));
+        }
+        if (!reason.isEmpty()) {
+            db.exec(QStringLiteral("ROLLBACK"));
+        }
+        return reason;
+    };
+    // The kept connection while the server keeps it; else, or when the server turns out
+    // to have ended it, one of its own.
+    if (LogDb* kept = keptConnection()) {
+        const QString reason = close(*kept);
+        if (reason.isEmpty() || keptConnection() != nullptr) {
+            return reason;
         }
     }
-    if (reason.isEmpty()) {
-        reason = execOrReason(*db, QStringLiteral("COMMIT"));
+    LogDb own(m_busyTimeoutMs);
+    if (!own.open(m_databasePath)) {
+        return reasonOf(own, own.lastError());
     }
-    if (!reason.isEmpty()) {
-        db->exec(QStringLiteral("ROLLBACK"));
+    if (!own.hasLogTable()) {
+        return reasonOf(own, own.lastError());  // "" when there is no log yet
     }
-    return reason;
+    return close(own);
 }
 
 }  // namespace tavrel

@@ -77,6 +77,9 @@ private:
     // Opens the log, giving it table Log when it has none; "" or why not.
     QString openLog(LogDb& db);
     bool shared() const;
+    // The shared log's connection kept between updates, dropped once the server has ended
+    // it (restarted, or an administrator ended it): nullptr then, or when none is kept.
+    LogDb* keptConnection();
 
     QString m_databasePath;
     Clock& m_clock;

@@ -414,15 +414,34 @@ TEST_F(ScanCycleTest, AFailedConnectionLookupDropsThatUserOnly) {
     EXPECT_FALSE(m_logged->value(0).UsersComplete);
 }
 
-TEST_F(ScanCycleTest, ConnectionNumbersAboveSignedRangePrintNegativeWithoutDetails) {
-    connect(1, 40000, kAlice);
-    open(1, 40000, "SYS:F.DBF", 0x01, 0, false, 50000);
+// Detail lines are written only for a connection number above 0: one above the signed
+// range prints negative, and 0 is the server's own connection.
+class ConnectionWithoutDetailsTest : public ScanCycleTest,
+                                     public ::testing::WithParamInterface<quint16> {};
+
+TEST_P(ConnectionWithoutDetailsTest, PrintsItsNumberWithoutDetails) {
+    const quint16 number = GetParam();
+    // A site has no connection 0: the server's answer is made to name it.
+    const quint16 onSite = number == 0 ? 5 : number;
+    connect(1, onSite, kAlice);
+    open(1, onSite, "SYS:F.DBF", 0x01, 0, false, 50000);
     monitor("G:\\F.DBF");
+    start();
+    m_recording->rewriteAnswer = [number](ConnsUsingFile& answer) {
+        for (int i = 0; i < answer.connCount; ++i) {
+            answer.connInfo[i].connNumber = number;
+        }
+    };
+    m_recording->intercept = [](const QString& name, int) -> std::optional<NWCCODE> {
+        return name == "NWGetConnectionInformation" ? std::optional<NWCCODE>(0) : std::nullopt;
+    };
     ASSERT_EQ(scan(), ScanOutcome::Completed);
     const int user = m_view.node(fileNode(1)).children.value(0);
-    EXPECT_EQ(m_view.node(user).tag, QStringLiteral("3,-25536"));
+    EXPECT_EQ(m_view.node(user).tag, QStringLiteral("3,%1").arg(qint16(number)));
     EXPECT_TRUE(m_view.node(user).children.isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Numbers, ConnectionWithoutDetailsTest, ::testing::Values(40000, 0));
 
 class ScanBatchTest : public ScanCycleTest, public ::testing::WithParamInterface<int> {};
 

@@ -277,6 +277,27 @@ TEST_F(SharedLogTest, ARemovedFileHasItsOpenRowsOfThisStationClosedAtOnce) {
                            "| 1 | -1"}));
 }
 
+TEST_F(SharedLogTest, AConnectionTheServerEndedIsMadeAfreshForWhatFollows) {
+    QDate lastScanDate;
+    UsageLog& log = station(QStringLiteral("DESK1"), lastScanDate);
+    m_clock.set(at(9, 5));
+    ASSERT_EQ(log.UpdateUsageLog({{kOrders, {"ALICE"}}}), QString());
+    // The server ends the station's connection (a restart, an administrator).
+    LogDb admin;
+    ASSERT_TRUE(admin.open(m_uri));
+    ASSERT_EQ(admin
+                  .exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                       "WHERE application_name LIKE 'Tavrel DESK1%'"))
+                  .rows.size(),
+              1);
+    EXPECT_EQ(log.openSince(), (QHash<QString, QDateTime>{{"G:\\ORDERS.DBF\nALICE", at(9, 5)}}));
+    m_clock.set(at(9, 6));
+    EXPECT_EQ(log.closeFiles({kOrders}), QString());
+    EXPECT_EQ(sharedRows(m_uri),
+              QStringList({"DESK1 | 2026-12-09 | G:\\ORDERS.DBF | ALICE | 09:05 am | 09:06 am "
+                           "| 0 | 1 | 0"}));
+}
+
 TEST_F(SharedLogTest, MigrationCopiesEveryDistinctRowWithTheMinuteAndNamesWhatItCannot) {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/tavrel.mdb");

@@ -29,10 +29,14 @@ NWCCODE RecordingNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_H
                                                      const QString& filePath, qint16& iterHandle,
                                                      ConnUsingFile& fileUse,
                                                      ConnsUsingFile& fileUsed) {
-    return record("NWScanConnectionsUsingFile", [&] {
+    const NWCCODE code = record("NWScanConnectionsUsingFile", [&] {
         return m_inner.NWScanConnectionsUsingFile(conn, dirHandle, filePath, iterHandle, fileUse,
                                                   fileUsed);
     });
+    if (rewriteAnswer) {
+        rewriteAnswer(fileUsed);
+    }
+    return code;
 }
 
 NWCCODE RecordingNetWare::NWGetConnectionInformation(NWCONN_HANDLE conn, NWCONN_NUM connNumber,

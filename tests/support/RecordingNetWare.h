@@ -20,6 +20,8 @@ public:
     // Called before each call with its name and its 1-based number among calls of that
     // name; a code returned is answered without asking the inner client.
     std::function<std::optional<NWCCODE>(const QString& name, int nth)> intercept;
+    // Changes each answer NWScanConnectionsUsingFile gives before the caller sees it.
+    std::function<void(ConnsUsingFile&)> rewriteAnswer;
 
     NWCCODE NWCallsInit() override;
     QString initFailureReason() const override { return m_inner.initFailureReason(); }

@@ -29,6 +29,13 @@
 namespace tavrel {
 namespace {
 
+// A query whose unaliased expressions are headed by their text as written, as SQLite heads
+// them, whichever log it reads.
+const char* const kHeadingsQuery =
+    "SELECT User, COUNT(*), Max(Mins) + 1, UCase(Max(File)), Max(Opens) AS Most FROM Log "
+    "WHERE User = 'alice' GROUP BY User";
+const char* const kHeadings = R"h("User","COUNT(*)","Max(Mins) + 1","upper(Max(File))","Most")h";
+
 // tavrelctl's files, scan, log and watch commands, run as separate processes on a site
 // file, settings and program folder of their own.
 class CtlCommandTest : public ::testing::Test {
@@ -374,6 +381,7 @@ TEST_F(CtlCommandTest, LogKeepsTheUsageLogAcrossRuns) {
     EXPECT_EQ(rows(),
               QStringList({"ADMIN 1 " + m + " 0", "ALICE 1 " + m + " 0", "BOB 1 " + m + " 0"}));
     EXPECT_EQ(run({"query", "SELECT COUNT(*) AS Total FROM Log"}).out, "\"Total\"\n\"3\"\n");
+    EXPECT_EQ(run({"query", kHeadingsQuery}).out.section('\n', 0, 0).toStdString(), kHeadings);
 }
 
 TEST_F(CtlCommandTest, ASharedLogIsSetMigratedToStoredInAndQueried) {
@@ -418,6 +426,8 @@ TEST_F(CtlCommandTest, ASharedLogIsSetMigratedToStoredInAndQueried) {
         << r.err.toStdString();
     EXPECT_EQ(run({"query", "SELECT COUNT(*) AS Total FROM Log WHERE User = 'alice'"}).out,
               "\"Total\"\n\"1\"\n");
+    r = run({"query", kHeadingsQuery});
+    EXPECT_EQ(r.out.section('\n', 0, 0).toStdString(), kHeadings) << r.err.toStdString();
     // Each row names its station.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     r = run({"details", today});

@@ -58,6 +58,15 @@ int list(SettingsStore& store, QTextStream& out) {
     return kDone;
 }
 
+// The files a path could mean in another letter case, as a message shows them.
+QStringList printableTwins(const DriveMap& drives, const QString& path) {
+    QStringList twins = drives.caseTwins(path);
+    for (QString& twin : twins) {
+        twin = printableText(twin);
+    }
+    return twins;
+}
+
 int add(const QStringList& words, QTextStream& err) {
     CtlSession session(err);
     if (!session.start()) {
@@ -69,7 +78,8 @@ int add(const QStringList& words, QTextStream& err) {
         addMonitoredFile(context.settings(), context.drives(), words.at(0), description);
     const QString failure = result == AddFileResult::Saved
                                 ? QString()
-                                : addFileMessage(result, printableText(words.at(0)));
+                                : addFileMessage(result, printableText(words.at(0)),
+                                                 printableTwins(context.drives(), words.at(0)));
     if (!failure.isEmpty()) {
         err << failure << '\n';
     }
@@ -133,7 +143,8 @@ int addFromInput(QTextStream& out, QTextStream& err) {
             out << number << '\t' << printableText(fileEntryPath(store, number)) << '\t'
                 << printableText(fileDescription(store, number)) << '\n';
         } else {
-            failure = addFileMessage(added[k].result, printableText(files[k].path));
+            failure = addFileMessage(added[k].result, printableText(files[k].path),
+                                     printableTwins(session.context().drives(), files[k].path));
             refusals[lineOf[k]] = failure;
         }
         journal.append(fileJournalEntry(session.context().drives(), journal::kAddFile,

@@ -484,6 +484,13 @@ LogDbResult LogDb::exec(const QString& sql, const QVariantList& params) {
     return result;
 }
 
+bool LogDb::isLockedByAnother(const LogDbError& error) const {
+    constexpr int kSqliteBusy = 5;
+    constexpr int kSqliteLocked = 6;
+    const int primary = error.number & 0xff;
+    return m_engine == Engine::SQLite && (primary == kSqliteBusy || primary == kSqliteLocked);
+}
+
 LogDbError LogDb::errorOf(const QSqlError& error) {
     bool numeric = false;
     const int number = error.nativeErrorCode().toInt(&numeric);

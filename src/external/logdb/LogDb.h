@@ -79,6 +79,10 @@ public:
     bool isOpen() const;
     QString path() const { return m_path; }
     Engine engine() const { return m_engine; }
+    // True when an SQLite log's error says another connection holds the database (busy or
+    // locked), in the primary code or any extended one (SQLITE_BUSY_SNAPSHOT is 517), which
+    // carries the primary code in its low byte.
+    bool isLockedByAnother(const LogDbError& error) const;
     // The column that numbers the rows: SQLite's rowid, the shared log's Id.
     QString rowIdColumn() const;
 

@@ -209,6 +209,14 @@ NWCCODE SambaNetWare::NWCallsInit() {
     return EmulatedNetWare::NWCallsInit();
 }
 
+QList<MappedDrive> SambaNetWare::drives() const {
+    QList<MappedDrive> drives = EmulatedNetWare::drives();
+    for (MappedDrive& drive : drives) {
+        drive.caseSensitive = drive.isNetwork();
+    }
+    return drives;
+}
+
 QString SambaNetWare::initFailureReason() const {
     return m_initError.isEmpty() ? EmulatedNetWare::initFailureReason() : m_initError;
 }

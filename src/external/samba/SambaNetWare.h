@@ -30,6 +30,9 @@ public:
     // How many times the server was read.
     int reads() const { return m_reads; }
 
+    // A share tells Dup.txt from DUP.TXT: its drives are case-sensitive.
+    QList<MappedDrive> drives() const override;
+
     // NetWareClient
     void beginScan() override { m_fresh = false; }
     QString scanProblem() const override { return m_problem; }

@@ -22,13 +22,52 @@ qsizetype skipSpaces(const QByteArray& text, qsizetype offset) {
     return offset;
 }
 
-// The offset of the key "name" in the text (a quoted name followed by ':'), or -1.
-qsizetype keyOffset(const QByteArray& text, const QByteArray& name) {
-    const QByteArray quoted = '"' + name + '"';
-    for (qsizetype at = text.indexOf(quoted); at >= 0; at = text.indexOf(quoted, at + 1)) {
-        const qsizetype colon = skipSpaces(text, at + quoted.size());
-        if (colon < text.size() && text.at(colon) == ':') {
-            return at;
+// The offset of the key "name" of the object at path in the JSON text ("" the top object,
+// "drives[1]" the second drive, "a.b[0]" deeper), or -1. The text is walked token by
+// token, so that the same key text in another object or inside a string is passed over.
+qsizetype keyOffset(const QByteArray& text, const QByteArray& path, const QByteArray& name) {
+    struct Frame {
+        bool object = false;
+        QByteArray key;  // an object's: the key last read
+        int index = 0;   // an array's: the item being read
+    };
+    QList<Frame> stack;
+    bool expectKey = false;
+    const auto pathOfTop = [&stack] {
+        QByteArray at;
+        for (qsizetype k = 0; k + 1 < stack.size(); ++k) {
+            if (!stack[k].object) {
+                at += '[' + QByteArray::number(stack[k].index) + ']';
+            } else {
+                at += (at.isEmpty() ? QByteArray() : QByteArray(".")) + stack[k].key;
+            }
+        }
+        return at;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '"') {
+            qsizetype end = i + 1;
+            while (end < text.size() && text.at(end) != '"') {
+                end += text.at(end) == '\\' ? 2 : 1;
+            }
+            if (expectKey && !stack.isEmpty()) {
+                stack.last().key = text.mid(i + 1, end - i - 1);
+                if (stack.last().key == name && pathOfTop() == path) {
+                    return i;
+                }
+                expectKey = false;
+            }
+            i = end;
+        } else if (c == '{' || c == '[') {
+            stack.append({c == '{', {}, 0});
+            expectKey = c == '{';
+        } else if ((c == '}' || c == ']') && !stack.isEmpty()) {
+            stack.removeLast();
+            expectKey = false;
+        } else if (c == ',' && !stack.isEmpty()) {
+            expectKey = stack.last().object;
+            ++stack.last().index;
         }
     }
     return -1;
@@ -66,11 +105,15 @@ std::optional<SambaFile> sambaFile(const QString& sitePath) {
     return isSambaSite(samba.root) ? std::optional<SambaFile>(std::move(samba)) : std::nullopt;
 }
 
-// "line L, column C: " of the unknown key an error names, so that it is found in the file.
+// "line L, column C: " of the unknown key an error names ("drives[1]: unknown key "x"" is
+// the second drive's), so that it is found in the file.
 QString keyPlace(const QByteArray& text, const QString& error) {
-    static const QRegularExpression unknown(QStringLiteral("unknown key \"([^\"]*)\""));
+    static const QRegularExpression unknown(
+        QStringLiteral("^(?:(\\S*): )?unknown key \"([^\"]*)\""));
     const QRegularExpressionMatch match = unknown.match(error);
-    const qsizetype at = match.hasMatch() ? keyOffset(text, match.captured(1).toUtf8()) : -1;
+    const qsizetype at =
+        match.hasMatch() ? keyOffset(text, match.captured(1).toUtf8(), match.captured(2).toUtf8())
+                         : -1;
     if (at < 0) {
         return QString();
     }

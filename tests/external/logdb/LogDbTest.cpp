@@ -150,6 +150,19 @@ TEST_F(LogDbTest, AFolderIsNoLog) {
     EXPECT_TRUE(QFileInfo(folder.path()).isDir());
 }
 
+TEST_F(LogDbTest, BusyAndLockedInTheirExtendedFormsAreAnotherProgramsHold) {
+    const std::pair<int, bool> cases[] = {
+        {5, true},   {6, true},     {261, true},  // SQLITE_BUSY_RECOVERY
+        {517, true},                              // SQLITE_BUSY_SNAPSHOT
+        {262, true},                              // SQLITE_LOCKED_SHAREDCACHE
+        {8, false},  {1811, false}, {14, false},
+    };
+    const LogDb db;
+    for (const auto& [number, locked] : cases) {
+        EXPECT_EQ(db.isLockedByAnother({number, QString()}), locked) << number;
+    }
+}
+
 TEST_F(LogDbTest, CreationAddsTheTableToAnEmptyFile) {
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -203,16 +203,25 @@ TEST_F(SambaServerTest, FilesWhoseNamesDifferOnlyInCaseAreTwoFiles) {
     ASSERT_EQ(run({"files", "delete", "1"}).exitCode, 0);
     ASSERT_EQ(run({"files", "delete", "1"}).exitCode, 0);
     ASSERT_EQ(run({"files", "add", "G:\\APPS\\Dup.txt"}).exitCode, 0);
-    // A spelling that is neither names no one file.
+    // A spelling that is neither names no one file: both are named.
     const test::CommandRun ambiguous = run({"files", "add", "G:\\APPS\\dup.TXT"});
     EXPECT_EQ(ambiguous.exitCode, 1);
+    EXPECT_TRUE(
+        ambiguous.err.contains("G:\\APPS\\DUP.TXT and G:\\APPS\\Dup.txt differ from it "
+                               "only in letter case"))
+        << ambiguous.err.toStdString();
+    // The other file is no duplicate of the first on a share.
+    const test::CommandRun other = run({"files", "add", "G:\\APPS\\DUP.TXT"});
+    EXPECT_EQ(other.exitCode, 0) << other.err.toStdString();
+    EXPECT_EQ(run({"files", "add", "G:\\APPS\\Dup.txt"}).exitCode, 1) << "a duplicate";
     auto upper = m_server.hold(1, {"APPS/DUP.TXT:r:rw"});
     auto exact = m_server.hold(2, {"APPS/Dup.txt:r:rw"});
     ASSERT_EQ(upper->opened, QStringList{"APPS/DUP.TXT"});
     ASSERT_EQ(exact->opened, QStringList{"APPS/Dup.txt"});
-    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[1]", "TAVRELSMB2"}));
+    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[1]", "TAVRELSMB2", "G:\\APPS\\DUP.TXT[1]",
+                                   "TAVRELSMB1"}));
     exact->close();
-    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[0]"}));
+    EXPECT_EQ(tree(), (QStringList{"G:\\APPS\\Dup.txt[0]", "G:\\APPS\\DUP.TXT[1]", "TAVRELSMB1"}));
 }
 
 TEST_F(SambaServerTest, EveryRunNamesASessionByTheSameNumberForItsLife) {

@@ -177,6 +177,12 @@ TEST(SambaStatusTest, TheSiteFileIsReadAsSambaWhateverItsSizeAndATypoIsPlaced) {
     } cases[] = {
         {"{\"backend\": \"samba\",\n \"contrl\": [\"smbcontrol\"],\n \"drives\": []}",
          "is not sound: line 2, column 2: unknown key \"contrl\""},
+        // The key text is known at the top, but not in a drive: the drive's is placed.
+        {"{\"backend\": \"samba\", \"server\": \"FS\",\n \"drives\": [\n"
+         "  {\"letter\": \"G\", \"share\": \"d\", \"folder\": \"/x\", \"path\": "
+         "\"\\\"server\\\":\"},\n"
+         "  {\"letter\": \"H\", \"share\": \"e\", \"folder\": \"/y\", \"server\": \"FS\"}]}",
+         "is not sound: line 4, column 49: drives[1]: unknown key \"server\""},
         {"{\"backend\" : \"samba\", \"drives\": [{\"letter\": \"G\", \"share\": \"data\", "
          "\"folder\": \"/x\"}]}" +
              QByteArray(2 * 1024 * 1024, ' '),

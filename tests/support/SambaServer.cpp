@@ -193,17 +193,25 @@ QStringList SambaServer::controlCommand() const {
     return {QStringLiteral("smbcontrol"), QStringLiteral("-s"), configPath()};
 }
 
-bool SambaServer::writeSiteFile(const QString& path, const QStringList& status) const {
-    const QJsonObject root{
-        {QStringLiteral("backend"), QStringLiteral("samba")},
-        {QStringLiteral("server"), QStringLiteral("FILESRV")},
-        {QStringLiteral("status"), QJsonArray::fromStringList(status)},
+QJsonObject SambaServer::siteServer(const QString& name, const QString& letter) const {
+    return {
+        {QStringLiteral("name"), name},
+        {QStringLiteral("status"), QJsonArray::fromStringList(statusCommand())},
         {QStringLiteral("control"), QJsonArray::fromStringList(controlCommand())},
         {QStringLiteral("drives"),
-         QJsonArray{QJsonObject{{QStringLiteral("letter"), QStringLiteral("G")},
+         QJsonArray{QJsonObject{{QStringLiteral("letter"), letter},
                                 {QStringLiteral("share"), QStringLiteral("data")},
                                 {QStringLiteral("folder"), shareFolder()}}}},
     };
+}
+
+bool SambaServer::writeSiteFile(const QString& path, const QStringList& status) const {
+    // The form of a site file of one server: the entry's keys at its root.
+    QJsonObject root = siteServer(QString(), QStringLiteral("G"));
+    root.remove(QStringLiteral("name"));
+    root.insert(QStringLiteral("backend"), QStringLiteral("samba"));
+    root.insert(QStringLiteral("server"), QStringLiteral("FILESRV"));
+    root.insert(QStringLiteral("status"), QJsonArray::fromStringList(status));
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,8 @@ public:
     int port() const { return m_port; }
     QStringList statusCommand() const;
     QStringList controlCommand() const;
+    // This server as an entry of a site file's "servers", mapping the drive letter to the share.
+    QJsonObject siteServer(const QString& name, const QString& letter) const;
     // A Samba site file at path mapping G: to the share, on server name FILESRV.
     bool writeSiteFile(const QString& path, const QStringList& statusCommand) const;
     bool writeSiteFile(const QString& path) const { return writeSiteFile(path, statusCommand()); }

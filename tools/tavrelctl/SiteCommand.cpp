@@ -324,7 +324,7 @@ QDateTime wallClockNow() {
 
 // ---- the commands ----
 
-void printSite(const NetWareSite& site, bool samba, QTextStream& out);
+void printSite(const NetWareSite& site, const SambaNetWare* samba, QTextStream& out);
 
 int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream& err) {
     const SiteLoad load = file.load();
@@ -333,11 +333,12 @@ int show(const SiteFile& file, const CommandArgs&, QTextStream& out, QTextStream
         return kRefused;
     }
     out << "Site file: " << printableText(file.path()) << "\n";
-    printSite(*load.site, false, out);
+    printSite(*load.site, nullptr, out);
     return kDone;
 }
 
-// A Samba server as the program sees it: read once, shown in the same form.
+// The Samba servers as the program sees them: read once, shown in the same form; a server
+// that cannot be read is shown as such, and the command fails.
 int showSamba(const QString& path, QTextStream& out, QTextStream& err) {
     const std::unique_ptr<EmulatedNetWare> client =
         openSiteClient(path, resolveAppFolder(QCoreApplication::applicationDirPath()));
@@ -346,24 +347,29 @@ int showSamba(const QString& path, QTextStream& out, QTextStream& err) {
         return kRefused;
     }
     auto* samba = dynamic_cast<SambaNetWare*>(client.get());
-    const QString problem =
-        samba != nullptr ? samba->readServer() : QStringLiteral("the site file changed meanwhile");
+    if (samba == nullptr) {
+        err << "tavrelctl site: the site file changed meanwhile\n";
+        return kRefused;
+    }
+    const QString problem = samba->readServers();
+    out << "Samba site file: " << printableText(path) << "\n";
+    printSite(client->site(), samba, out);
     if (!problem.isEmpty()) {
         err << "tavrelctl site: " << printableText(problem) << "\n";
         return kRefused;
     }
-    out << "Samba site file: " << printableText(path) << "\n";
-    printSite(client->site(), true, out);
     return kDone;
 }
 
-void printSite(const NetWareSite& site, bool samba, QTextStream& out) {
+void printSite(const NetWareSite& site, const SambaNetWare* samba, QTextStream& out) {
     const SiteIndex index(site);
     for (int s = 0; s < site.servers.size(); ++s) {
         const SiteServer& server = site.servers.at(s);
         out << "\n" << printableText(server.name);
-        if (samba) {
-            out << " (Samba server)\n";
+        if (samba != nullptr) {
+            const QString unread = samba->unreadReason(server.name);
+            out << (unread.isEmpty() ? QStringLiteral(" (Samba server)\n")
+                                     : QStringLiteral(" (Samba server, not read)\n"));
         } else {
             out << " (NetWare " << server.version << ", "
                 << (server.version > 3 ? "directory service" : "bindery") << ")\n";

@@ -4,9 +4,11 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
+#include <thread>
 
 #include "common/Module1.h"
 #include "external/netware/SiteIndex.h"
+#include "external/netware/SiteJson.h"
 #include "external/netware/VolumePath.h"
 
 namespace tavrel {
@@ -43,75 +45,132 @@ bool safeWord(const QString& text) {
     return word.match(text).hasMatch() && !text.startsWith(QLatin1Char('-'));
 }
 
+// The server's volumes and drives, with nobody connected.
+NetWareSite blankSite(const SambaConfig& config) {
+    SessionNumbers none;
+    return buildSambaSite(config, SambaStatus{}, none, {}).site;
+}
+
 // How often, and how far apart, a clear is looked for in the server's answer.
 constexpr int kClearChecks = 10;
 constexpr int kClearCheckPauseMs = 200;
 
 }  // namespace
 
-SambaNetWare::SambaNetWare(SambaConfig config, CommandRunner runner)
-    : EmulatedNetWare([&config] {
-          SessionNumbers none;
-          return buildSambaSite(config, SambaStatus{}, none, {}).site;
-      }()),
-      m_config(std::move(config)),
-      m_runner(std::move(runner)) {
-    if (!m_config.numbersFile.isEmpty()) {
-        m_numbers.keepIn(m_config.numbersFile, m_config.server);
+SambaNetWare::SambaNetWare(QList<SambaConfig> servers, CommandRunner runner)
+    : EmulatedNetWare(NetWareSite{}), m_runner(std::move(runner)) {
+    m_servers.resize(std::size_t(servers.size()));
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        Server& server = m_servers[std::size_t(i)];
+        server.config = std::move(servers[i]);
+        if (!server.config.numbersFile.isEmpty()) {
+            server.numbers.keepIn(server.config.numbersFile, server.config.server);
+        }
+        NetWareSite blank = blankSite(server.config);
+        server.site = std::move(blank.servers.first());
+        server.drives = std::move(blank.drives);
     }
+    publish();
 }
 
 SambaNetWare::SambaNetWare(const QString& configError)
     : EmulatedNetWare(NetWareSite{}), m_configError(configError) {}
 
-QString SambaNetWare::readServer() {
+QString SambaNetWare::readServers() {
     if (!m_configError.isEmpty()) {
         return m_configError;
     }
     m_fresh = true;
     ++m_reads;
-    const CommandOutput output = m_runner(m_config.statusCommand);
-    QString problem;
-    std::optional<SambaStatus> status;
+    std::vector<Answer> answers(m_servers.size());
+    if (m_servers.size() == 1) {
+        answers.front() = ask(m_servers.front());
+    } else {
+        // Each server is asked on a thread of its own: a scan waits for the slowest only.
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < m_servers.size(); ++i) {
+            threads.emplace_back([this, &answers, i] { answers[i] = ask(m_servers[i]); });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+    }
+    for (std::size_t i = 0; i < m_servers.size(); ++i) {
+        take(m_servers[i], std::move(answers[i]));
+    }
+    publish();
+    QStringList unread;
+    for (const Server& server : m_servers) {
+        if (!server.unread.isEmpty()) {
+            unread.append(server.unread);
+        }
+    }
+    return unread.join(QStringLiteral("; "));
+}
+
+QString SambaNetWare::readServer(Server& server) {
+    take(server, ask(server));
+    publish();
+    return server.unread;
+}
+
+QString SambaNetWare::unreadReason(const QString& name) const {
+    for (const Server& server : m_servers) {
+        if (server.config.server.compare(name, Qt::CaseInsensitive) == 0) {
+            return server.unread;
+        }
+    }
+    return QString();
+}
+
+SambaNetWare::Answer SambaNetWare::ask(const Server& server) const {
+    const QStringList& command = server.config.statusCommand;
+    const CommandOutput output = m_runner(command);
+    Answer answer;
     if (const QString tooOld = tooOldForJson(output); !tooOld.isEmpty()) {
-        problem = tooOld;
+        answer.problem = tooOld;
     } else if (!commandSucceeded(output)) {
-        problem = commandFailureText(m_config.statusCommand, output);
+        answer.problem = commandFailureText(command, output);
     } else {
         QString error;
-        status = parseSambaStatus(output.out, &error);
-        if (!status) {
-            problem = QStringLiteral("%1 printed what is not its JSON answer: %2")
-                          .arg(m_config.statusCommand.value(0), error);
+        answer.status = parseSambaStatus(output.out, &error);
+        if (!answer.status) {
+            answer.problem = QStringLiteral("%1 printed what is not its JSON answer: %2")
+                                 .arg(command.value(0), error);
         }
     }
     // A stopped smbd leaves smbstatus answering "no sessions": before that is believed,
     // or that every session of the last answer has gone, the server must be running.
-    if (status) {
-        bool lostAll = !m_liveSessions.isEmpty();
-        for (const SambaSession& session : status->sessions) {
-            lostAll = lostAll && !m_liveSessions.contains(session.id);
+    if (answer.status) {
+        bool lostAll = !server.liveSessions.isEmpty();
+        for (const SambaSession& session : answer.status->sessions) {
+            lostAll = lostAll && !server.liveSessions.contains(session.id);
         }
-        if (status->sessions.isEmpty() || lostAll) {
-            problem = serverDown();
-            if (!problem.isEmpty()) {
-                status.reset();
+        if (answer.status->sessions.isEmpty() || lostAll) {
+            const QStringList ping = server.config.controlCommand +
+                                     QStringList{QStringLiteral("smbd"), QStringLiteral("ping")};
+            const CommandOutput pong = m_runner(ping);
+            if (!commandSucceeded(pong)) {
+                answer.problem = QStringLiteral("smbd is not running (") +
+                                 commandFailureText(ping, pong) + QLatin1Char(')');
+                answer.status.reset();
             }
         }
     }
-    clearFaults();
-    if (!status) {
+    return answer;
+}
+
+void SambaNetWare::take(Server& server, Answer answer) {
+    if (!answer.status) {
         // The last answer stays, but nobody may read it as the server's state: every file
-        // scanned reports an error, so the usage log closes nothing.
-        m_problem = QStringLiteral("Samba server not read: ") + problem;
-        addFault(SiteFault{QStringLiteral("NWScanConnectionsUsingFile"), nwcode::kDirectoryIoError,
-                           QString(), std::nullopt, QString()});
-        return m_problem;
+        // of the server scanned reports an error, so the usage log closes nothing of it.
+        server.unread = unreadText(server) + answer.problem;
+        return;
     }
     // Each user's groups are looked up once per read, not once per open file.
     QHash<uint, std::vector<uint>> groups;
     SambaRights rights;
-    if (m_config.posixRights) {
+    if (server.config.posixRights) {
         rights = [&groups](const SambaSession& session, const QString& file) {
             auto it = groups.find(session.uid);
             if (it == groups.end()) {
@@ -120,66 +179,108 @@ QString SambaNetWare::readServer() {
             return posixRightsOf(session.uid, *it, file);
         };
     }
-    SambaSite built = buildSambaSite(m_config, *status, m_numbers, rights);
-    QHash<QString, int> trusteeOfFileIndex;
-    const QList<SiteTrustee>& trustees = built.site.servers.constFirst().trustees;
+    SambaSite built = buildSambaSite(server.config, *answer.status, server.numbers, rights);
+    server.site = std::move(built.site.servers.first());
+    server.unread.clear();
+    server.notes = built.notes.join(QStringLiteral("; "));
+    server.clients = std::move(built.clients);
+    server.trusteeOfFile.clear();
+    const QList<SiteTrustee>& trustees = server.site.trustees;
     for (qsizetype t = 0; t < trustees.size(); ++t) {
         const std::optional<VolumePath> path = parseVolumePath(trustees[t].path);
         if (path) {
-            trusteeOfFileIndex.insert(
+            server.trusteeOfFile.insert(
                 trusteeOfFile(
                     trustees[t].object,
                     (path->volume + QLatin1Char(':') + joinComponents(path->components)).toUpper()),
                 int(t));
         }
     }
-    const QString unsound = setSite(std::move(built.site));
-    if (!unsound.isEmpty()) {
-        m_problem = QStringLiteral("Samba server not read: its answer does not fit: ") + unsound;
-        addFault(SiteFault{QStringLiteral("NWScanConnectionsUsingFile"), nwcode::kDirectoryIoError,
-                           QString(), std::nullopt, QString()});
-        return m_problem;
-    }
-    m_clients = std::move(built.clients);
-    m_spellings.clear();
-    for (const SiteOpenFile& open : site().servers.constFirst().openFiles) {
-        QStringList& spellings = m_spellings[open.path.toUpper()];
+    server.spellings.clear();
+    for (const SiteOpenFile& open : server.site.openFiles) {
+        QStringList& spellings = server.spellings[open.path.toUpper()];
         if (!spellings.contains(open.path)) {
             spellings.append(open.path);
         }
     }
-    m_liveSessions.clear();
-    for (const SambaSession& session : status->sessions) {
-        m_liveSessions.insert(session.id);
+    server.liveSessions.clear();
+    for (const SambaSession& session : answer.status->sessions) {
+        server.liveSessions.insert(session.id);
     }
-    m_trusteeOfFile = std::move(trusteeOfFileIndex);
-    m_problem = built.notes.join(QStringLiteral("; "));
-    return QString();
 }
 
-QString SambaNetWare::serverDown() {
-    const QStringList ping =
-        m_config.controlCommand + QStringList{QStringLiteral("smbd"), QStringLiteral("ping")};
-    const CommandOutput output = m_runner(ping);
-    return commandSucceeded(output) ? QString()
-                                    : QStringLiteral("smbd is not running (") +
-                                          commandFailureText(ping, output) + QLatin1Char(')');
+void SambaNetWare::publish() {
+    const auto compose = [this] {
+        NetWareSite site;
+        for (const Server& server : m_servers) {
+            site.servers.append(server.site);
+            site.drives.append(server.drives);
+        }
+        return site;
+    };
+    if (!setSite(compose()).isEmpty()) {
+        // The names and drive letters of the servers differ: the answer of a server that
+        // does not fit is what makes the site unsound. Such a server is left unread.
+        for (Server& server : m_servers) {
+            NetWareSite alone;
+            alone.servers.append(server.site);
+            alone.drives = server.drives;
+            if (const QString unsound = checkSite(alone); !unsound.isEmpty()) {
+                server.unread =
+                    unreadText(server) + QStringLiteral("its answer does not fit: ") + unsound;
+                server.site = blankSite(server.config).servers.first();
+                server.clients.clear();
+                server.spellings.clear();
+                server.trusteeOfFile.clear();
+            }
+        }
+        setSite(compose());
+    }
+    clearFaults();
+    QStringList problems;
+    for (const Server& server : m_servers) {
+        if (!server.unread.isEmpty()) {
+            addFault(SiteFault{QStringLiteral("NWScanConnectionsUsingFile"),
+                               nwcode::kDirectoryIoError, QString(), std::nullopt,
+                               server.config.server});
+        }
+        const QString& problem = server.unread.isEmpty() ? server.notes : server.unread;
+        if (!problem.isEmpty()) {
+            problems.append(problem);
+        }
+    }
+    m_problem = problems.join(QStringLiteral("; "));
 }
 
-QString SambaNetWare::shareLeftOpen(const QString& sessionId, const QString& share,
+QString SambaNetWare::unreadText(const Server& server) const {
+    return m_servers.size() == 1
+               ? QStringLiteral("Samba server not read: ")
+               : QStringLiteral("Samba server %1 not read: ").arg(server.config.server);
+}
+
+SambaNetWare::Server* SambaNetWare::serverOf(NWCONN_HANDLE conn) {
+    for (Server& server : m_servers) {
+        if (conn != 0 && conn == connectionHandle(server.config.server)) {
+            return &server;
+        }
+    }
+    return nullptr;
+}
+
+QString SambaNetWare::shareLeftOpen(Server& server, const QString& sessionId, const QString& share,
                                     const QStringList& command, const CommandOutput& output) {
     for (int check = 0; check < kClearChecks; ++check) {
         if (check > 0) {
             QThread::msleep(kClearCheckPauseMs);
         }
-        const QString unread = readServer();
+        const QString unread = readServer(server);
         if (!unread.isEmpty()) {
             return QStringLiteral("Connection not confirmed cleared: ") + unread;
         }
-        const auto still = std::find_if(m_clients.cbegin(), m_clients.cend(), [&](const auto& c) {
-            return c.sessionId == sessionId && c.shares.contains(share);
-        });
-        if (still == m_clients.cend()) {
+        const auto still = std::find_if(
+            server.clients.cbegin(), server.clients.cend(),
+            [&](const auto& c) { return c.sessionId == sessionId && c.shares.contains(share); });
+        if (still == server.clients.cend()) {
             return QString();
         }
     }
@@ -194,7 +295,7 @@ QString SambaNetWare::shareLeftOpen(const QString& sessionId, const QString& sha
 
 void SambaNetWare::ensureFresh() {
     if (!m_fresh) {
-        readServer();
+        readServers();
     }
 }
 
@@ -224,9 +325,10 @@ QString SambaNetWare::initFailureReason() const {
 NWCCODE SambaNetWare::NWParsePath(const QString& path, QString& serverName, NWCONN_HANDLE& conn,
                                   QString& volName, QString& dirPath) {
     const NWCCODE code = EmulatedNetWare::NWParsePath(path, serverName, conn, volName, dirPath);
-    m_lastParsed = code == nwcode::kSuccessful
-                       ? (StripAtNul(volName) + QLatin1Char(':') + StripAtNul(dirPath)).toUpper()
-                       : QString();
+    const bool parsed = code == nwcode::kSuccessful;
+    m_lastParsedServer = parsed ? serverOf(conn) : nullptr;
+    m_lastParsed = parsed ? (StripAtNul(volName) + QLatin1Char(':') + StripAtNul(dirPath)).toUpper()
+                          : QString();
     return code;
 }
 
@@ -241,12 +343,16 @@ NWCCODE SambaNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDL
     }
     // The site answers by the upper-cased path, as a NetWare volume would; a Samba share
     // tells Dup.txt from DUP.TXT, so only the opens of the file itself are kept.
-    const QString exact = exactVolumePath(filePath);
-    const QStringList spellings = m_spellings.value(exact.toUpper());
+    const Server* server = serverOf(conn);
+    if (server == nullptr) {
+        return code;
+    }
+    const QString exact = exactVolumePath(server->site, filePath);
+    const QStringList spellings = server->spellings.value(exact.toUpper());
     if (exact.isEmpty() || spellings == QStringList{exact}) {
         return code;
     }
-    const QList<SiteOpenFile>& openFiles = site().servers.constFirst().openFiles;
+    const QList<SiteOpenFile>& openFiles = server->site.openFiles;
     const auto pathOf = [&](const ConnUsingFile& use) {
         for (const SiteOpenFile& open : openFiles) {
             if (open.connection == use.connNumber && open.task == use.taskNumber &&
@@ -283,12 +389,12 @@ NWCCODE SambaNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDL
     return code;
 }
 
-QString SambaNetWare::exactVolumePath(const QString& volumePath) const {
+QString SambaNetWare::exactVolumePath(const SiteServer& server, const QString& volumePath) {
     const QString volume =
         volumePath.section(QLatin1Char(':'), 0, 0).section(QLatin1Char('\\'), -1);
     const QStringList components =
         volumePath.section(QLatin1Char(':'), 1).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    for (const SiteVolume& v : site().servers.constFirst().volumes) {
+    for (const SiteVolume& v : server.volumes) {
         if (v.name.compare(volume, Qt::CaseInsensitive) == 0) {
             const std::optional<QString> local = SiteIndex::findLocal(v.root, components);
             if (!local) {
@@ -322,8 +428,9 @@ NWCCODE SambaNetWare::NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 objec
     // A user's rights are read per file: only the assignment on the file last parsed is
     // answered, so the rights shown are those of the file and not of another one. The
     // enumeration goes straight to it, as a user may hold thousands of files.
-    const int t = iterHandle == 0xFFFF
-                      ? m_trusteeOfFile.value(trusteeOfFile(objectID, m_lastParsed), -1)
+    const Server* server = serverOf(conn);
+    const int t = iterHandle == 0xFFFF && server != nullptr && server == m_lastParsedServer
+                      ? server->trusteeOfFile.value(trusteeOfFile(objectID, m_lastParsed), -1)
                       : -1;
     if (t >= 0 && t < 0xFFFF) {
         // The emulated enumeration answers the user's first assignment after the handle.
@@ -349,16 +456,17 @@ NWCCODE SambaNetWare::NWSendBroadcastMessage(NWCONN_HANDLE, const QByteArray&,
 }
 
 NWCCODE SambaNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM connNumber) {
-    if (!m_configError.isEmpty() || conn != connectionHandle(m_config.server)) {
+    Server* server = m_configError.isEmpty() ? serverOf(conn) : nullptr;
+    if (server == nullptr) {
         return nwcode::kInvalidConnection;
     }
     // The server as it is now: a number names its session for as long as that lives, so a
     // client that has gone since the scan is not mistaken for another on its smbd pid.
-    if (!readServer().isEmpty()) {
+    if (!readServer(*server).isEmpty()) {
         return nwcode::kNoConsolePrivileges;
     }
-    const auto found = m_clients.constFind(quint16(connNumber));
-    if (found == m_clients.constEnd()) {
+    const auto found = server->clients.constFind(quint16(connNumber));
+    if (found == server->clients.constEnd()) {
         return nwcode::kBadStationNumber;
     }
     const SambaClient client = *found;
@@ -384,14 +492,15 @@ NWCCODE SambaNetWare::NWClearConnectionNumber(NWCONN_HANDLE conn, NWCONN_NUM con
             continue;
         }
         const QStringList command =
-            m_config.controlCommand +
+            server->config.controlCommand +
             QStringList{QString::number(client.pid), QStringLiteral("close-share"), share};
         const CommandOutput output = m_runner(command);
         if (!commandSucceeded(output)) {
             m_problem =
                 QStringLiteral("Connection not cleared: ") + commandFailureText(command, output);
             result = nwcode::kNoConsolePrivileges;
-        } else if (const QString left = shareLeftOpen(client.sessionId, share, command, output);
+        } else if (const QString left =
+                       shareLeftOpen(*server, client.sessionId, share, command, output);
                    !left.isEmpty()) {
             m_problem = left;
             result = nwcode::kNoConsolePrivileges;

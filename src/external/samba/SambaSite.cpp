@@ -76,56 +76,56 @@ bool isSambaSite(const QJsonObject& root) {
     return root.value(QLatin1String("backend")).toString() == QLatin1String("samba");
 }
 
-std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QString& baseFolder,
-                                            QString* error) {
-    if (const QString unknown =
-            unknownKey(root, {"backend", "server", "status", "control", "rights", "drives"});
-        !unknown.isEmpty()) {
-        *error = unknown;
+namespace {
+
+// One server: the keys of a single-server site file, or of an entry of "servers" (where
+// nameKey is "name"); where tells where the object is in the file ("" at its root).
+std::optional<SambaConfig> parseServer(const QJsonObject& object, const QString& where,
+                                       std::initializer_list<const char*> known,
+                                       const char* nameKey, const QDir& base, QString* error) {
+    if (const QString unknown = unknownKey(object, known); !unknown.isEmpty()) {
+        *error = where + unknown;
         return std::nullopt;
     }
     SambaConfig config;
-    config.server = root.value(QLatin1String("server")).toString();
-    if (config.server.isEmpty()) {
-        config.server = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0).toUpper();
-    }
+    config.server = object.value(QLatin1String(nameKey)).toString();
     config.statusCommand = {QStringLiteral("smbstatus"), QStringLiteral("--json"),
                             QStringLiteral("-B")};
     config.controlCommand = {QStringLiteral("smbcontrol")};
     for (const auto& [key, target] : {std::pair{"status", &config.statusCommand},
                                       std::pair{"control", &config.controlCommand}}) {
-        if (root.contains(QLatin1String(key))) {
+        if (object.contains(QLatin1String(key))) {
             bool ok = false;
-            *target = stringList(root.value(QLatin1String(key)), &ok);
+            *target = stringList(object.value(QLatin1String(key)), &ok);
             if (!ok) {
-                *error = QStringLiteral("\"%1\" must be a list of a program and its arguments")
-                             .arg(QLatin1String(key));
+                *error =
+                    where + QStringLiteral("\"%1\" must be a list of a program and its arguments")
+                                .arg(QLatin1String(key));
                 return std::nullopt;
             }
         }
     }
-    config.posixRights = root.value(QLatin1String("rights")).toString(QStringLiteral("posix")) ==
+    config.posixRights = object.value(QLatin1String("rights")).toString(QStringLiteral("posix")) ==
                          QLatin1String("posix");
 
-    const QJsonArray drives = root.value(QLatin1String("drives")).toArray();
+    const QJsonArray drives = object.value(QLatin1String("drives")).toArray();
     if (drives.isEmpty()) {
-        *error = QStringLiteral("\"drives\" must map at least one drive letter to a share");
+        *error = where + QStringLiteral("\"drives\" must map at least one drive letter to a share");
         return std::nullopt;
     }
-    const QDir base(baseFolder);
     for (qsizetype i = 0; i < drives.size(); ++i) {
         const QJsonObject d = drives.at(i).toObject();
-        const QString where = QStringLiteral("drives[%1]: ").arg(i);
+        const QString at = where + QStringLiteral("drives[%1]: ").arg(i);
         if (const QString unknown =
                 unknownKey(d, {"letter", "share", "path", "folder", "serverFolder"});
             !unknown.isEmpty()) {
-            *error = where + unknown;
+            *error = at + unknown;
             return std::nullopt;
         }
         const QString letter = d.value(QLatin1String("letter")).toString().toUpper();
         if (letter.size() != 1 || letter.at(0) < QLatin1Char('A') ||
             letter.at(0) > QLatin1Char('Z')) {
-            *error = where + QStringLiteral("expected a drive letter A to Z");
+            *error = at + QStringLiteral("expected a drive letter A to Z");
             return std::nullopt;
         }
         SambaDrive drive;
@@ -134,7 +134,7 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
         drive.path = d.value(QLatin1String("path")).toString();
         const QString folder = d.value(QLatin1String("folder")).toString();
         if (drive.share.isEmpty() || folder.isEmpty()) {
-            *error = where + QStringLiteral("a drive needs a \"share\" and a \"folder\"");
+            *error = at + QStringLiteral("a drive needs a \"share\" and a \"folder\"");
             return std::nullopt;
         }
         drive.folder = QDir::cleanPath(base.absoluteFilePath(folder));
@@ -142,18 +142,95 @@ std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QStri
         drive.serverFolder = serverFolder.isEmpty() ? drive.folder : QDir::cleanPath(serverFolder);
         for (const SambaDrive& other : config.drives) {
             if (other.letter == drive.letter) {
-                *error = where + QStringLiteral("drive %1: is mapped twice").arg(drive.letter);
+                *error = at + QStringLiteral("drive %1: is mapped twice").arg(drive.letter);
                 return std::nullopt;
             }
             if (other.share.compare(drive.share, Qt::CaseInsensitive) == 0 &&
                 other.folder != drive.folder) {
-                *error = where + QStringLiteral("share %1 is given two folders").arg(drive.share);
+                *error = at + QStringLiteral("share %1 is given two folders").arg(drive.share);
                 return std::nullopt;
             }
         }
         config.drives.append(drive);
     }
     return config;
+}
+
+}  // namespace
+
+std::optional<QList<SambaConfig>> parseSambaServers(const QJsonObject& root,
+                                                    const QString& baseFolder, QString* error) {
+    const QDir base(baseFolder);
+    if (!root.contains(QLatin1String("servers"))) {
+        std::optional<SambaConfig> config = parseServer(
+            root, QString(), {"backend", "server", "status", "control", "rights", "drives"},
+            "server", base, error);
+        if (!config) {
+            return std::nullopt;
+        }
+        if (config->server.isEmpty()) {
+            config->server = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0).toUpper();
+        }
+        return QList<SambaConfig>{*config};
+    }
+    // Every server is named within "servers": a key beside it would belong to none.
+    if (const QString unknown = unknownKey(root, {"backend", "servers"}); !unknown.isEmpty()) {
+        *error = unknown;
+        return std::nullopt;
+    }
+    const QJsonArray entries = root.value(QLatin1String("servers")).toArray();
+    if (entries.isEmpty()) {
+        *error = QStringLiteral("\"servers\" must be a list of at least one server");
+        return std::nullopt;
+    }
+    QList<SambaConfig> servers;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString where = QStringLiteral("servers[%1]: ").arg(i);
+        if (!entries.at(i).isObject()) {
+            *error = where + QStringLiteral("a server is an object");
+            return std::nullopt;
+        }
+        std::optional<SambaConfig> config =
+            parseServer(entries.at(i).toObject(), where,
+                        {"name", "status", "control", "rights", "drives"}, "name", base, error);
+        if (!config) {
+            return std::nullopt;
+        }
+        if (config->server.isEmpty()) {
+            *error = where + QStringLiteral("a server needs a \"name\"");
+            return std::nullopt;
+        }
+        for (const SambaConfig& other : servers) {
+            if (other.server.compare(config->server, Qt::CaseInsensitive) == 0) {
+                *error =
+                    where + QStringLiteral("the server name %1 is given twice").arg(config->server);
+                return std::nullopt;
+            }
+            for (const SambaDrive& drive : config->drives) {
+                const auto same = [&drive](const SambaDrive& d) {
+                    return d.letter == drive.letter;
+                };
+                if (std::any_of(other.drives.begin(), other.drives.end(), same)) {
+                    *error = where + QStringLiteral("drive %1: is mapped twice (also on %2)")
+                                         .arg(drive.letter)
+                                         .arg(other.server);
+                    return std::nullopt;
+                }
+            }
+        }
+        servers.append(*config);
+    }
+    return servers;
+}
+
+std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QString& baseFolder,
+                                            QString* error) {
+    std::optional<QList<SambaConfig>> servers = parseSambaServers(root, baseFolder, error);
+    if (servers && servers->size() != 1) {
+        *error = QStringLiteral("the site file names %1 servers, not one").arg(servers->size());
+        return std::nullopt;
+    }
+    return servers ? std::optional<SambaConfig>(servers->first()) : std::nullopt;
 }
 
 void SessionNumbers::keepIn(const QString& file, const QString& server) {

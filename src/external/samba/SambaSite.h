@@ -24,7 +24,7 @@ struct SambaDrive {
     QString serverFolder;  // the share's folder on the server, as smbstatus names it
 };
 
-// How Tavrel reaches a Samba server: read from a site file whose "backend" is "samba".
+// How Tavrel reaches one Samba server of a site file whose "backend" is "samba".
 struct SambaConfig {
     QString server;              // the name shown for the server
     QStringList statusCommand;   // program and arguments printing `smbstatus --json -B`
@@ -38,8 +38,13 @@ struct SambaConfig {
 
 // True when the JSON object of a site file asks for the Samba backend.
 bool isSambaSite(const QJsonObject& root);
-// The configuration of a Samba site file; relative folders start at baseFolder. Nothing,
-// with the reason in *error, when the file is not sound.
+// The servers of a Samba site file, in its order: the one its root describes, or each of
+// its "servers"; relative folders start at baseFolder. Nothing, with the reason in *error,
+// when the file is not sound (an unknown key, a server name given twice, a drive letter
+// mapped twice ...).
+std::optional<QList<SambaConfig>> parseSambaServers(const QJsonObject& root,
+                                                    const QString& baseFolder, QString* error);
+// The same for a site file of one server.
 std::optional<SambaConfig> parseSambaConfig(const QJsonObject& root, const QString& baseFolder,
                                             QString* error);
 

@@ -136,17 +136,21 @@ std::unique_ptr<EmulatedNetWare> openSiteClient(const QString& sitePath,
         return std::make_unique<EmulatedNetWare>(sitePath);
     }
     QString error;
-    std::optional<SambaConfig> config =
-        parseSambaConfig(samba->root, QFileInfo(sitePath).absolutePath(), &error);
-    if (!config) {
+    std::optional<QList<SambaConfig>> servers =
+        parseSambaServers(samba->root, QFileInfo(sitePath).absolutePath(), &error);
+    if (!servers) {
         return std::make_unique<SambaNetWare>(
             QStringLiteral("the Samba site file %1 is not sound: %2%3")
                 .arg(sitePath, keyPlace(samba->text, error), error));
     }
     if (!stateFolder.isEmpty()) {
-        config->numbersFile = QDir(stateFolder).filePath(QStringLiteral("samba-connections.json"));
+        // One file for every server of the site, which keeps each server's numbers apart.
+        for (SambaConfig& config : *servers) {
+            config.numbersFile =
+                QDir(stateFolder).filePath(QStringLiteral("samba-connections.json"));
+        }
     }
-    return std::make_unique<SambaNetWare>(std::move(*config));
+    return std::make_unique<SambaNetWare>(std::move(*servers));
 }
 
 }  // namespace tavrel

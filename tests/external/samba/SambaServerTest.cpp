@@ -300,5 +300,73 @@ TEST_F(SambaServerTest, AClearIsReportedOnlyWhenTheServerNoLongerShowsIt) {
     EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "G:\\APPS\\NOTES.TXT[0]"}));
 }
 
+TEST_F(SambaServerTest, SeveralServersAreReadTogetherAndOneUnreadFailsOnlyItsOwnFiles) {
+    // FS1 is the fixture's server on G:, FS2 another smbd on K: with the same share name,
+    // FS3 a server whose smbstatus fails, on M:.
+    test::SambaServer second;
+    const QString why = second.start(2);
+    ASSERT_EQ(why, "");
+    second.addFile("ORDERS.DBF");
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("third"));
+    QFile thirdFile(m_dir.filePath("third/ORDERS.DBF"));
+    ASSERT_TRUE(thirdFile.open(QIODevice::WriteOnly));
+    thirdFile.close();
+    const auto writeSite = [&](const QStringList& firstStatus) {
+        QJsonObject first = m_server.siteServer("FS1", "G");
+        first["status"] = QJsonArray::fromStringList(firstStatus);
+        const QJsonObject third{
+            {"name", "FS3"},
+            {"status", QJsonArray{"false"}},
+            {"control", QJsonArray{"false"}},
+            {"drives",
+             QJsonArray{QJsonObject{{"letter", "M"}, {"share", "data"}, {"folder", "third"}}}}};
+        QFile file(site());
+        return file.open(QIODevice::WriteOnly) &&
+               file.write(
+                   QJsonDocument(
+                       QJsonObject{
+                           {"backend", "samba"},
+                           {"servers", QJsonArray{first, second.siteServer("FS2", "K"), third}}})
+                       .toJson()) > 0;
+    };
+    ASSERT_TRUE(writeSite(m_server.statusCommand()));
+    ASSERT_EQ(run({"files", "delete", "2"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "add", "K:\\ORDERS.DBF"}).exitCode, 0);
+    ASSERT_EQ(run({"files", "add", "M:\\ORDERS.DBF"}).exitCode, 0);
+    auto first = m_server.hold(1, {"ORDERS.DBF:r:rw"});
+    auto other = second.hold(2, {"ORDERS.DBF:r:rw"});
+
+    const test::CommandRun log = run({"log"});
+    EXPECT_EQ(log.exitCode, 1);
+    EXPECT_TRUE(log.err.contains("Samba server FS3 not read: false failed with exit code 1"))
+        << log.err.toStdString();
+    EXPECT_EQ(rows(),
+              (QStringList{"G:\\ORDERS.DBF TAVRELSMB1 -1", "K:\\ORDERS.DBF TAVRELSMB2 -1"}));
+    const test::CommandRun scan = run({"scan"});
+    EXPECT_EQ(scan.exitCode, 1) << "two servers of three were read";
+    EXPECT_EQ(scan.out.count("Connection No: 1\n"), 2) << "each server numbers its own sessions";
+    EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "K:\\ORDERS.DBF[1]",
+                                   "TAVRELSMB2", "M:\\ORDERS.DBF[Error : Directory I/O error]"}));
+    const test::CommandRun show = run({"site", "show"});
+    EXPECT_EQ(show.exitCode, 1);
+    for (const char* line :
+         {"FS1 (Samba server)\n", "FS2 (Samba server)\n", "FS3 (Samba server, not read)\n"}) {
+        EXPECT_TRUE(show.out.contains(line)) << show.out.toStdString();
+    }
+
+    // Connection 1 of FS2 is cleared, not connection 1 of FS1.
+    const test::CommandRun clear = run({"clear", "K:\\ORDERS.DBF", "TAVRELSMB2", "--yes"});
+    EXPECT_EQ(clear.exitCode, 0) << clear.out.toStdString() << clear.err.toStdString();
+    EXPECT_EQ(tree(), (QStringList{"G:\\ORDERS.DBF[1]", "TAVRELSMB1", "K:\\ORDERS.DBF[0]",
+                                   "M:\\ORDERS.DBF[Error : Directory I/O error]"}));
+
+    // FS1 can no longer be read while its user leaves: the log keeps that user's row open
+    // and closes the cleared one of FS2.
+    ASSERT_TRUE(writeSite({"false"}));
+    first->close();
+    EXPECT_EQ(run({"log"}).exitCode, 1);
+    EXPECT_EQ(rows(), (QStringList{"G:\\ORDERS.DBF TAVRELSMB1 -1", "K:\\ORDERS.DBF TAVRELSMB2 0"}));
+}
+
 }  // namespace
 }  // namespace tavrel

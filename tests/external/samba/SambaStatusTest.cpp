@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QJsonDocument>
@@ -159,6 +162,24 @@ TEST(SambaStatusTest, UnsoundConfigurationsSayWhat) {
          "unknown key \"contrl\" (known here: backend, server, status, control, rights, drives)"},
         {R"({"drives": [{"letter": "G", "share": "d", "foldr": "/x"}]})",
          "drives[0]: unknown key \"foldr\""},
+        // Several servers
+        {R"({"servers": []})", "\"servers\" must be a list of at least one server"},
+        {R"({"servers": [{"name": "A", "drives": [{"letter": "G", "share": "d", "folder": "/x"}]}],
+             "drives": []})",
+         "unknown key \"drives\" (known here: backend, servers)"},
+        {R"({"servers": [{"server": "A", "drives": [{"letter": "G", "share": "d", "folder": "/x"}]}]})",
+         "servers[0]: unknown key \"server\" (known here: name, status, control, rights, drives)"},
+        {R"({"servers": [{"drives": [{"letter": "G", "share": "d", "folder": "/x"}]}]})",
+         "servers[0]: a server needs a \"name\""},
+        {R"({"servers": [{"name": "A", "drives": [{"letter": "G", "share": "d", "folder": "/x"}]},
+                         {"name": "a", "drives": [{"letter": "K", "share": "d", "folder": "/y"}]}]})",
+         "servers[1]: the server name a is given twice"},
+        {R"({"servers": [{"name": "A", "drives": [{"letter": "G", "share": "d", "folder": "/x"}]},
+                         {"name": "B", "drives": [{"letter": "g", "share": "d", "folder": "/y"}]}]})",
+         "servers[1]: drive G: is mapped twice (also on A)"},
+        {R"({"servers": [{"name": "A", "status": "smbstatus",
+                          "drives": [{"letter": "G", "share": "d", "folder": "/x"}]}]})",
+         "servers[0]: \"status\" must be a list"},
     };
     for (const auto& c : cases) {
         QString error;
@@ -441,6 +462,33 @@ TEST(SambaRightsTest, PosixPermissionsGiveTheUsersRights) {
         EXPECT_EQ(RightsToText(posixRightsOf(c.uid, c.gid, file)), c.rights) << c.mode;
     }
     EXPECT_EQ(posixRightsOf(65534, 65534, dir.filePath("missing")), 0);
+}
+
+TEST(SambaServersTest, EveryServerIsAskedAtTheSameTime) {
+    // Each smbstatus answers only once both were called: asked one after the other, the
+    // first gives up and its server is not read.
+    std::mutex mutex;
+    std::condition_variable called;
+    int asked = 0;
+    const auto runner = [&](const QStringList&) {
+        std::unique_lock lock(mutex);
+        ++asked;
+        called.notify_all();
+        const bool together =
+            called.wait_for(lock, std::chrono::seconds(5), [&] { return asked >= 2; });
+        return together ? CommandOutput{true, false, 0, kSample, {}}
+                        : CommandOutput{true, false, 1, {}, "asked alone"};
+    };
+    SambaConfig first = sampleConfig();
+    first.server = "FS1";
+    SambaConfig second = sampleConfig();
+    second.server = "FS2";
+    second.drives.first().letter = 'K';
+    SambaNetWare client(QList<SambaConfig>{first, second}, runner);
+    ASSERT_EQ(client.NWCallsInit(), nwcode::kSuccessful);
+    EXPECT_EQ(client.readServers().toStdString(), "");
+    ASSERT_EQ(client.site().servers.size(), 2);
+    EXPECT_EQ(client.site().servers.at(1).openFiles.size(), 3);
 }
 
 }  // namespace

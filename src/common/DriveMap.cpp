@@ -134,6 +134,16 @@ std::optional<QString> DriveMap::localPath(const QString& dosPath) const {
         return std::nullopt;
     }
     QString current = QDir::cleanPath(d->localRoot);
+    if (d->isNetwork() && !components.isEmpty()) {
+        // A name spelt as on disk, as most are, is found with one look at the whole path.
+        QString whole = current;
+        for (const QString& component : components) {
+            whole = joinPath(whole, component);
+        }
+        if (QFileInfo::exists(whole)) {
+            return whole;
+        }
+    }
     if (!QFileInfo(current).isDir()) {
         return std::nullopt;
     }

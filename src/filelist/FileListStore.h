@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace tavrel {
@@ -31,6 +32,8 @@ QList<FileListEntry> LoadFileList(SettingsStore& store);
 int fileListCount(SettingsStore& store);
 // The description of entry n ("" when there is none).
 QString fileDescription(SettingsStore& store, int number);
+// The descriptions of files 1 to count, read at once.
+QStringList fileDescriptions(SettingsStore& store, int count);
 // True when an entry other than exceptNumber holds the path, compared without regard to
 // letter case as normal drive paths (normalDosPath: "/" for "\", "." and ".." taken out).
 // exceptNumber is skipped without being read.

@@ -50,6 +50,7 @@ QString loginTimeIso(const LoginTime& loginTime) {
 
 QJsonArray scanFilesJson(const ScanFileTable& files, SettingsStore& settings) {
     QJsonArray result;
+    const QStringList descriptions = fileDescriptions(settings, int(files.size()));
     for (qsizetype k = 0; k < files.size(); ++k) {
         const ScanFileEntry& entry = files.at(k);
         QJsonArray holders;
@@ -58,7 +59,7 @@ QJsonArray scanFilesJson(const ScanFileTable& files, SettingsStore& settings) {
         }
         result.append(QJsonObject{
             {QStringLiteral("path"), entry.Path},
-            {QStringLiteral("description"), fileDescription(settings, int(k + 1))},
+            {QStringLiteral("description"), descriptions.value(k)},
             {QStringLiteral("server"), entry.Found ? textOrNull(entry.Server) : QJsonValue()},
             {QStringLiteral("found"), entry.Found},
             {QStringLiteral("error"), textOrNull(entry.Error)},

@@ -61,3 +61,6 @@ public:
 };
 
 }  // namespace tavrel
+
+// A tree of a scan has tens of thousands of nodes: they are moved as bytes when the list grows.
+Q_DECLARE_TYPEINFO(tavrel::ScanRecorder::Node, Q_RELOCATABLE_TYPE);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -27,7 +28,10 @@ public:
     bool parse(QByteArrayView json) {
         m_nodes.clear();
         m_nodes.reserve(std::size_t(json.size() / 24));
-        m_p = json.data();
+        if (json.size() > std::numeric_limits<quint32>::max()) {
+            return false;
+        }
+        m_begin = m_p = json.data();
         m_end = m_p + json.size();
         skipSpace();
         if (parseValue(0) < 0) {
@@ -48,8 +52,8 @@ public:
         if (isObject(object)) {
             for (int c = m_nodes[object].first; c >= 0; c = m_nodes[c].next) {
                 const Node& n = m_nodes[c];
-                if (n.keyEscaped ? decode(n.key, true) == key
-                                 : n.key == QByteArrayView(key.data(), key.size())) {
+                if (n.keyEscaped ? decode(view(n.key), true) == key
+                                 : view(n.key) == QByteArrayView(key.data(), key.size())) {
                     found = c;
                 }
             }
@@ -86,12 +90,14 @@ public:
         return result;
     }
 
-    QString key(int node) const { return decode(m_nodes[node].key, m_nodes[node].keyEscaped); }
+    QString key(int node) const {
+        return decode(view(m_nodes[node].key), m_nodes[node].keyEscaped);
+    }
 
     // As QJsonValue's toString and toBool read them.
     QString string(int node) const {
         return node >= 0 && m_nodes[node].type == Type::String
-                   ? decode(m_nodes[node].text, m_nodes[node].escaped)
+                   ? decode(view(m_nodes[node].text), m_nodes[node].escaped)
                    : QString();
     }
     bool boolean(int node) const { return node >= 0 && m_nodes[node].type == Type::True; }
@@ -106,19 +112,31 @@ public:
             const qint64 number = string(node).toLongLong(&ok);
             return ok ? number : 0;
         }
-        return m_nodes[node].type == Type::Number ? qint64(m_nodes[node].text.toDouble()) : 0;
+        return m_nodes[node].type == Type::Number ? qint64(view(m_nodes[node].text).toDouble()) : 0;
     }
 
 private:
+    // A slice of the text, by offset: a node is kept small, as an answer has millions.
+    struct Slice {
+        quint32 at = 0;
+        quint32 length = 0;
+    };
     struct Node {
+        int first = -1;  // an object's or array's first member or element
+        int next = -1;   // the next member or element of the same object or array
+        Slice key;
+        Slice text;  // a string between its quotes, a number's literal
         Type type = Type::Null;
         bool escaped = false;  // the string has backslash escapes
         bool keyEscaped = false;
-        int first = -1;  // an object's or array's first member or element
-        int next = -1;   // the next member or element of the same object or array
-        QByteArrayView key;
-        QByteArrayView text;  // a string between its quotes, a number's literal
     };
+
+    QByteArrayView view(Slice slice) const {
+        return QByteArrayView(m_begin + slice.at, slice.length);
+    }
+    Slice slice(const char* from, const char* to) const {
+        return Slice{quint32(from - m_begin), quint32(to - from)};
+    }
 
     static constexpr int kMaxDepth = 1024;  // as QJsonDocument's
 
@@ -201,7 +219,7 @@ private:
     }
 
     // A string from its opening quote; its characters, without the quotes, in *text.
-    bool string(QByteArrayView* text, bool* escaped) {
+    bool string(Slice* text, bool* escaped) {
         ++m_p;
         const char* start = m_p;
         *escaped = false;
@@ -240,7 +258,7 @@ private:
         if (m_p == m_end) {
             return false;
         }
-        *text = QByteArrayView(start, m_p - start);
+        *text = slice(start, m_p);
         ++m_p;
         return true;
     }
@@ -265,7 +283,7 @@ private:
             }
             int previous = -1;
             for (;;) {
-                QByteArrayView key;
+                Slice key;
                 bool keyEscaped = false;
                 if (object) {
                     if (m_p == m_end || *m_p != '"' || !string(&key, &keyEscaped)) {
@@ -299,7 +317,7 @@ private:
             }
         }
         if (c == '"') {
-            QByteArrayView text;
+            Slice text;
             bool escaped = false;
             if (!string(&text, &escaped)) {
                 return -1;
@@ -322,7 +340,7 @@ private:
             return -1;
         }
         m_nodes[index].type = Type::Number;
-        m_nodes[index].text = QByteArrayView(start, m_p - start);
+        m_nodes[index].text = slice(start, m_p);
         return index;
     }
 
@@ -374,6 +392,7 @@ private:
     }
 
     std::vector<Node> m_nodes;
+    const char* m_begin = nullptr;
     const char* m_p = nullptr;
     const char* m_end = nullptr;
 };

@@ -2,8 +2,6 @@
 
 #include <QDate>
 #include <QIODevice>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
@@ -212,12 +210,8 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     const ScanOutcome outcome = scan.run(
         {tree.Pictures != 0, tree.UserDetails != 0 && !parsed->has("no-details"), false, false});
     if (parsed->has(QStringLiteral("json"))) {
-        const QJsonObject document{
-            {QStringLiteral("status"), finalStatus(scan.view)},
-            {QStringLiteral("nodes"), scan.view.treeJson()},
-            {QStringLiteral("files"),
-             scanFilesJson(finished.value_or(scan.cycle.ScanFiles()), context.settings())}};
-        writeUtf8(out, QJsonDocument(document).toJson(QJsonDocument::Indented));
+        writeUtf8(out, scanJsonText(finalStatus(scan.view), scan.view,
+                                    finished.value_or(scan.cycle.ScanFiles()), context.settings()));
     } else {
         out << scan.view.treeText() << "Status: " << printableText(finalStatus(scan.view)) << '\n';
     }

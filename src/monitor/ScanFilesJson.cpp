@@ -1,7 +1,6 @@
 #include "monitor/ScanFilesJson.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <vector>
 
 #include "filelist/FileListStore.h"
@@ -168,27 +167,7 @@ void wordList(IndentedJson& json, const QString& words) {
     json.endArray();
 }
 
-// The login times of a scan's holders are those of a few sessions: each is worked out
-// once, as the local offset of a time is a time-zone lookup.
-class LoginTimes {
-public:
-    const QString& iso(const LoginTime& time) {
-        quint64 key = 0;
-        for (quint8 byte : time) {
-            key = (key << 8) | byte;
-        }
-        auto it = m_known.constFind(key);
-        if (it == m_known.cend()) {
-            it = m_known.insert(key, loginTimeIso(time));
-        }
-        return *it;
-    }
-
-private:
-    QHash<quint64, QString> m_known;
-};
-
-void writeHolder(IndentedJson& json, const ScanHolder& holder, LoginTimes& loginTimes) {
+void writeHolder(IndentedJson& json, const ScanHolder& holder, LoginTimeTexts& loginTimes) {
     json.beginObject();
     json.key("connection");
     json.integer(holder.connection);
@@ -203,7 +182,7 @@ void writeHolder(IndentedJson& json, const ScanHolder& holder, LoginTimes& login
     json.key("locked");
     json.boolean(holder.locked);
     json.key("loginTime");
-    json.stringOrNull(loginTimes.iso(holder.loginTime));
+    json.stringOrNull(loginTimes.text(holder.loginTime));
     json.key("networkAddress");
     if (holder.address) {
         json.string(NetworkAddressText(*holder.address));
@@ -221,7 +200,7 @@ void writeHolder(IndentedJson& json, const ScanHolder& holder, LoginTimes& login
 
 void writeFiles(IndentedJson& json, const ScanFileTable& files, SettingsStore& settings) {
     const QStringList descriptions = fileDescriptions(settings, int(files.size()));
-    LoginTimes loginTimes;
+    LoginTimeTexts loginTimes(loginTimeIso);
     json.beginArray();
     for (qsizetype k = 0; k < files.size(); ++k) {
         const ScanFileEntry& entry = files.at(k);

@@ -137,6 +137,18 @@ bool DriveMap::walk(const QString& dosPath, Walk* walk, QStringList* twins) cons
         return false;
     }
     walk->local = QDir::cleanPath(d->localRoot);
+    if (d->isNetwork() && !components.isEmpty()) {
+        // A name spelt as on disk, as most are, is found with one look at the whole path.
+        QString whole = walk->local;
+        for (const QString& component : components) {
+            whole = joinPath(whole, component);
+        }
+        if (QFileInfo::exists(whole)) {
+            walk->local = whole;
+            walk->names = components;
+            return true;
+        }
+    }
     if (!QFileInfo(walk->local).isDir()) {
         return false;
     }

@@ -37,6 +37,18 @@ bool isIniText(const QByteArray& text) {
     return true;
 }
 
+QString valueOf(const QSettings& settings, const QString& key, const QString& defaultValue) {
+    const QVariant value = settings.value(key);
+    if (!value.isValid()) {
+        return defaultValue;
+    }
+    // An unquoted value with commas, written by hand, reads back as a list.
+    if (value.typeId() == QMetaType::QStringList) {
+        return value.toStringList().join(QLatin1Char(','));
+    }
+    return value.toString();
+}
+
 }  // namespace
 
 IniSettingsStore::IniSettingsStore(QString rootFolder) : m_root(std::move(rootFolder)) {}
@@ -114,15 +126,19 @@ QString IniSettingsStore::GetSetting(const QString& app, const QString& section,
                                      const QString& defaultValue) {
     QSettings& settings = settingsFor(app);
     settings.sync();
-    const QVariant value = settings.value(settingsKey(section, key));
-    if (!value.isValid()) {
-        return defaultValue;
+    return valueOf(settings, settingsKey(section, key), defaultValue);
+}
+
+QStringList IniSettingsStore::GetSettings(const QString& app, const QString& section,
+                                          const QStringList& keys) {
+    QSettings& settings = settingsFor(app);
+    settings.sync();
+    QStringList values;
+    values.reserve(keys.size());
+    for (const QString& key : keys) {
+        values.append(valueOf(settings, settingsKey(section, key), QString()));
     }
-    // An unquoted value with commas, written by hand, reads back as a list.
-    if (value.typeId() == QMetaType::QStringList) {
-        return value.toStringList().join(QLatin1Char(','));
-    }
-    return value.toString();
+    return values;
 }
 
 bool IniSettingsStore::SaveSetting(const QString& app, const QString& section, const QString& key,

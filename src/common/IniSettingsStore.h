@@ -19,6 +19,8 @@ public:
 
     QString GetSetting(const QString& app, const QString& section, const QString& key,
                        const QString& defaultValue = QString()) override;
+    QStringList GetSettings(const QString& app, const QString& section,
+                            const QStringList& keys) override;
     bool SaveSetting(const QString& app, const QString& section, const QString& key,
                      const QString& value) override;
     bool DeleteSetting(const QString& app, const QString& section, const QString& key) override;

@@ -2,6 +2,16 @@
 
 namespace tavrel {
 
+QStringList SettingsStore::GetSettings(const QString& app, const QString& section,
+                                       const QStringList& keys) {
+    QStringList values;
+    values.reserve(keys.size());
+    for (const QString& key : keys) {
+        values.append(GetSetting(app, section, key));
+    }
+    return values;
+}
+
 bool SettingsStore::SaveSettings(const QString& app, const QString& section,
                                  const QList<SettingChange>& changes) {
     const auto apply = [&](const QString& key, const std::optional<QString>& value) {

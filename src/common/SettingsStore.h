@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace tavrel {
@@ -24,6 +25,11 @@ public:
     virtual bool SaveSetting(const QString& app, const QString& section, const QString& key,
                              const QString& value) = 0;
     virtual bool DeleteSetting(const QString& app, const QString& section, const QString& key) = 0;
+
+    // The values of several keys of one section, "" for a missing one. This fallback reads
+    // them one at a time; a store that looks at its file before each read looks once.
+    virtual QStringList GetSettings(const QString& app, const QString& section,
+                                    const QStringList& keys);
 
     // Writes several keys of one section as one change: all of them, or none when it
     // returns false. This fallback writes them one at a time and, when one fails, puts

@@ -50,13 +50,21 @@ bool saveLocked(SettingsStore& store, int number, const QString& path, const QSt
 }  // namespace
 
 QList<FileListEntry> LoadFileList(SettingsStore& store) {
+    // Read a batch of numbers at a time: a store may look at its file before each read.
+    constexpr int kBatch = 256;
     QList<FileListEntry> entries;
-    for (int n = 1; n <= kMaxNumber; ++n) {
-        QString path = readPath(store, n);
-        if (path.isEmpty()) {
-            break;
+    for (int first = 1; first <= kMaxNumber; first += kBatch) {
+        QStringList keys;
+        for (int n = first; n < first + kBatch && n <= kMaxNumber; ++n) {
+            keys.append(pathKey(n));
         }
-        entries.append({qint16(n), std::move(path)});
+        const QStringList paths = store.GetSettings(kAppTitle, kSection, keys);
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            if (paths[i].isEmpty()) {
+                return entries;
+            }
+            entries.append({qint16(first + i), paths[i]});
+        }
     }
     return entries;
 }
@@ -71,6 +79,15 @@ int fileListCount(SettingsStore& store) {
 
 QString fileDescription(SettingsStore& store, int number) {
     return store.GetSetting(kAppTitle, kSection, descriptionKey(number), QString());
+}
+
+QStringList fileDescriptions(SettingsStore& store, int count) {
+    QStringList keys;
+    keys.reserve(count);
+    for (int n = 1; n <= count; ++n) {
+        keys.append(descriptionKey(n));
+    }
+    return store.GetSettings(kAppTitle, kSection, keys);
 }
 
 bool FindDuplicatePath(SettingsStore& store, const QString& path, int exceptNumber,

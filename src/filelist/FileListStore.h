@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "common/DriveMap.h"
@@ -32,6 +33,8 @@ QList<FileListEntry> LoadFileList(SettingsStore& store);
 int fileListCount(SettingsStore& store);
 // The description of entry n ("" when there is none).
 QString fileDescription(SettingsStore& store, int number);
+// The descriptions of files 1 to count, read at once.
+QStringList fileDescriptions(SettingsStore& store, int count);
 // True when an entry other than exceptNumber holds the path, compared as normal drive
 // paths (normalDosPath: "/" for "\", "." and ".." taken out) without regard to letter
 // case, except on a drive of the map whose names differ by case (DriveMap::sameFileKey).

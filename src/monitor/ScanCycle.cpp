@@ -87,6 +87,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
     }
 
     int ordinal = 0;
+    LoginTimeTexts loginTexts(LoginTimeText);
     InetAddr address{};  // keeps the previous connection's address when a lookup fails
     for (ScanFileEntry& entry : m_scanFiles) {
         const QString& path = entry.Path;
@@ -209,7 +210,7 @@ ScanOutcome ScanCycle::scan(const ScanOptions& options) {
                 QString rights;
                 if (options.UserDetailsOption) {
                     netware.NWGetInetAddr(conn, use.connNumber, address);
-                    loginText = LoginTimeText(loginTime);
+                    loginText = loginTexts.text(loginTime);
                     addressText = NetworkAddressText(address);
                     rights = GetDirectoryRights(netware, rightsPath, user);
                     holder.address = address;

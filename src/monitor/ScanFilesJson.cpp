@@ -1,39 +1,247 @@
 #include "monitor/ScanFilesJson.h"
 
 #include <QDateTime>
-#include <QJsonObject>
+#include <vector>
 
 #include "filelist/FileListStore.h"
+#include "monitor/ScanRecorder.h"
 #include "monitor/ScanTexts.h"
 
 namespace tavrel {
 
 namespace {
 
-QJsonValue wordList(const QString& words) {
-    return QJsonArray::fromStringList(words.isEmpty() ? QStringList()
-                                                      : words.split(QLatin1Char(',')));
+// JSON text as QJsonDocument::toJson(Indented) writes it: four spaces a level, a member or
+// element a line, "[\n" and the closing bracket on its own line even when empty. Keys are
+// written in the order given, which must be QJsonObject's (sorted).
+class IndentedJson {
+public:
+    QByteArray text;
+
+    void beginObject() { open('{'); }
+    void endObject() { close('}'); }
+    void beginArray() { open('['); }
+    void endArray() { close(']'); }
+    void key(const char* name) {
+        item();
+        text += '"';
+        text += name;
+        text += "\": ";
+        m_afterKey = true;
+    }
+    void string(const QString& value) {
+        item();
+        text += '"';
+        escape(value);
+        text += '"';
+    }
+    void stringOrNull(const QString& value) {
+        if (value.isEmpty()) {
+            null();
+        } else {
+            string(value);
+        }
+    }
+    void integer(qint64 value) {
+        item();
+        text += QByteArray::number(value);
+    }
+    void boolean(bool value) {
+        item();
+        text += value ? "true" : "false";
+    }
+    void null() {
+        item();
+        text += "null";
+    }
+
+private:
+    // Before a key or a value: the separator from the one before and the indentation,
+    // except for the value of a key.
+    void item() {
+        if (m_afterKey) {
+            m_afterKey = false;
+            return;
+        }
+        if (m_empty.empty()) {
+            return;
+        }
+        if (!m_empty.back()) {
+            text += ",\n";
+        }
+        m_empty.back() = false;
+        text.append(4 * qsizetype(m_empty.size()), ' ');
+    }
+    void open(char bracket) {
+        item();
+        text += bracket;
+        text += '\n';
+        m_empty.push_back(true);
+    }
+    void close(char bracket) {
+        if (!m_empty.back()) {
+            text += '\n';
+        }
+        m_empty.pop_back();
+        text.append(4 * qsizetype(m_empty.size()), ' ');
+        text += bracket;
+    }
+    static char hexDigit(uint value) { return char(value < 10 ? '0' + value : 'a' + value - 10); }
+    void escapeUnit(char16_t unit) {
+        text += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            text += hexDigit((unit >> shift) & 0xF);
+        }
+    }
+    // As QJsonDocument escapes: quote, backslash and control characters; the rest in
+    // UTF-8, a lone surrogate as \uXXXX.
+    void escape(const QString& value) {
+        const char16_t* p = reinterpret_cast<const char16_t*>(value.constData());
+        const char16_t* end = p + value.size();
+        while (p != end) {
+            const char16_t u = *p++;
+            if (u < 0x80) {
+                if (u >= 0x20 && u != '"' && u != '\\') {
+                    text += char(u);
+                    continue;
+                }
+                text += '\\';
+                switch (u) {
+                    case '"':
+                        text += '"';
+                        break;
+                    case '\\':
+                        text += '\\';
+                        break;
+                    case '\b':
+                        text += 'b';
+                        break;
+                    case '\f':
+                        text += 'f';
+                        break;
+                    case '\n':
+                        text += 'n';
+                        break;
+                    case '\r':
+                        text += 'r';
+                        break;
+                    case '\t':
+                        text += 't';
+                        break;
+                    default:
+                        text += "u00";
+                        text += hexDigit(u >> 4);
+                        text += hexDigit(u & 0xF);
+                        break;
+                }
+            } else if (QChar::isHighSurrogate(u) && p != end && QChar::isLowSurrogate(*p)) {
+                const char32_t code = QChar::surrogateToUcs4(u, *p++);
+                text += char(0xF0 | (code >> 18));
+                text += char(0x80 | ((code >> 12) & 0x3F));
+                text += char(0x80 | ((code >> 6) & 0x3F));
+                text += char(0x80 | (code & 0x3F));
+            } else if (QChar::isSurrogate(u)) {
+                escapeUnit(u);
+            } else if (u < 0x800) {
+                text += char(0xC0 | (u >> 6));
+                text += char(0x80 | (u & 0x3F));
+            } else {
+                text += char(0xE0 | (u >> 12));
+                text += char(0x80 | ((u >> 6) & 0x3F));
+                text += char(0x80 | (u & 0x3F));
+            }
+        }
+    }
+
+    std::vector<bool> m_empty;  // per open object or array: nothing written in it yet
+    bool m_afterKey = false;
+};
+
+void wordList(IndentedJson& json, const QString& words) {
+    json.beginArray();
+    if (!words.isEmpty()) {
+        for (const QString& word : words.split(QLatin1Char(','))) {
+            json.string(word);
+        }
+    }
+    json.endArray();
 }
 
-QJsonValue textOrNull(const QString& text) {
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+void writeHolder(IndentedJson& json, const ScanHolder& holder, LoginTimeTexts& loginTimes) {
+    json.beginObject();
+    json.key("connection");
+    json.integer(holder.connection);
+    json.key("directoryRights");
+    if (holder.directoryRights) {
+        wordList(json, *holder.directoryRights);
+    } else {
+        json.null();
+    }
+    json.key("fileRights");
+    wordList(json, OpenModeWords(holder.accessControl));
+    json.key("locked");
+    json.boolean(holder.locked);
+    json.key("loginTime");
+    json.stringOrNull(loginTimes.text(holder.loginTime));
+    json.key("networkAddress");
+    if (holder.address) {
+        json.string(NetworkAddressText(*holder.address));
+    } else {
+        json.null();
+    }
+    json.key("openMode");
+    json.string(holder.lockType == 8 ? QStringLiteral("Shareable") : QStringLiteral("Exclusive"));
+    json.key("task");
+    json.integer(holder.task);
+    json.key("user");
+    json.string(holder.user);
+    json.endObject();
 }
 
-QJsonObject holderJson(const ScanHolder& holder) {
-    return QJsonObject{
-        {QStringLiteral("user"), holder.user},
-        {QStringLiteral("connection"), holder.connection},
-        {QStringLiteral("task"), holder.task},
-        {QStringLiteral("openMode"),
-         holder.lockType == 8 ? QStringLiteral("Shareable") : QStringLiteral("Exclusive")},
-        {QStringLiteral("fileRights"), wordList(OpenModeWords(holder.accessControl))},
-        {QStringLiteral("directoryRights"),
-         holder.directoryRights ? wordList(*holder.directoryRights) : QJsonValue()},
-        {QStringLiteral("locked"), holder.locked},
-        {QStringLiteral("loginTime"), textOrNull(loginTimeIso(holder.loginTime))},
-        {QStringLiteral("networkAddress"),
-         holder.address ? QJsonValue(NetworkAddressText(*holder.address)) : QJsonValue()},
-    };
+void writeFiles(IndentedJson& json, const ScanFileTable& files, SettingsStore& settings) {
+    const QStringList descriptions = fileDescriptions(settings, int(files.size()));
+    LoginTimeTexts loginTimes(loginTimeIso);
+    json.beginArray();
+    for (qsizetype k = 0; k < files.size(); ++k) {
+        const ScanFileEntry& entry = files.at(k);
+        json.beginObject();
+        json.key("description");
+        json.string(descriptions.value(k));
+        json.key("error");
+        json.stringOrNull(entry.Error);
+        json.key("found");
+        json.boolean(entry.Found);
+        json.key("holders");
+        json.beginArray();
+        for (const ScanHolder& holder : entry.Holders) {
+            writeHolder(json, holder, loginTimes);
+        }
+        json.endArray();
+        json.key("path");
+        json.string(entry.Path);
+        json.key("server");
+        json.stringOrNull(entry.Found ? entry.Server : QString());
+        json.endObject();
+    }
+    json.endArray();
+}
+
+void writeNode(IndentedJson& json, const ScanRecorder& tree, int index) {
+    const ScanRecorder::Node& node = tree.node(index);
+    json.beginObject();
+    json.key("children");
+    json.beginArray();
+    for (int child : node.children) {
+        writeNode(json, tree, child);
+    }
+    json.endArray();
+    json.key("image");
+    json.string(node.image);
+    json.key("tag");
+    json.string(node.tag);
+    json.key("text");
+    json.string(node.text);
+    json.endObject();
 }
 
 }  // namespace
@@ -48,24 +256,25 @@ QString loginTimeIso(const LoginTime& loginTime) {
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-QJsonArray scanFilesJson(const ScanFileTable& files, SettingsStore& settings) {
-    QJsonArray result;
-    for (qsizetype k = 0; k < files.size(); ++k) {
-        const ScanFileEntry& entry = files.at(k);
-        QJsonArray holders;
-        for (const ScanHolder& holder : entry.Holders) {
-            holders.append(holderJson(holder));
+QByteArray scanJsonText(const QString& status, const ScanRecorder& tree, const ScanFileTable& files,
+                        SettingsStore& settings) {
+    IndentedJson json;
+    json.beginObject();
+    json.key("files");
+    writeFiles(json, files, settings);
+    json.key("nodes");
+    json.beginArray();
+    for (int i = 1; i <= tree.nodes.size(); ++i) {
+        if (tree.node(i).parent == 0) {
+            writeNode(json, tree, i);
         }
-        result.append(QJsonObject{
-            {QStringLiteral("path"), entry.Path},
-            {QStringLiteral("description"), fileDescription(settings, int(k + 1))},
-            {QStringLiteral("server"), entry.Found ? textOrNull(entry.Server) : QJsonValue()},
-            {QStringLiteral("found"), entry.Found},
-            {QStringLiteral("error"), textOrNull(entry.Error)},
-            {QStringLiteral("holders"), holders},
-        });
     }
-    return result;
+    json.endArray();
+    json.key("status");
+    json.string(status);
+    json.endObject();
+    json.text += '\n';
+    return json.text;
 }
 
 }  // namespace tavrel

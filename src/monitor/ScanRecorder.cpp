@@ -1,7 +1,5 @@
 #include "monitor/ScanRecorder.h"
 
-#include <QJsonObject>
-
 #include "common/PrintableText.h"
 #include "monitor/ScanTexts.h"
 
@@ -69,27 +67,6 @@ QString ScanRecorder::treeText() const {
         }
     }
     return text;
-}
-
-QJsonArray ScanRecorder::treeJson() const {
-    const std::function<QJsonObject(int)> toJson = [&](int index) {
-        const Node& n = node(index);
-        QJsonArray children;
-        for (int child : n.children) {
-            children.append(toJson(child));
-        }
-        return QJsonObject{{QStringLiteral("text"), n.text},
-                           {QStringLiteral("tag"), n.tag},
-                           {QStringLiteral("image"), n.image},
-                           {QStringLiteral("children"), children}};
-    };
-    QJsonArray top;
-    for (int i = 1; i <= nodes.size(); ++i) {
-        if (node(i).parent == 0) {
-            top.append(toJson(i));
-        }
-    }
-    return top;
 }
 
 }  // namespace tavrel

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QJsonArray>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -43,8 +42,6 @@ public:
     // One node a line in tree order, indented two spaces a level below the top; control
     // characters in a text are shown escaped, so a line stays one node.
     QString treeText() const;
-    // The nodes as {"text", "tag", "image", "children": [...]} objects.
-    QJsonArray treeJson() const;
     bool visible(ScanButton button) const;
 
     QList<Node> nodes;
@@ -61,3 +58,6 @@ public:
 };
 
 }  // namespace tavrel
+
+// A tree of a scan has tens of thousands of nodes: they are moved as bytes when the list grows.
+Q_DECLARE_TYPEINFO(tavrel::ScanRecorder::Node, Q_RELOCATABLE_TYPE);

@@ -93,6 +93,18 @@ QString LoginTimeText(const LoginTime& loginTime) {
            (time.isValid() ? timeText(time) : QString());
 }
 
+const QString& LoginTimeTexts::text(const LoginTime& loginTime) {
+    quint64 key = 0;
+    for (quint8 byte : loginTime) {
+        key = (key << 8) | byte;
+    }
+    auto it = m_known.constFind(key);
+    if (it == m_known.cend()) {
+        it = m_known.insert(key, m_text(loginTime));
+    }
+    return *it;
+}
+
 QString NetworkAddressText(const InetAddr& address) {
     const auto zero = [](const auto& bytes) {
         return std::all_of(bytes.begin(), bytes.end(), [](quint8 b) { return b == 0; });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +17,17 @@ QString ScanErrorText(NWCCODE rc);
 QString OpenModeWords(quint8 accessControl);
 // A login time as "Monday, 6/9/03, 08:05 am".
 QString LoginTimeText(const LoginTime& loginTime);
+// The texts of login times, each worked out once: a scan's holders share the login times
+// of a few sessions.
+class LoginTimeTexts {
+public:
+    explicit LoginTimeTexts(QString (*text)(const LoginTime&)) : m_text(text) {}
+    const QString& text(const LoginTime& loginTime);
+
+private:
+    QString (*m_text)(const LoginTime&);
+    QHash<quint64, QString> m_known;
+};
 // "IP:10.1.2.3", or "IPX:0000ABCD:00A0C91E2F30:4003" (and "AFP:"/"" prefixes) in hex.
 QString NetworkAddressText(const InetAddr& address);
 // The status line after a completed scan: "Idle — 4 files, 7 users" ("Idle" first, as

@@ -71,6 +71,24 @@ TEST_F(FileListStoreTest, TwoDigitNumbersBehaveLikeTheOthers) {
     EXPECT_EQ(raw("File_12"), QStringLiteral("<none>"));
 }
 
+// The list is read a batch of numbers at a time: one longer than a batch reads whole, and a
+// gap right after a batch still ends it.
+TEST_F(FileListStoreTest, ListsLongerThanOneReadAreReadWhole) {
+    QList<SettingChange> changes;
+    for (int n = 1; n <= 600; ++n) {
+        changes.append({QStringLiteral("File_%1").arg(n), path(n)});
+        changes.append({QStringLiteral("Desc_%1").arg(n), QStringLiteral("Desc %1").arg(n)});
+    }
+    ASSERT_TRUE(m_store.SaveSettings(kApp, kSection, changes));
+    const QList<FileListEntry> entries = LoadFileList(m_store);
+    ASSERT_EQ(entries.size(), 600);
+    EXPECT_EQ(entries.last().number, 600);
+    EXPECT_EQ(entries.last().path, path(600));
+    EXPECT_EQ(fileDescriptions(m_store, 600).value(299), QStringLiteral("Desc 300"));
+    m_store.SaveSetting(kApp, kSection, "File_257", "");
+    EXPECT_EQ(LoadFileList(m_store).size(), 256);
+}
+
 struct DeleteCase {
     int count;
     int deleted;

@@ -1,8 +1,7 @@
 #include "ScanCommand.h"
 
 #include <QDate>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QIODevice>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
@@ -174,6 +173,20 @@ int scanStatus(const ScanFileTable& files, const QString& serverProblem) {
     return unread > 0 || !serverProblem.isEmpty() ? kScanNotCompleted : 0;
 }
 
+// Writes UTF-8 text of many megabytes straight to the stream's device, past the stream's
+// conversion to and from UTF-16; a stream without a device gets it as text.
+void writeUtf8(QTextStream& out, const QByteArray& text) {
+    QIODevice* device = out.device();
+    if (device == nullptr) {
+        out << text;
+        return;
+    }
+    out.flush();
+    if (device->write(text) != text.size()) {
+        out.setStatus(QTextStream::WriteFailed);
+    }
+}
+
 }  // namespace
 
 int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -197,12 +210,8 @@ int runScanCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     const ScanOutcome outcome = scan.run(
         {tree.Pictures != 0, tree.UserDetails != 0 && !parsed->has("no-details"), false, false});
     if (parsed->has(QStringLiteral("json"))) {
-        const QJsonObject document{
-            {QStringLiteral("status"), finalStatus(scan.view)},
-            {QStringLiteral("nodes"), scan.view.treeJson()},
-            {QStringLiteral("files"),
-             scanFilesJson(finished.value_or(scan.cycle.ScanFiles()), context.settings())}};
-        out << QJsonDocument(document).toJson(QJsonDocument::Indented);
+        writeUtf8(out, scanJsonText(finalStatus(scan.view), scan.view,
+                                    finished.value_or(scan.cycle.ScanFiles()), context.settings()));
     } else {
         out << scan.view.treeText() << "Status: " << printableText(finalStatus(scan.view)) << '\n';
     }

@@ -255,7 +255,18 @@ quint16 SiteIndex::effectiveRights(int server, quint32 object, const SitePath& d
 }
 
 std::optional<QString> SiteIndex::findLocal(const QString& root, const QStringList& components) {
-    if (root.isEmpty() || !QFileInfo(root).isDir()) {
+    if (root.isEmpty()) {
+        return std::nullopt;
+    }
+    // A name spelt as on disk, as most are, is found with one look at the whole path.
+    if (!components.isEmpty()) {
+        const QString whole = (root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/')) +
+                              components.join(QLatin1Char('/'));
+        if (QFileInfo::exists(whole)) {
+            return whole;
+        }
+    }
+    if (!QFileInfo(root).isDir()) {
         return std::nullopt;
     }
     QString current = root;

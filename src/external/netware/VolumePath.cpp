@@ -1,11 +1,32 @@
 #include "external/netware/VolumePath.h"
 
+#include <algorithm>
+
 namespace tavrel {
 
 namespace {
 
 bool isSeparator(QChar c) {
     return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+// QString::toUpper, without its Unicode tables for plain ASCII (nearly every path): a scan
+// looks up tens of thousands of keys.
+QString upperCased(QString text) {
+    const auto begin = reinterpret_cast<const char16_t*>(text.constData());
+    const auto end = begin + text.size();
+    if (std::any_of(begin, end, [](char16_t c) { return c >= 0x80; })) {
+        return std::move(text).toUpper();
+    }
+    if (std::none_of(begin, end, [](char16_t c) { return c >= u'a' && c <= u'z'; })) {
+        return text;
+    }
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) {
+            c = QChar(c.unicode() - (u'a' - u'A'));
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -57,7 +78,7 @@ QString volumePathKey(const QString& volume, const QStringList& components) {
         }
         key += components.at(i);
     }
-    return key.toUpper();
+    return upperCased(std::move(key));
 }
 
 QString VolumePath::text() const {

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <algorithm>
 #include <atomic>
 
 namespace tavrel {
@@ -24,13 +25,23 @@ QString firstLine(const QByteArray& text) {
 }
 
 // Appends what the process printed on a channel, no more than the cap; true while it fits.
+// An answer of megabytes comes in pipe-sized pieces: they are read straight into a buffer
+// that doubles as it fills.
 bool take(QProcess& process, QProcess::ProcessChannel channel, QByteArray& into) {
     process.setReadChannel(channel);
-    const QByteArray chunk = process.readAll();
-    if (into.size() + chunk.size() > kMaxCommandOutputBytes) {
+    const qint64 available = process.bytesAvailable();
+    if (available <= 0) {
+        return true;
+    }
+    if (into.size() + available > kMaxCommandOutputBytes) {
         return false;
     }
-    into += chunk;
+    const qsizetype old = into.size();
+    if (into.capacity() < old + available) {
+        into.reserve(std::max<qsizetype>(2 * into.capacity(), old + available));
+    }
+    into.resize(old + available);
+    into.resize(old + std::max<qint64>(process.read(into.data() + old, available), 0));
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
+#include <algorithm>
+#include <cctype>
 #include <thread>
 
 #include "common/Module1.h"
@@ -18,15 +20,23 @@ namespace {
 // Samba before 4.16 has no smbstatus --json: it refuses the option, or prints its text
 // answer (which names its version). "" when the output is neither.
 QString tooOldForJson(const CommandOutput& output) {
-    const QString out = QString::fromLocal8Bit(output.out);
+    if (!output.started || output.timedOut) {
+        return QString();
+    }
+    // The JSON answer of a busy server runs to megabytes: only its first character is read.
+    const auto firstChar = std::find_if_not(output.out.cbegin(), output.out.cend(), [](char c) {
+        return std::isspace(static_cast<unsigned char>(c));
+    });
     const bool refused =
         output.exitCode != 0 &&
         QString::fromLocal8Bit(output.err + output.out).contains(QLatin1String("json"));
-    const bool text = output.exitCode == 0 && !out.trimmed().startsWith(QLatin1Char('{')) &&
-                      out.contains(QLatin1String("Samba version"));
-    if (!output.started || output.timedOut || (!refused && !text)) {
+    const bool text = output.exitCode == 0 &&
+                      (firstChar == output.out.cend() || *firstChar != '{') &&
+                      output.out.contains("Samba version");
+    if (!refused && !text) {
         return QString();
     }
+    const QString out = QString::fromLocal8Bit(output.out);
     static const QRegularExpression version(QStringLiteral("Samba version (\\S+)"));
     const QString named = version.match(out).captured(1);
     return QStringLiteral(

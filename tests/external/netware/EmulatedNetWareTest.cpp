@@ -8,6 +8,7 @@
 #include "external/netware/DosNames.h"
 #include "external/netware/EmulatedNetWare.h"
 #include "external/netware/NetWareCallNames.h"
+#include "external/netware/VolumePath.h"
 #include "support/FakeClock.h"
 #include "support/TestSite.h"
 
@@ -922,6 +923,21 @@ TEST_F(EmulatedNetWareTest, FaultsNarrowedToAPathAConnectionOrAServer) {
     EXPECT_EQ(m_nw->NWGetInetAddr(m_fs2, 3, addr), 0x8801);
     EXPECT_EQ(m_nw->NWGetInetAddr(m_fs1, 3, addr), 0);
     EXPECT_NE(m_nw->addFault({QStringLiteral("NWNoSuchCall"), 1, {}, {}, {}}), QString());
+}
+
+// The site's keys are upper-cased as QString::toUpper does it, plain ASCII or not.
+TEST(VolumePathTest, KeysAreUpperCasedAsQtDoesIt) {
+    const QStringList cases[] = {
+        {"data", "Apps", "orders.dbf"},
+        {"DATA", "APPS", "ORDERS.DBF"},
+        {"Daten", "Größe", "straße.txt"},
+        {"sys", "ǆ~`{}@[]", "ﬁle"},
+    };
+    for (const QStringList& c : cases) {
+        EXPECT_EQ(volumePathKey(c.first(), c.mid(1)),
+                  (c.first() + QLatin1Char(':') + c.mid(1).join(QLatin1Char('\\'))).toUpper())
+            << c.join(' ').toStdString();
+    }
 }
 
 }  // namespace

@@ -75,12 +75,52 @@ TEST(SambaStatusTest, UnreadableAnswersAreRefusedWithTheReason) {
         {"", "not JSON"},
         {R"({"sessions": {}, "tcons": {}})", "no \"open_files\" object"},
         {R"({"sessions": [], "tcons": {}, "open_files": {}})", "no \"sessions\" object"},
+        {"{\"sessions\": {}, \"tcons\": {}, \"open_files\": {\"\xff\": {}}}", "not JSON"},
+        {R"({"sessions": {}, "tcons": {}, "open_files": {}} {})", "not JSON"},
+        {R"({"sessions": {}, "tcons": {}, "open_files": {"a": [1, 2,]}})", "not JSON"},
     };
     for (const auto& c : cases) {
         QString error;
         EXPECT_FALSE(parseSambaStatus(c.json, &error)) << c.json;
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
     }
+}
+
+// The answer reads as QJsonDocument reads it: members in the order of their keys, the last
+// of a repeated key, escapes and UTF-8 decoded, ids as strings or numbers.
+TEST(SambaStatusTest, TheAnswerIsReadAsJsonIsRead) {
+    const QByteArray answer = R"({"tcons": {}, "sessions": {
+  "20": {"server_id": {"pid": 702}, "uid": "1002", "hostname": "ipv4:10.0.0.2:1",
+         "username": "b\u00f6b \"the\" \\ \/ builder"},
+  "10": {"server_id": {"pid": "701"}, "uid": 1001, "username": "alice",
+         "username": "jürgen 😀", "hostname": "ipv4:10.0.0.1:1"}},
+ "open_files": {"/srv/data/Ä.txt": {"service_path": "/srv/data", "filename": "Ä.txt", "opens": {
+  "701/1": {"server_id": {"pid": "701"}, "uid": 1001, "share_file_id": 7,
+            "access_mask": {"READ_DATA": true}, "sharemode": {"READ": true, "WRITE": false}},
+  "701/0": []}}},
+ "byte_range_locks": {"/srv/data/Ä.txt": {"locks": [{"server_id": {"pid": "701"}}]}}})";
+    QString error;
+    const std::optional<SambaStatus> status = parseSambaStatus(answer, &error);
+    ASSERT_TRUE(status) << error.toStdString();
+    ASSERT_EQ(status->sessions.size(), 2);
+    EXPECT_EQ(status->sessions[0].id, "10");
+    EXPECT_EQ(status->sessions[0].user, QString::fromUtf8("jürgen 😀"));
+    EXPECT_EQ(status->sessions[0].pid, 701);
+    EXPECT_EQ(status->sessions[1].user, QString::fromUtf8("böb \"the\" \\ / builder"));
+    EXPECT_EQ(status->sessions[1].pid, 702);
+    EXPECT_EQ(status->sessions[1].uid, 1002u);
+    EXPECT_EQ(status->sessions[1].address, "10.0.0.2");
+    ASSERT_EQ(status->opens.size(), 2);
+    EXPECT_EQ(status->opens[0].pid, 0) << "an open that is not an object holds nothing";
+    EXPECT_EQ(status->opens[1].fileName, QString::fromUtf8("Ä.txt"));
+    EXPECT_EQ(status->opens[1].fileId, 7u);
+    EXPECT_TRUE(status->opens[1].read && status->opens[1].othersRead && status->opens[1].locked);
+    EXPECT_FALSE(status->opens[1].write || status->opens[1].othersWrite);
+
+    // Escaped as a surrogate pair, the same name.
+    const QByteArray escaped =
+        QByteArray(answer).replace("jürgen 😀", R"(j\u00fcrgen \ud83d\ude00)");
+    EXPECT_EQ(parseSambaStatus(escaped, &error).value().sessions[0].user, status->sessions[0].user);
 }
 
 TEST(SambaStatusTest, OpensBecomeOpenFilesOfTheSessionsConnections) {

@@ -181,8 +181,9 @@ TEST(JetSqlTranslationTest, AnInvalidDateLiteralIsNamed) {
                                  .arg(literal));
         }
     }
-    EXPECT_EQ(translateJetSql("SELECT 5 # 3 # 1", LogDb::Engine::PostgreSQL, &error),
-              QStringLiteral("SELECT 5 # 3 # 1"));
+    EXPECT_EQ(translateJetSql("SELECT File FROM Log WHERE Mins = 5 # 3 # 1",
+                              LogDb::Engine::PostgreSQL, &error),
+              QStringLiteral("SELECT File FROM Log WHERE Mins = 5 # 3 # 1"));
 }
 
 TEST(JetSqlTranslationTest, UnknownFunctionsAndOddLiteralsReachSQLiteUnchanged) {

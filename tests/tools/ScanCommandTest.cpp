@@ -32,9 +32,11 @@ namespace {
 // A query whose unaliased expressions are headed by their text as written, as SQLite heads
 // them, whichever log it reads.
 const char* const kHeadingsQuery =
-    "SELECT User, COUNT(*), Max(Mins) + 1, UCase(Max(File)), Max(Opens) AS Most FROM Log "
+    "SELECT User, COUNT(*), Max(Mins) + 1, UCase(Max(File)), Max(Opens) AS Most, "
+    "Min(Opens) Least FROM Log "
     "WHERE User = 'alice' GROUP BY User";
-const char* const kHeadings = R"h("User","COUNT(*)","Max(Mins) + 1","upper(Max(File))","Most")h";
+const char* const kHeadings =
+    R"h("User","COUNT(*)","Max(Mins) + 1","upper(Max(File))","Most","Least")h";
 
 // tavrelctl's files, scan, log and watch commands, run as separate processes on a site
 // file, settings and program folder of their own.

@@ -170,7 +170,18 @@ QString LogDb::columnTitle(const QString& name, const QString& statement) {
             return alias;
         }
     }
-    return columnTitle(name);
+    if (const QString title = columnTitle(name); title != name) {
+        return title;
+    }
+    // An alias written without AS (COUNT(*) Total): the statement's own spelling of it.
+    static const QRegularExpression kWord(QStringLiteral("\\b[A-Za-z_][A-Za-z0-9_$]*"));
+    for (auto it = kWord.globalMatch(bare); it.hasNext();) {
+        const QString word = it.next().captured(0);
+        if (word != name && word.toLower() == name) {
+            return word;
+        }
+    }
+    return name;
 }
 
 QString LogDb::rowIdColumn() const {

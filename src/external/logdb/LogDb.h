@@ -107,8 +107,8 @@ public:
     // A column's heading: a column of the shared log in the spelling of the SQLite log
     // (date as Date, in_time as In_Time); any other name as it is.
     static QString columnTitle(const QString& name);
-    // The same for a column of the given statement's result: a bare alias (AS Total)
-    // keeps the letter case it is written in.
+    // The same for a column of the given statement's result: an alias (AS Total, or
+    // Total written without AS) keeps the letter case it is written in.
     static QString columnTitle(const QString& name, const QString& statement);
     // The number and text of an error from a query run on database().
     static LogDbError errorOf(const QSqlError& error);

@@ -37,7 +37,15 @@ QRect twips(int left, int top, int width, int height) {
 frmDetails::frmDetails(AppContext& context, QWidget* parent) : QDialog(parent), m_context(context) {
     createControls();
     WindowGestures::install(this, {Label1, Label2, Label3, sbStatus});
-    Form_Load();
+}
+
+void frmDetails::showModal(AppContext& context, QWidget* parent) {
+    frmDetails window(context, parent);
+    // Shown before the day's query runs, so that it can be stopped.
+    window.setWindowModality(Qt::ApplicationModal);
+    window.show();
+    window.Form_Load();
+    window.exec();
 }
 
 frmDetails::~frmDetails() {

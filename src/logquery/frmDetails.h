@@ -28,6 +28,9 @@ public:
     explicit frmDetails(AppContext& context, QWidget* parent = nullptr);
     ~frmDetails() override;
 
+    // Opens a fresh window modally over parent and returns when it is closed.
+    static void showModal(AppContext& context, QWidget* parent);
+
     void Form_Load();
     void cmdGo_Click();
     // Rebuilds the stays list and the timeline for the grid's current row.

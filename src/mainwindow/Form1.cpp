@@ -400,8 +400,7 @@ void Form1::cmdDetails_Click() {
     if (m_scan.running()) {
         return;
     }
-    frmDetails details(m_context, this);
-    details.exec();
+    frmDetails::showModal(m_context, this);
 }
 
 void Form1::cmdAbout_Click() {

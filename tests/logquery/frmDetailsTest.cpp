@@ -48,6 +48,7 @@ protected:
     }
     frmDetails& open() {
         form = std::make_unique<frmDetails>(context);
+        form->Form_Load();
         return *form;
     }
     QString gridUser(int row) const {
@@ -176,6 +177,38 @@ TEST_F(frmDetailsTest, EscStopsADayQueryThatNeverEnds) {
     ASSERT_TRUE(db.exec("ALTER TABLE Kept RENAME TO Log").ok());
     fetch("12/1/2003");
     EXPECT_EQ(form->recordCount(), 2);
+}
+
+// Notes whether a details window's day query starts while the window is on screen.
+class QueryStartWatch : public QObject {
+public:
+    bool startedShown = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = qobject_cast<frmDetails*>(watched);
+        if (window != nullptr && event->type() == QEvent::Show) {
+            QObject::connect(window->grid, &ResultGrid::runningChanged, this, [this, window] {
+                startedShown = startedShown || window->isVisible();
+            });
+        }
+        return false;
+    }
+};
+
+// The window opened from the main window is shown before its first day query runs, so
+// that query too can be seen running and stopped.
+TEST_F(frmDetailsTest, TheFirstDayQueryRunsInTheShownWindow) {
+    QueryStartWatch watch;
+    qApp->installEventFilter(&watch);
+    QTimer close;
+    QObject::connect(&close, &QTimer::timeout, [] {
+        if (QWidget* window = QApplication::activeModalWidget()) {
+            window->close();
+        }
+    });
+    close.start(10);
+    frmDetails::showModal(context, nullptr);
+    qApp->removeEventFilter(&watch);
+    EXPECT_TRUE(watch.startedShown);
 }
 
 TEST_F(frmDetailsTest, DateBoxFiltersOnlyPrintableCharacters) {

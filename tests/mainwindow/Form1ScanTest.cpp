@@ -62,6 +62,7 @@ protected:
         recording = std::make_unique<RecordingNetWare>(*netware);
         context =
             std::make_unique<AppContext>(settings, clock, prompts, platform, *recording, *netware);
+        context->AppFolder = dir.path() + "/";  // the usage log of this test alone
         SaveFileEntry(settings, 1, "G:\\APPS\\ORDERS.DBF", "Orders");
         SaveFileEntry(settings, 2, "G:\\APPS\\CUSTOMER.DBF", "Customers");
         SaveFileEntry(settings, 3, "G:\\APPS\\MISSING.DBF", "Gone");

@@ -410,6 +410,9 @@ QString ipv4Of(const QString& hostname) {
 }  // namespace
 
 std::optional<SambaStatus> parseSambaStatus(const QByteArray& answer, QString* error) {
+    // Qt's compact writing of an answer the strict reader refused: the reader keeps views
+    // into the text it read, so the text lives as long as it.
+    QByteArray rewritten;
     JsonSlices json;
     if (!json.parse(answer)) {
         // What is not strict JSON as smbstatus writes it: QJsonDocument reads it, or says
@@ -422,7 +425,8 @@ std::optional<SambaStatus> parseSambaStatus(const QByteArray& answer, QString* e
                          .arg(parseError.offset);
             return std::nullopt;
         }
-        if (!json.parse(document.toJson(QJsonDocument::Compact))) {
+        rewritten = document.toJson(QJsonDocument::Compact);
+        if (!json.parse(rewritten)) {
             *error = QStringLiteral("not JSON as smbstatus writes it");
             return std::nullopt;
         }

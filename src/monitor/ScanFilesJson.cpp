@@ -1,6 +1,7 @@
 #include "monitor/ScanFilesJson.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <vector>
 
 #include "filelist/FileListStore.h"
@@ -99,12 +100,20 @@ private:
         const char16_t* p = reinterpret_cast<const char16_t*>(value.constData());
         const char16_t* end = p + value.size();
         while (p != end) {
+            // A run written as it stands goes in at once: most texts are nothing else.
+            const char16_t* run = p;
+            while (run != end && *run >= 0x20 && *run < 0x80 && *run != '"' && *run != '\\') {
+                ++run;
+            }
+            if (run != p) {
+                const qsizetype old = text.size();
+                text.resize(old + (run - p));
+                std::transform(p, run, text.data() + old, [](char16_t c) { return char(c); });
+                p = run;
+                continue;
+            }
             const char16_t u = *p++;
-            if (u < 0x80) {
-                if (u >= 0x20 && u != '"' && u != '\\') {
-                    text += char(u);
-                    continue;
-                }
+            if (u < 0x80) {  // a quote, a backslash or a control character
                 text += '\\';
                 switch (u) {
                     case '"':

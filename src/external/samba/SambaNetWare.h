@@ -123,6 +123,13 @@ private:
     QString m_problem;
     Server* m_lastParsedServer = nullptr;  // the server of the last parsed path
     QString m_lastParsed;                  // VOL:PATH of the last parsed path, upper-cased
+    // The path indexedTrusteeRights parsed last, as NWParsePath left it; only until the
+    // next read.
+    struct RightsPath {
+        QString path;
+        const Server* server = nullptr;
+        QString volumePath;
+    } m_rights;
     bool m_fresh = false;
     int m_reads = 0;
 };

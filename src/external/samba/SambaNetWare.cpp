@@ -464,8 +464,8 @@ bool SambaNetWare::indexedTrusteeRights(const QString& path, const QString& user
                                         std::optional<quint16>& rights) {
     ensureFresh();
     // What the trustee calls would find: the one assignment of the user on the file (see
-    // NWScanObjectTrusteePaths), straight from the index of the last read.
-    // The holders of a file come one after another: its path is parsed once for them all.
+    // NWScanObjectTrusteePaths), straight from the index of the last read. The holders of
+    // a file come one after another: its path is parsed once for them all.
     if (m_rights.server == nullptr || path != m_rights.path) {
         QString serverName;
         NWCONN_HANDLE conn = 0;

@@ -21,6 +21,9 @@ QByteArray pathBuffer() {
 }  // namespace
 
 QString GetDirectoryRights(NetWareClient& netware, const QString& path, const QString& user) {
+    if (std::optional<quint16> indexed; netware.indexedTrusteeRights(path, user, indexed)) {
+        return indexed ? RightsToText(*indexed) : QString();
+    }
     QString serverName;
     NWCONN_HANDLE conn = 0;
     QString volumeName;

@@ -1,5 +1,7 @@
 #include "monitor/ScanRecorder.h"
 
+#include <vector>
+
 #include "common/PrintableText.h"
 #include "monitor/ScanTexts.h"
 
@@ -53,17 +55,33 @@ void ScanRecorder::yield() {
 }
 
 QString ScanRecorder::treeText() const {
+    // Depth first, in the order the nodes were added under each parent; the lines go
+    // straight into one text, which a scan of thousands of files makes megabytes long.
     QString text;
-    const std::function<void(int, int)> write = [&](int index, int depth) {
-        text += QString(2 * depth, QLatin1Char(' ')) + printableText(node(index).text) +
-                QLatin1Char('\n');
-        for (int child : node(index).children) {
-            write(child, depth + 1);
-        }
-    };
-    for (int i = 1; i <= nodes.size(); ++i) {
+    qsizetype size = 0;
+    for (const Node& n : nodes) {
+        size += n.text.size() + 16;
+    }
+    text.reserve(size);
+    std::vector<std::pair<int, int>> pending;  // node, depth; the next one last
+    for (int i = int(nodes.size()); i >= 1; --i) {
         if (node(i).parent == 0) {
-            write(i, 0);
+            pending.emplace_back(i, 0);
+        }
+    }
+    while (!pending.empty()) {
+        const auto [index, depth] = pending.back();
+        pending.pop_back();
+        const Node& n = node(index);
+        text.resize(text.size() + 2 * depth, QLatin1Char(' '));
+        if (hasControlCharacters(n.text)) {
+            text.append(printableText(n.text));
+        } else {
+            text.append(n.text);
+        }
+        text.append(QLatin1Char('\n'));
+        for (auto child = n.children.crbegin(); child != n.children.crend(); ++child) {
+            pending.emplace_back(*child, depth + 1);
         }
     }
     return text;

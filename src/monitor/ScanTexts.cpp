@@ -16,13 +16,16 @@ namespace {
 // Joins the words of the set bits, in table order.
 template <typename Mask, std::size_t N>
 QString wordsOf(Mask mask, const std::array<std::pair<Mask, const char*>, N>& table) {
-    QStringList words;
+    QString words;
     for (const auto& [bit, word] : table) {
         if ((mask & bit) != 0 && word != nullptr) {
-            words.append(QLatin1String(word));
+            if (!words.isEmpty()) {
+                words += QLatin1Char(',');
+            }
+            words += QLatin1String(word);
         }
     }
-    return words.join(QLatin1Char(','));
+    return words;
 }
 
 QString hexBytes(std::span<const quint8> bytes) {
@@ -116,11 +119,14 @@ QString NetworkAddressText(const InetAddr& address) {
     }
     switch (address.connType[0]) {
         case nwconntype::kIp: {
-            QStringList parts;
-            for (quint8 b : address.networkAddr) {
-                parts.append(QString::number(b));
+            QString text = QStringLiteral("IP:");
+            for (std::size_t i = 0; i < address.networkAddr.size(); ++i) {
+                if (i > 0) {
+                    text += QLatin1Char('.');
+                }
+                text += QString::number(address.networkAddr[i]);
             }
-            return QStringLiteral("IP:") + parts.join(QLatin1Char('.'));
+            return text;
         }
         case nwconntype::kIpx:
         case nwconntype::kAfp:

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <span>
 
 #include "external/netware/NetWareCodes.h"
@@ -28,6 +29,14 @@ public:
     virtual void beginScan() {}
     // Why the last scan could not read the server, for the status line ("" when it could).
     virtual QString scanProblem() const { return QString(); }
+    // For a client that keeps its trustee assignments indexed: the rights the user's own
+    // assignment on a server path (FS1\SYS:APPS\ORDERS.DBF) gives, nullopt when there is
+    // none, answered at once. False: ask through NWScanObjectTrusteePaths and
+    // NWScanDirectoryForTrustees2.
+    virtual bool indexedTrusteeRights(const QString& /*path*/, const QString& /*user*/,
+                                      std::optional<quint16>& /*rights*/) {
+        return false;
+    }
 
     // A drive-letter path (G:\APPS\ORDERS.DBF), a volume path (SYS:APPS\ORDERS.DBF, on
     // the default server) or a server path (FS1\SYS:APPS\ORDERS.DBF) to its server,

@@ -206,6 +206,10 @@ void SambaNetWare::take(Server& server, Answer answer) {
                 int(t));
         }
     }
+    server.objectOfUser.clear();
+    for (const SiteObject& object : server.site.objects) {
+        server.objectOfUser.insert(object.name.toUpper(), object.id);
+    }
     server.spellings.clear();
     for (const SiteOpenFile& open : server.site.openFiles) {
         QStringList& spellings = server.spellings[open.path.toUpper()];
@@ -220,6 +224,7 @@ void SambaNetWare::take(Server& server, Answer answer) {
 }
 
 void SambaNetWare::publish() {
+    m_rights = {};
     const auto compose = [this] {
         NetWareSite site;
         for (const Server& server : m_servers) {
@@ -453,6 +458,34 @@ NWCCODE SambaNetWare::NWScanObjectTrusteePaths(NWCONN_HANDLE conn, quint32 objec
     trusteePath = QByteArray(1, '\0');
     iterHandle = 0xFFFF;
     return nwcode::kSuccessful;
+}
+
+bool SambaNetWare::indexedTrusteeRights(const QString& path, const QString& user,
+                                        std::optional<quint16>& rights) {
+    ensureFresh();
+    // What the trustee calls would find: the one assignment of the user on the file (see
+    // NWScanObjectTrusteePaths), straight from the index of the last read. The holders of
+    // a file come one after another: its path is parsed once for them all.
+    if (m_rights.server == nullptr || path != m_rights.path) {
+        QString serverName;
+        NWCONN_HANDLE conn = 0;
+        QString volName;
+        QString dirPath;
+        if (NWParsePath(path, serverName, conn, volName, dirPath) != nwcode::kSuccessful ||
+            m_lastParsedServer == nullptr) {
+            m_rights = {};
+            return false;  // the calls say what is wrong
+        }
+        m_rights = {path, m_lastParsedServer, m_lastParsed};
+    }
+    const Server& server = *m_rights.server;
+    const quint32 object = server.objectOfUser.value(StripAtNul(user).toUpper(), 0);
+    const int t = object == 0
+                      ? -1
+                      : server.trusteeOfFile.value(trusteeOfFile(object, m_rights.volumePath), -1);
+    rights = t >= 0 && t < 0xFFFF ? std::optional<quint16>(server.site.trustees.at(t).rights)
+                                  : std::nullopt;
+    return true;
 }
 
 NWCCODE SambaNetWare::NWSendBroadcastMessage(NWCONN_HANDLE, const QByteArray&,

@@ -44,6 +44,8 @@ public:
     // NetWareClient
     void beginScan() override { m_fresh = false; }
     QString scanProblem() const override { return m_problem; }
+    bool indexedTrusteeRights(const QString& path, const QString& user,
+                              std::optional<quint16>& rights) override;
     NWCCODE NWCallsInit() override;
     QString initFailureReason() const override;
     NWCCODE NWParsePath(const QString& path, QString& serverName, NWCONN_HANDLE& conn,
@@ -85,8 +87,9 @@ private:
         // Where each user's assignment on a file stands in the server's trustee list, by
         // object ID and upper-cased VOL:PATH (trusteeOfFile).
         QHash<QString, int> trusteeOfFile;
-        QString unread;  // why the last read failed, "" when it did not
-        QString notes;   // what of the last answer was left out
+        QHash<QString, quint32> objectOfUser;  // object IDs by upper-cased user name
+        QString unread;                        // why the last read failed, "" when it did not
+        QString notes;                         // what of the last answer was left out
     };
 
     void ensureFresh();
@@ -120,6 +123,13 @@ private:
     QString m_problem;
     Server* m_lastParsedServer = nullptr;  // the server of the last parsed path
     QString m_lastParsed;                  // VOL:PATH of the last parsed path, upper-cased
+    // The path indexedTrusteeRights parsed last, as NWParsePath left it; only until the
+    // next read.
+    struct RightsPath {
+        QString path;
+        const Server* server = nullptr;
+        QString volumePath;
+    } m_rights;
     bool m_fresh = false;
     int m_reads = 0;
 };

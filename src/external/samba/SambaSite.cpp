@@ -10,13 +10,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QSet>
 #include <QSysInfo>
 #include <algorithm>
 #include <initializer_list>
 #include <vector>
 
+#include "common/SaveWhole.h"
 #include "external/netware/NetWareRecords.h"
 #include "external/netware/SiteJson.h"
 
@@ -274,11 +274,8 @@ QHash<QString, quint16> SessionNumbers::update(const QStringList& liveIds) {
     }
     all.insert(m_server, QJsonObject{{QStringLiteral("last"), int(m_last)},
                                      {QStringLiteral("numbers"), written}});
-    QSaveFile save(m_file);
-    if (save.open(QIODevice::WriteOnly)) {
-        save.write(QJsonDocument(all).toJson(QJsonDocument::Compact));
-        save.commit();
-    }
+    // A file that cannot be written whole is left as it was: this process's numbers stand.
+    saveWhole(m_file, QJsonDocument(all).toJson(QJsonDocument::Compact));
     return result;
 }
 

@@ -47,7 +47,8 @@ QString copiedRecords(ResultSet& result, bool commas, int spaces);
 
 // Writes the heading line and every row as CSV lines ended by CR LF (spreadsheet-safe
 // texts), streaming the rows from the result set. False when a row could not be read or
-// written; *error tells why.
+// written; *error tells why. Open a file Unbuffered for it: writes go through writeWhole,
+// and a buffered file would fail only when flushed.
 bool writeCsv(ResultSet& result, QIODevice& out, QString* error);
 
 }  // namespace exporttext

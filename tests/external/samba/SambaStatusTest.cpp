@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -449,6 +450,42 @@ TEST_F(SambaNetWareTest, AClearIsRefusedWithoutAProcessAndReportedOnlyWhenSeen) 
     EXPECT_EQ(client.scanProblem(),
               "Connection could not be cleared: share data is still connected (smbcontrol: "
               "Can't find pid for destination '702')");
+}
+
+TEST(SambaCommandTest, WhatACommandPrintedAndHowItEnded) {
+    const struct {
+        QStringList command;
+        bool started;
+        int exitCode;
+        qsizetype outSize;
+        const char* failure;
+    } cases[] = {
+        {{"/nonexistent/smbstatus"}, false, -1, 0, "/nonexistent/smbstatus could not be started"},
+        {{"sh", "-c", "printf 12345; printf 'no such share\\nmore' >&2; exit 3"},
+         true,
+         3,
+         5,
+         "sh failed with exit code 3: no such share"},
+        {{"sh", "-c", "kill -9 $$"}, true, -1, 0, "sh failed with exit code -1"},
+        // Larger than any pipe: read whole, in pieces.
+        {{"head", "-c", "3000000", "/dev/zero"}, true, 0, 3000000, ""},
+        // A child left behind holding the output is not waited for.
+        {{"sh", "-c", "sleep 60 & printf done"}, true, 0, 4, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command.join(' ').toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        const CommandOutput output = runCommand(c.command);
+        EXPECT_LT(timer.elapsed(), 10000);
+        EXPECT_EQ(output.started, c.started);
+        EXPECT_EQ(output.exitCode, c.exitCode);
+        EXPECT_EQ(output.out.size(), c.outSize);
+        EXPECT_EQ(commandSucceeded(output), *c.failure == 0);
+        if (*c.failure != 0) {
+            EXPECT_EQ(commandFailureText(c.command, output), c.failure);
+        }
+    }
 }
 
 TEST(SambaCommandTest, ACommandIsEndedWithItsChildrenAndItsAnswerIsCapped) {

@@ -182,11 +182,17 @@ void SambaNetWare::take(Server& server, Answer answer) {
     SambaRights rights;
     if (server.config.posixRights) {
         rights = [&groups](const SambaSession& session, const QString& file) {
-            auto it = groups.find(session.uid);
-            if (it == groups.end()) {
-                it = groups.insert(session.uid, groupsOf(session.uid, session.gid));
-            }
-            return posixRightsOf(session.uid, *it, file);
+            const auto isMember = [&](uint group) {
+                if (group == session.gid) {
+                    return true;
+                }
+                auto it = groups.find(session.uid);
+                if (it == groups.end()) {
+                    it = groups.insert(session.uid, groupsOf(session.uid, session.gid));
+                }
+                return std::find(it->begin(), it->end(), group) != it->end();
+            };
+            return posixRightsOf(session.uid, isMember, file);
         };
     }
     SambaSite built = buildSambaSite(server.config, *answer.status, server.numbers, rights);

@@ -455,10 +455,19 @@ std::vector<uint> groupsOf(uint uid, uint gid) {
 }
 
 quint16 posixRightsOf(uint uid, uint gid, const QString& file) {
-    return posixRightsOf(uid, groupsOf(uid, gid), file);
+    return posixRightsOf(
+        uid,
+        [&, groups = std::optional<std::vector<uint>>()](uint group) mutable {
+            if (!groups) {
+                groups = groupsOf(uid, gid);
+            }
+            return std::find(groups->begin(), groups->end(), group) != groups->end();
+        },
+        file);
 }
 
-quint16 posixRightsOf(uint uid, const std::vector<uint>& groups, const QString& file) {
+quint16 posixRightsOf(uint uid, const std::function<bool(uint group)>& isMember,
+                      const QString& file) {
     struct stat info {};
     if (::stat(QFile::encodeName(file).constData(), &info) != 0) {
         return 0;
@@ -468,10 +477,11 @@ quint16 posixRightsOf(uint uid, const std::vector<uint>& groups, const QString& 
                kSupervisor;
     }
     mode_t bits = info.st_mode & S_IRWXO;
+    const mode_t groupBits = (info.st_mode & S_IRWXG) >> 3;
     if (info.st_uid == uid) {
         bits = (info.st_mode & S_IRWXU) >> 6;
-    } else if (std::find(groups.begin(), groups.end(), uint(info.st_gid)) != groups.end()) {
-        bits = (info.st_mode & S_IRWXG) >> 3;
+    } else if (groupBits != bits && isMember(uint(info.st_gid))) {
+        bits = groupBits;
     }
     quint16 mask = 0;
     if ((bits & 04) != 0) {

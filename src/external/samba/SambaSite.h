@@ -96,8 +96,11 @@ SambaSite buildSambaSite(const SambaConfig& config, const SambaStatus& status,
 // FileScan, write gives Write, Create, Delete and Modify, owning it AccessCtrl; root has
 // them all and Supervisor. 0 when the file cannot be read.
 quint16 posixRightsOf(uint uid, uint gid, const QString& file);
-// The same with the user's groups known (groupsOf).
-quint16 posixRightsOf(uint uid, const std::vector<uint>& groups, const QString& file);
+// The same with the user's membership of a group told by isMember, which is asked only
+// where the answer can change the rights: not for the file's owner, nor where the file's
+// group has the rights of others.
+quint16 posixRightsOf(uint uid, const std::function<bool(uint group)>& isMember,
+                      const QString& file);
 // A user's primary group and the groups the system lists the user in.
 std::vector<uint> groupsOf(uint uid, uint gid);
 

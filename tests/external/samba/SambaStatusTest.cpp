@@ -541,6 +541,38 @@ TEST(SambaRightsTest, PosixPermissionsGiveTheUsersRights) {
     EXPECT_EQ(posixRightsOf(65534, 65534, dir.filePath("missing")), 0);
 }
 
+TEST(SambaRightsTest, GroupsAreAskedForOnlyWhereTheyChangeTheRights) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("f");
+    QFile(file).open(QIODevice::WriteOnly);
+    const QByteArray name = QFile::encodeName(file);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(name.constData(), 65533, 65533), 0);  // root has every right
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(name.constData(), &info), 0);
+    const uint owner = info.st_uid;
+    const struct {
+        mode_t mode;
+        uint uid;
+        bool member;
+        int asked;
+        const char* rights;
+    } cases[] = {
+        {0640, owner, false, 0, "Read,Write,Create,Delete,AccessCtrl,FileScan,Modify"},
+        {0644, owner + 1, false, 0, "Read,FileScan"},
+        {0640, owner + 1, true, 1, "Read,FileScan"},
+        {0640, owner + 1, false, 1, ""},
+    };
+    for (const auto& c : cases) {
+        ::chmod(name.constData(), c.mode);
+        int asked = 0;
+        const auto isMember = [&](uint) { return ++asked, c.member; };
+        EXPECT_EQ(RightsToText(posixRightsOf(c.uid, isMember, file)), c.rights) << c.mode;
+        EXPECT_EQ(asked, c.asked) << c.mode;
+    }
+}
+
 TEST(SambaServersTest, EveryServerIsAskedAtTheSameTime) {
     // Each smbstatus answers only once both were called: asked one after the other, the
     // first gives up and its server is not read.

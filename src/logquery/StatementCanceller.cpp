@@ -1,5 +1,6 @@
 #include "logquery/StatementCanceller.h"
 
+#include <dlfcn.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -19,6 +20,37 @@ Handle* driverHandle(const QSqlDatabase& database, const char* typeName) {
     return *static_cast<Handle* const*>(handle.constData());
 }
 
+// libpq's cancel functions, from the libpq that Qt's PostgreSQL driver loaded with a
+// connection; none while no such connection was made.
+struct LibPq {
+    decltype(&PQgetCancel) getCancel = nullptr;
+    decltype(&PQfreeCancel) freeCancel = nullptr;
+    decltype(&PQcancel) cancel = nullptr;
+};
+
+LibPq loadedLibPq() {
+    LibPq functions;
+    // Kept open: the driver's connections need it for the rest of the program anyway.
+    void* library = ::dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
+    if (library != nullptr) {
+        functions.getCancel =
+            reinterpret_cast<decltype(&PQgetCancel)>(::dlsym(library, "PQgetCancel"));
+        functions.freeCancel =
+            reinterpret_cast<decltype(&PQfreeCancel)>(::dlsym(library, "PQfreeCancel"));
+        functions.cancel = reinterpret_cast<decltype(&PQcancel)>(::dlsym(library, "PQcancel"));
+    }
+    if (functions.getCancel == nullptr || functions.freeCancel == nullptr ||
+        functions.cancel == nullptr) {
+        return LibPq{};
+    }
+    return functions;
+}
+
+const LibPq& libPq() {
+    static const LibPq functions = loadedLibPq();
+    return functions;
+}
+
 }  // namespace
 
 StatementCanceller::StatementCanceller(const QSqlDatabase& database)
@@ -28,14 +60,15 @@ StatementCanceller::StatementCanceller(const QSqlDatabase& database)
     if (connection == nullptr) {
         connection = driverHandle<PGconn>(database, "PGconn*");
     }
-    if (connection != nullptr) {
-        m_postgres = PQgetCancel(connection);
+    if (connection != nullptr && libPq().getCancel != nullptr) {
+        m_postgres = libPq().getCancel(connection);
+        m_postgresCancel = libPq().cancel;
     }
 }
 
 StatementCanceller::~StatementCanceller() {
     if (m_postgres != nullptr) {
-        PQfreeCancel(m_postgres);
+        libPq().freeCancel(m_postgres);
     }
 }
 
@@ -45,7 +78,7 @@ void StatementCanceller::cancel() noexcept {
     }
     if (m_postgres != nullptr) {
         char error[256];
-        PQcancel(m_postgres, error, sizeof error);
+        m_postgresCancel(m_postgres, error, sizeof error);
     }
 }
 

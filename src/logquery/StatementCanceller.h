@@ -24,6 +24,7 @@ public:
 private:
     sqlite3* m_sqlite = nullptr;
     pg_cancel* m_postgres = nullptr;
+    int (*m_postgresCancel)(pg_cancel*, char*, int) = nullptr;
 };
 
 }  // namespace tavrel

@@ -287,7 +287,7 @@ QByteArray scanJsonText(const QString& status, const ScanRecorder& tree, const S
     writeFiles(json, files, settings);
     json.key("nodes");
     json.beginArray();
-    for (int i = 1; i <= tree.nodes.size(); ++i) {
+    for (int i = 1; i <= int(tree.nodes.size()); ++i) {
         if (tree.node(i).parent == 0) {
             writeNode(json, tree, i);
         }

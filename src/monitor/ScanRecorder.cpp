@@ -13,20 +13,20 @@ void ScanRecorder::clearNodes() {
 
 int ScanRecorder::addNode(int parentIndex, const QString& key, const QString& text,
                           const QString& imageKey) {
-    nodes.append({parentIndex, key, text, imageKey, QString(), {}});
+    nodes.push_back({parentIndex, key, text, imageKey, QString(), {}});
     const int index = int(nodes.size());
     if (parentIndex > 0) {
-        nodes[parentIndex - 1].children.append(index);
+        nodes[std::size_t(parentIndex - 1)].children.append(index);
     }
     return index;
 }
 
 void ScanRecorder::setNodeTag(int index, const QString& tag) {
-    nodes[index - 1].tag = tag;
+    nodes[std::size_t(index - 1)].tag = tag;
 }
 
 void ScanRecorder::setNodeText(int index, const QString& text) {
-    nodes[index - 1].text = text;
+    nodes[std::size_t(index - 1)].text = text;
 }
 
 void ScanRecorder::setStatusText(const QString& text) {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <map>
 
@@ -38,13 +39,15 @@ public:
     void yield() override;
 
     // Node index (1-based, in the order added).
-    const Node& node(int index) const { return nodes.at(index - 1); }
+    const Node& node(int index) const { return nodes.at(std::size_t(index - 1)); }
     // One node a line in tree order, indented two spaces a level below the top; control
     // characters in a text are shown escaped, so a line stays one node.
     QString treeText() const;
     bool visible(ScanButton button) const;
 
-    QList<Node> nodes;
+    // A scan of thousands of opens adds tens of thousands of nodes: kept in blocks, they
+    // are never copied as the tree grows.
+    std::deque<Node> nodes;
     QStringList statusTexts;
     ScanSummary summary;  // of the last completed scan
     std::map<ScanButton, bool> buttons;
@@ -58,6 +61,3 @@ public:
 };
 
 }  // namespace tavrel
-
-// A tree of a scan has tens of thousands of nodes: they are moved as bytes when the list grows.
-Q_DECLARE_TYPEINFO(tavrel::ScanRecorder::Node, Q_RELOCATABLE_TYPE);

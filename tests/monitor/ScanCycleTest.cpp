@@ -150,7 +150,7 @@ protected:
 TEST_F(ScanCycleTest, AnEmptyListLeavesTheTreeAsItWas) {
     m_view.addNode(0, "Tree", "Tree", "tree");
     EXPECT_EQ(scan(true, true, true), ScanOutcome::EmptyList);
-    EXPECT_EQ(m_view.nodes.size(), 1);
+    EXPECT_EQ(m_view.nodes.size(), 1u);
     EXPECT_EQ(m_view.statusTexts.last(),
               QStringLiteral("No files exist. Click the Add File Button to add some."));
     EXPECT_EQ(m_view.focused, ScanButton::AddFile);
@@ -335,7 +335,7 @@ TEST_F(ScanCycleTest, NodeCountsAndServerCallsFollowTheOptions) {
         m_view = ScanRecorder();
         start();
         ASSERT_EQ(scan(c.details, false, false, c.pictures), ScanOutcome::Completed);
-        EXPECT_EQ(m_view.nodes.size(), c.nodes) << c.details;
+        EXPECT_EQ(qsizetype(m_view.nodes.size()), c.nodes) << c.details;
         EXPECT_EQ(m_recording->count("NWGetInetAddr"), c.addressCalls);
         EXPECT_EQ(m_recording->count("NWScanObjectTrusteePaths") > 0, c.details);
         for (const ScanRecorder::Node& node : m_view.nodes) {

@@ -1,6 +1,9 @@
 #include "common/DriveMap.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace tavrel {
@@ -143,9 +146,11 @@ bool DriveMap::walk(const QString& dosPath, Walk* walk, QStringList* twins) cons
         for (const QString& component : components) {
             whole = joinPath(whole, component);
         }
-        if (QFileInfo::exists(whole)) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(whole).constData(), &info) == 0) {
             walk->local = whole;
             walk->names = components;
+            walk->isFile = S_ISREG(info.st_mode);
             return true;
         }
     }
@@ -173,6 +178,14 @@ bool DriveMap::walk(const QString& dosPath, Walk* walk, QStringList* twins) cons
 std::optional<QString> DriveMap::localPath(const QString& dosPath) const {
     Walk found;
     return walk(dosPath, &found) ? std::optional<QString>(found.local) : std::nullopt;
+}
+
+bool DriveMap::isFile(const QString& dosPath) const {
+    Walk found;
+    if (!walk(dosPath, &found)) {
+        return false;
+    }
+    return found.isFile ? *found.isFile : QFileInfo(found.local).isFile();
 }
 
 QStringList DriveMap::caseTwins(const QString& dosPath) const {

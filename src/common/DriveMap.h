@@ -52,6 +52,8 @@ public:
     DriveType driveType(const QString& root) const;
     // The local path of an existing file or folder named in drive-letter form.
     std::optional<QString> localPath(const QString& dosPath) const;
+    // True when the path in drive-letter form names an existing file (not a folder).
+    bool isFile(const QString& dosPath) const;
     // The entries a path names none of because two or more differ from it only in case
     // (G:\APPS\Dup.txt and G:\APPS\DUP.TXT for G:\APPS\dup.txt), as drive-letter paths;
     // empty when the path names one file or none for another reason.
@@ -73,6 +75,7 @@ private:
         QChar letter;
         QString local;
         QStringList names;
+        std::optional<bool> isFile;  // known when the whole path was looked at at once
         // The drive-letter path of the components found, then next when given.
         QString dosPath(const QString& next = QString()) const;
     };

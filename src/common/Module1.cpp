@@ -1,6 +1,5 @@
 #include "common/Module1.h"
 
-#include <QFileInfo>
 #include <algorithm>
 
 #include "common/DriveMap.h"
@@ -13,8 +12,7 @@ QString StripAtNul(const QString& text) {
 }
 
 bool FileExists(const DriveMap& drives, const QString& path) {
-    const std::optional<QString> local = drives.localPath(path);
-    return local && QFileInfo(*local).isFile();
+    return drives.isFile(path);
 }
 
 QString GetShortName(const QString& path) {

@@ -62,6 +62,8 @@ TEST_F(DriveMapTest, FileExistsTable) {
     const Case cases[] = {
         {"G:\\APPS\\MISSING.DBF", false},
         {"G:\\APPS\\FOLDER", false},  // a folder is not a file
+        {"G:\\apps\\Folder", false},  // nor when spelt as on disk
+        {"G:\\apps\\orders.dbf", true},
         {"G:\\APPS", false},
         {"Q:\\APPS\\ORDERS.DBF", false},           // letter not mapped
         {"E:\\SETUP.EXE", false},                  // drive with no folder behind it

@@ -368,6 +368,11 @@ NWCCODE SambaNetWare::NWScanConnectionsUsingFile(NWCONN_HANDLE conn, NWDIR_HANDL
     if (server == nullptr) {
         return code;
     }
+    // Every open is of the spelling asked for: the file the server holds open is the one
+    // on disk, so the disk need not be asked.
+    if (server->spellings.value(filePath.toUpper()) == QStringList{filePath}) {
+        return code;
+    }
     const QString exact = exactVolumePath(server->site, filePath);
     const QStringList spellings = server->spellings.value(exact.toUpper());
     if (exact.isEmpty() || spellings == QStringList{exact}) {

@@ -272,10 +272,15 @@ QHash<QString, quint16> SessionNumbers::update(const QStringList& liveIds) {
     for (auto it = result.begin(); it != result.end(); ++it) {
         written.insert(it.key(), int(it.value()));
     }
-    all.insert(m_server, QJsonObject{{QStringLiteral("last"), int(m_last)},
-                                     {QStringLiteral("numbers"), written}});
-    // A file that cannot be written whole is left as it was: this process's numbers stand.
-    saveWhole(m_file, QJsonDocument(all).toJson(QJsonDocument::Compact));
+    const QJsonObject updated{{QStringLiteral("last"), int(m_last)},
+                              {QStringLiteral("numbers"), written}};
+    // Written only when a number changed: a scan of the same sessions costs no write, nor
+    // the wait for the disk. A file that cannot be written whole is left as it was: this
+    // process's numbers stand.
+    if (updated != kept) {
+        all.insert(m_server, updated);
+        saveWhole(m_file, QJsonDocument(all).toJson(QJsonDocument::Compact));
+    }
     return result;
 }
 

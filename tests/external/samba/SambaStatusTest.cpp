@@ -124,6 +124,27 @@ TEST(SambaStatusTest, TheAnswerIsReadAsJsonIsRead) {
     EXPECT_EQ(parseSambaStatus(escaped, &error).value().sessions[0].user, status->sessions[0].user);
 }
 
+TEST(SessionNumbersTest, EveryProcessNamesASessionAlikeAndTheFileIsWrittenOnlyOnAChange) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("samba-connections.json");
+    const auto inode = [&file] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    SessionNumbers window;
+    SessionNumbers command;
+    window.keepIn(file, "FS1");
+    command.keepIn(file, "FS1");
+    const QHash<QString, quint16> first = window.update({"s1", "s2"});
+    const auto written = inode();
+    EXPECT_EQ(command.update({"s2", "s1"}), first);
+    EXPECT_EQ(inode(), written) << "the same sessions rewrote the file";
+    const QHash<QString, quint16> next = command.update({"s1", "s3"});
+    EXPECT_EQ(next.value("s1"), first.value("s1"));
+    EXPECT_NE(inode(), written);
+    EXPECT_EQ(window.update({"s3", "s1"}), next);
+}
+
 TEST(SambaStatusTest, OpensBecomeOpenFilesOfTheSessionsConnections) {
     QString error;
     const SambaStatus status = parseSambaStatus(kSample, &error).value();

@@ -61,7 +61,7 @@ void BM_ScrapeOfThousandFiles(benchmark::State& state) {
     MetricsSnapshot snapshot(state.range(0) != 0);
     snapshot.scanCompleted(thousandFiles(), descriptions(), QDateTime::currentDateTime());
     snapshot.scanEnded(ScanOutcome::Completed, 250, false);
-    MetricsServer server(snapshot);
+    MetricsServer server([&snapshot] { return snapshot.text(); });
     const QString problem = server.listen(QHostAddress::LocalHost, 0);
     if (!problem.isEmpty()) {
         state.SkipWithError(problem.toStdString().c_str());

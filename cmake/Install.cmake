@@ -7,6 +7,8 @@
 include(GNUInstallDirs)
 
 install(TARGETS tavrel tavrelctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Where tavrelctl looks for it, from bin/.
+install(TARGETS tavrelctl_metrics LIBRARY DESTINATION lib/tavrel)
 
 set(tavrel_share ${CMAKE_INSTALL_DATADIR}/tavrel)
 if(EXISTS ${PROJECT_SOURCE_DIR}/resources/faq.fil)

@@ -2,7 +2,7 @@
 
 #include "CommandArgs.h"
 #include "CtlSession.h"
-#include "MetricsServer.h"
+#include "MetricsEndpoint.h"
 #include "common/AppContext.h"
 #include "common/Clock.h"
 #include "common/SaveWhole.h"
@@ -91,16 +91,18 @@ bool WatchMetrics::start(const CommandArgs& args, ScanCycle& cycle, AppContext& 
         }
         return true;
     }
-    QHostAddress address;
-    quint16 port = 0;
+    m_snapshot.emplace(args.has(QStringLiteral("metrics-users")));
     QString problem;
-    if (!parseListenAddress(args.value(QStringLiteral("metrics")), &address, &port, &problem)) {
+    m_server = loadMetricsEndpoint([this] { return m_snapshot->text(); }, &problem);
+    if (!m_server) {
+        err << "tavrelctl watch: cannot serve the metrics: " << problem << '\n';
+        return false;
+    }
+    if (!m_server->setAddress(args.value(QStringLiteral("metrics")), &problem)) {
         err << "tavrelctl watch: " << problem << '\n';
         return false;
     }
-    m_snapshot.emplace(args.has(QStringLiteral("metrics-users")));
-    m_server = std::make_unique<MetricsServer>(*m_snapshot);
-    problem = m_server->listen(address, port);
+    problem = m_server->listen();
     if (!problem.isEmpty()) {
         err << "tavrelctl watch: cannot serve the metrics on "
             << args.value(QStringLiteral("metrics")) << ": " << problem << '\n';

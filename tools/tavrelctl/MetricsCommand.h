@@ -11,7 +11,7 @@ namespace tavrel {
 
 class AppContext;
 class CommandArgs;
-class MetricsServer;
+class MetricsEndpoint;
 class ScanCycle;
 
 // tavrelctl metrics [--users] [--textfile PATH]: one scan, its metrics in the Prometheus
@@ -37,7 +37,7 @@ public:
 
 private:
     std::optional<MetricsSnapshot> m_snapshot;
-    std::unique_ptr<MetricsServer> m_server;
+    std::unique_ptr<MetricsEndpoint> m_server;
 };
 
 }  // namespace tavrel

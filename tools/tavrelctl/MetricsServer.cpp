@@ -4,7 +4,7 @@
 #include <QHttpServerResponse>
 #include <QTcpServer>
 
-#include "monitor/MetricsSnapshot.h"
+#include "monitor/MetricsText.h"
 
 namespace tavrel {
 
@@ -30,7 +30,7 @@ bool parseListenAddress(const QString& text, QHostAddress* address, quint16* por
     return true;
 }
 
-MetricsServer::MetricsServer(const MetricsSnapshot& snapshot) : m_snapshot(snapshot) {}
+MetricsServer::MetricsServer(std::function<QByteArray()> text) : m_text(std::move(text)) {}
 
 MetricsServer::~MetricsServer() {
     if (!m_thread.isRunning()) {
@@ -41,6 +41,14 @@ MetricsServer::~MetricsServer() {
     m_thread.quit();
     m_thread.wait();
     delete m_home;
+}
+
+bool MetricsServer::setAddress(const QString& text, QString* problem) {
+    return parseListenAddress(text, &m_address, &m_port, problem);
+}
+
+QString MetricsServer::listen() {
+    return listen(m_address, m_port);
 }
 
 QString MetricsServer::listen(const QHostAddress& address, quint16 port) {
@@ -55,7 +63,7 @@ QString MetricsServer::listen(const QHostAddress& address, quint16 port) {
             m_server = new QHttpServer;
             m_server->route(QStringLiteral("/metrics"), QHttpServerRequest::Method::Get,
                             [this](const QHttpServerRequest&) {
-                                return QHttpServerResponse(kMetricsContentType, m_snapshot.text());
+                                return QHttpServerResponse(kMetricsContentType, m_text());
                             });
             auto* tcp = new QTcpServer(m_server);
             if (!tcp->listen(address, port)) {
@@ -78,3 +86,7 @@ QString MetricsServer::url() const {
 }
 
 }  // namespace tavrel
+
+tavrel::MetricsEndpoint* tavrelMetricsEndpoint(std::function<QByteArray()>* text) {
+    return new tavrel::MetricsServer(std::move(*text));
+}

@@ -4,11 +4,11 @@
 #include <QString>
 #include <QThread>
 
+#include "MetricsEndpoint.h"
+
 class QHttpServer;
 
 namespace tavrel {
-
-class MetricsSnapshot;
 
 // Where to serve the metrics: ADDRESS:PORT with an IP address (127.0.0.1:9755,
 // [::1]:9755; 0.0.0.0 or [::] for every interface). Port 0 lets the system choose one.
@@ -16,22 +16,22 @@ class MetricsSnapshot;
 bool parseListenAddress(const QString& text, QHostAddress* address, quint16* port,
                         QString* problem);
 
-// Answers GET /metrics with the snapshot's text, from a thread of its own, so a scrape is
-// answered during a scan and never waits for it.
-class MetricsServer {
+// The endpoint on Qt HTTP Server, made and ended on a thread of its own.
+class MetricsServer : public MetricsEndpoint {
 public:
-    explicit MetricsServer(const MetricsSnapshot& snapshot);
-    ~MetricsServer();
+    explicit MetricsServer(std::function<QByteArray()> text);
+    ~MetricsServer() override;
     MetricsServer(const MetricsServer&) = delete;
     MetricsServer& operator=(const MetricsServer&) = delete;
 
-    // Listens on address and port; "" or why it could not (a port in use, say).
+    bool setAddress(const QString& text, QString* problem) override;
+    QString listen() override;
+    // Listens on address and port; "" or why it could not.
     QString listen(const QHostAddress& address, quint16 port);
-    // The address served, as a URL of the metrics.
-    QString url() const;
+    QString url() const override;
 
 private:
-    const MetricsSnapshot& m_snapshot;
+    const std::function<QByteArray()> m_text;
     QThread m_thread;
     QObject* m_home = nullptr;  // lives in m_thread: the server is made and ended there
     QHttpServer* m_server = nullptr;
@@ -40,3 +40,6 @@ private:
 };
 
 }  // namespace tavrel
+
+// What the module gives tavrelctl: a new endpoint serving what text gives.
+extern "C" tavrel::MetricsEndpoint* tavrelMetricsEndpoint(std::function<QByteArray()>* text);

@@ -62,7 +62,6 @@ StatementCanceller::StatementCanceller(const QSqlDatabase& database)
     }
     if (connection != nullptr && libPq().getCancel != nullptr) {
         m_postgres = libPq().getCancel(connection);
-        m_postgresCancel = libPq().cancel;
     }
 }
 
@@ -78,7 +77,7 @@ void StatementCanceller::cancel() noexcept {
     }
     if (m_postgres != nullptr) {
         char error[256];
-        m_postgresCancel(m_postgres, error, sizeof error);
+        libPq().cancel(m_postgres, error, sizeof error);
     }
 }
 

@@ -24,7 +24,6 @@ public:
 private:
     sqlite3* m_sqlite = nullptr;
     pg_cancel* m_postgres = nullptr;
-    int (*m_postgresCancel)(pg_cancel*, char*, int) = nullptr;
 };
 
 }  // namespace tavrel

@@ -8,6 +8,8 @@
 
 namespace tavrel {
 
+namespace {
+
 bool parseListenAddress(const QString& text, QHostAddress* address, quint16* port,
                         QString* problem) {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
@@ -30,6 +32,8 @@ bool parseListenAddress(const QString& text, QHostAddress* address, quint16* por
     return true;
 }
 
+}  // namespace
+
 MetricsServer::MetricsServer(std::function<QByteArray()> text) : m_text(std::move(text)) {}
 
 MetricsServer::~MetricsServer() {
@@ -48,10 +52,6 @@ bool MetricsServer::setAddress(const QString& text, QString* problem) {
 }
 
 QString MetricsServer::listen() {
-    return listen(m_address, m_port);
-}
-
-QString MetricsServer::listen(const QHostAddress& address, quint16 port) {
     m_home = new QObject;
     m_home->moveToThread(&m_thread);
     m_thread.setObjectName(QStringLiteral("metrics"));
@@ -66,7 +66,7 @@ QString MetricsServer::listen(const QHostAddress& address, quint16 port) {
                                 return QHttpServerResponse(kMetricsContentType, m_text());
                             });
             auto* tcp = new QTcpServer(m_server);
-            if (!tcp->listen(address, port)) {
+            if (!tcp->listen(m_address, m_port)) {
                 problem = tcp->errorString();
                 return;
             }

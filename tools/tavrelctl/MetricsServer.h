@@ -10,12 +10,6 @@ class QHttpServer;
 
 namespace tavrel {
 
-// Where to serve the metrics: ADDRESS:PORT with an IP address (127.0.0.1:9755,
-// [::1]:9755; 0.0.0.0 or [::] for every interface). Port 0 lets the system choose one.
-// False, with the reason in *problem, for anything else.
-bool parseListenAddress(const QString& text, QHostAddress* address, quint16* port,
-                        QString* problem);
-
 // The endpoint on Qt HTTP Server, made and ended on a thread of its own.
 class MetricsServer : public MetricsEndpoint {
 public:
@@ -26,8 +20,6 @@ public:
 
     bool setAddress(const QString& text, QString* problem) override;
     QString listen() override;
-    // Listens on address and port; "" or why it could not.
-    QString listen(const QHostAddress& address, quint16 port);
     QString url() const override;
 
 private:

@@ -460,15 +460,11 @@ std::vector<uint> groupsOf(uint uid, uint gid) {
 }
 
 quint16 posixRightsOf(uint uid, uint gid, const QString& file) {
-    return posixRightsOf(
-        uid,
-        [&, groups = std::optional<std::vector<uint>>()](uint group) mutable {
-            if (!groups) {
-                groups = groupsOf(uid, gid);
-            }
-            return std::find(groups->begin(), groups->end(), group) != groups->end();
-        },
-        file);
+    const auto isMember = [uid, gid](uint group) {
+        const std::vector<uint> groups = groupsOf(uid, gid);
+        return std::find(groups.begin(), groups.end(), group) != groups.end();
+    };
+    return posixRightsOf(uid, isMember, file);
 }
 
 quint16 posixRightsOf(uint uid, const std::function<bool(uint group)>& isMember,
